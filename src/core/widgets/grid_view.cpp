@@ -1,0 +1,62 @@
+#include "core/widgets/grid_view.h"
+
+#include "core/result_table_model.h"
+
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+
+namespace quendrix {
+namespace {
+
+// Failed rows in a red that reads on light and dark palettes alike.
+class FailedRowDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(ResultTableModel::kFailedRole).toBool()) {
+            option->palette.setColor(QPalette::Text, QColor(0xE0, 0x30, 0x30));
+            option->palette.setColor(QPalette::HighlightedText, QColor(0xFF, 0xB0, 0xB0));
+        }
+    }
+};
+
+}  // namespace
+
+GridView::GridView(const QString& objectName, ResultTableModel* model, const QList<int>& widths,
+                   bool showHeader, QWidget* parent)
+    : QTableView(parent), m_model(model) {
+    setObjectName(objectName);
+    setModel(model);
+    setItemDelegate(new FailedRowDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setAlternatingRowColors(false);
+    verticalHeader()->hide();
+    // Fixed row heights keep inserting and scrolling cheap with 100,000 rows.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(18);
+    horizontalHeader()->setVisible(showHeader);
+    horizontalHeader()->setHighlightSections(false);
+    for (int column = 0; column < widths.size(); ++column) {
+        setColumnWidth(column, widths.at(column));
+    }
+    connect(model, &ResultTableModel::rowsWritten, this, [this](int row) {
+        selectRow(row);
+        scrollTo(m_model->index(row, 0));
+    });
+}
+
+int GridView::currentResultRow() const {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || current.row() >= m_model->resultCount()) {
+        return -1;
+    }
+    return current.row();
+}
+
+}  // namespace quendrix

@@ -1,0 +1,24 @@
+// The result grid: a table view over a ResultTableModel that selects whole rows and follows
+// each written row, with the initial column widths a page gives.
+#pragma once
+
+#include <QTableView>
+
+namespace quendrix {
+
+class ResultTableModel;
+
+class GridView : public QTableView {
+    Q_OBJECT
+  public:
+    GridView(const QString& objectName, ResultTableModel* model, const QList<int>& widths,
+             bool showHeader, QWidget* parent = nullptr);
+    ResultTableModel* resultModel() const { return m_model; }
+    // The row the context menu was opened on, or the selected one; -1 when none.
+    int currentResultRow() const;
+
+  private:
+    ResultTableModel* m_model;
+};
+
+}  // namespace quendrix

@@ -1,0 +1,35 @@
+// Forward and reverse host look-up over the system resolver (IPv4), thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quendrix::net {
+
+// What a forward look-up gives: the official (canonical) name and every IPv4 address in
+// the order the resolver returned them (network byte order).
+struct HostEntry {
+    std::string officialName;
+    std::vector<std::uint32_t> addresses;
+};
+
+// Looks a host name up. A dotted address resolves to itself. An empty name stands for this
+// computer: its own host name is looked up. nullopt when there is no host entry.
+std::optional<HostEntry> lookupHost(const std::string& name);
+
+// Reverse look-up of an IPv4 address (network byte order); nullopt when nothing is found.
+std::optional<std::string> lookupAddress(std::uint32_t address);
+
+// The classic dotted-text conversion: accepts a, a.b, a.b.c and a.b.c.d with decimal, octal
+// (leading 0) and hex (0x) parts; INADDR_NONE (255.255.255.255) when the text is rejected.
+std::uint32_t dottedTextToAddress(const std::string& text);
+
+// The same conversion, but telling a rejected text apart from 255.255.255.255.
+std::optional<std::uint32_t> parseDottedText(const std::string& text);
+
+// Network byte order address as dotted text.
+std::string addressToDottedText(std::uint32_t address);
+
+}  // namespace quendrix::net

@@ -1,0 +1,268 @@
+#include "tools/convert/converter_page.h"
+
+#include "core/job_runner.h"
+#include "core/page_host.h"
+#include "core/prompts.h"
+#include "core/result_table_model.h"
+#include "core/target.h"
+#include "core/widgets/grid_view.h"
+#include "core/widgets/target_list_panel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quendrix {
+namespace {
+
+QToolButton* makeButton(const QString& name, const QString& text, const QString& hint,
+                        QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setToolTip(hint);
+    return button;
+}
+
+QLabel* makeValueLabel(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setMinimumWidth(50);
+    return label;
+}
+
+TargetListConfig converterListConfig() {
+    TargetListConfig config;
+    config.listName = QStringLiteral("ListBox1");
+    config.importButtonName = QStringLiteral("SpeedButton1");
+    config.importHint = QStringLiteral("Import an IP address or domain/host name file (*.txt)");
+    config.countLabelName = QStringLiteral("Label15");
+    config.menuName = QStringLiteral("PopupMenu1");
+    config.showHint = true;
+    config.add = {QStringLiteral("A1"), QStringLiteral("Add ")};
+    config.update = {QStringLiteral("UpdateItem1"), QStringLiteral("Update ")};
+    config.remove = {QStringLiteral("DeleteItem1"), QStringLiteral("Delete ")};
+    config.clear = {QStringLiteral("DeleteAllItem1"), QStringLiteral("Clear All")};
+    const QString label = QStringLiteral("IP Address or Domain/Computer Name");
+    config.addDialog = {QStringLiteral("Tip_add"), QStringLiteral("Add"), label,
+                        QStringLiteral("Edit1"),   QStringLiteral("Add"), true};
+    config.updateDialog = {QStringLiteral("Tip_update"), QStringLiteral("Update"), label,
+                           QStringLiteral("edit1"),      QStringLiteral("Update"), false};
+    return config;
+}
+
+}  // namespace
+
+ConverterPage::ConverterPage(PageHost& host, QWidget* parent)
+    : ToolPage(QStringLiteral("ip_to_domain_converter_tab"), QStringLiteral("IP Domain Converter"),
+               parent),
+      m_host(host),
+      m_findIp(new JobRunner(this)),
+      m_findName(new JobRunner(this)) {
+    buildUpperPanel();
+    buildBatchPanel();
+}
+
+ConverterPage::~ConverterPage() = default;
+
+void ConverterPage::buildUpperPanel() {
+    auto* panel = new QGroupBox(this);
+    auto* grid = new QGridLayout(panel);
+
+    domain_edit = new QLineEdit(QStringLiteral("localhost"), panel);
+    domain_edit->setObjectName(QStringLiteral("domain_edit"));
+    domain_edit->setToolTip(QStringLiteral("Right Click to Get More"));
+    nametoip_button = makeButton(QStringLiteral("nametoip_button"), QStringLiteral("Convert"),
+                                 QStringLiteral("Convert"), panel);
+    Memo1 = new QPlainTextEdit(panel);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setMaximumHeight(70);
+    host_edit = new QLineEdit(panel);
+    host_edit->setObjectName(QStringLiteral("host_edit"));
+
+    ip_edit = new QLineEdit(QStringLiteral("127.0.0.1"), panel);
+    ip_edit->setObjectName(QStringLiteral("ip_edit"));
+    ip_edit->setToolTip(QStringLiteral("Right Click to Get More"));
+    iptoname_button = makeButton(QStringLiteral("iptoname_button"), QStringLiteral("Convert"),
+                                 QStringLiteral("Convert"), panel);
+    Edit1 = new QLineEdit(panel);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    CheckBox3 = new QCheckBox(QStringLiteral("IP Neighborhood"), panel);
+    CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+    ComboBox3 = new QComboBox(panel);
+    ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
+    for (int n = 10; n <= 250; n += 10) {
+        ComboBox3->addItem(QString::number(n));
+    }
+    ComboBox3->setCurrentIndex(1);
+    auto* explanation = new QLabel(
+        QStringLiteral("IP Neighborhood will take an IP address and do a resolve for the last and "
+                       "next number IPs. This is not often found, but can be very useful to see "
+                       "what other website domains are hosted by the same ISP"),
+        panel);
+    explanation->setObjectName(QStringLiteral("Label35"));
+    explanation->setWordWrap(true);
+
+    grid->addWidget(new QLabel(QStringLiteral("Domain  Name"), panel), 0, 0);
+    grid->addWidget(domain_edit, 0, 1);
+    grid->addWidget(nametoip_button, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("IP Address"), panel), 1, 0, Qt::AlignTop);
+    grid->addWidget(Memo1, 1, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Host Name"), panel), 2, 0);
+    grid->addWidget(host_edit, 2, 1, 1, 2);
+
+    grid->addWidget(new QLabel(QStringLiteral("IP Address"), panel), 0, 3);
+    grid->addWidget(ip_edit, 0, 4);
+    grid->addWidget(iptoname_button, 0, 5);
+    grid->addWidget(new QLabel(QStringLiteral("Domain / Host Name"), panel), 1, 3, Qt::AlignTop);
+    grid->addWidget(Edit1, 1, 4, 1, 2, Qt::AlignTop);
+    auto* neighbourhood = new QHBoxLayout;
+    neighbourhood->addWidget(CheckBox3);
+    neighbourhood->addWidget(ComboBox3);
+    neighbourhood->addWidget(new QLabel(QStringLiteral("IPs"), panel));
+    neighbourhood->addStretch();
+    grid->addLayout(neighbourhood, 2, 3, 1, 3);
+    grid->addWidget(explanation, 3, 0, 1, 6);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(4, 1);
+    body()->addWidget(panel);
+
+    connect(nametoip_button, &QToolButton::clicked, this, &ConverterPage::nametoip_buttonClick);
+    connect(domain_edit, &QLineEdit::returnPressed, this, &ConverterPage::nametoip_buttonClick);
+    connect(iptoname_button, &QToolButton::clicked, this, &ConverterPage::iptoname_buttonClick);
+    connect(ip_edit, &QLineEdit::returnPressed, this, &ConverterPage::iptoname_buttonClick);
+}
+
+void ConverterPage::buildBatchPanel() {
+    auto* panel = new QWidget(this);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    m_list = new TargetListPanel(converterListConfig(), m_host, panel);
+    m_list->setMaximumWidth(230);
+    layout->addWidget(m_list);
+
+    auto* right = new QVBoxLayout;
+    auto* controls = new QGridLayout;
+    B_nametoip_start_button = makeButton(QStringLiteral("B_nametoip_start_button"),
+                                         QStringLiteral("Start"), QStringLiteral("Start"), panel);
+    B_nametoip_end_button = makeButton(QStringLiteral("B_nametoip_end_button"),
+                                       QStringLiteral("Stop"), QStringLiteral("Stop"), panel);
+    b_iptoname_start_button = makeButton(QStringLiteral("b_iptoname_start_button"),
+                                         QStringLiteral("Start"), QStringLiteral("Start"), panel);
+    SpeedButton5 = makeButton(QStringLiteral("SpeedButton5"), QStringLiteral("Stop"),
+                              QStringLiteral("Stop"), panel);
+    SpeedButton6 = makeButton(QStringLiteral("SpeedButton6"), QStringLiteral("Export"),
+                              QStringLiteral("Export the result to a file"), panel);
+    controls->addWidget(new QLabel(QStringLiteral("From Domain / Host Name to IP Address"), panel),
+                        0, 0);
+    controls->addWidget(B_nametoip_start_button, 0, 1);
+    controls->addWidget(B_nametoip_end_button, 0, 2);
+    controls->addWidget(new QLabel(QStringLiteral("From IP Address to Domain / Host Name"), panel),
+                        1, 0);
+    controls->addWidget(b_iptoname_start_button, 1, 1);
+    controls->addWidget(SpeedButton5, 1, 2);
+    controls->addWidget(SpeedButton6, 0, 3, 2, 1);
+    controls->setColumnStretch(4, 1);
+    right->addLayout(controls);
+
+    m_gridModel = new ResultTableModel(
+        {QStringLiteral("Domain / Host Name"), QStringLiteral("IP Address")}, this);
+    StringGrid2 =
+        new GridView(QStringLiteral("StringGrid2"), m_gridModel, {200, 2000}, true, panel);
+    right->addWidget(StringGrid2, 1);
+
+    auto* counters = new QHBoxLayout;
+    Label52 = makeValueLabel(QStringLiteral("Label52"), panel);
+    Label18 = makeValueLabel(QStringLiteral("Label18"), panel);
+    Label16 = makeValueLabel(QStringLiteral("Label16"), panel);
+    Label17 = makeValueLabel(QStringLiteral("Label17"), panel);
+    counters->addWidget(Label52);
+    counters->addStretch();
+    counters->addWidget(new QLabel(QStringLiteral("Finished"), panel));
+    counters->addWidget(Label18);
+    counters->addWidget(new QLabel(QStringLiteral("Successful"), panel));
+    counters->addWidget(Label16);
+    counters->addWidget(new QLabel(QStringLiteral("Failed"), panel));
+    counters->addWidget(Label17);
+    right->addLayout(counters);
+    layout->addLayout(right, 1);
+    body()->addWidget(panel, 1);
+}
+
+void ConverterPage::nametoip_buttonClick() {
+    Memo1->clear();
+    host_edit->clear();
+    const QString typed = domain_edit->text();
+    const QString host = ReduceTarget(typed);
+    if (host != typed) {
+        // Show what is looked up when a prefix, a path or blanks were taken off.
+        domain_edit->setText(host);
+    }
+    // findip_thread: several may run at once; each writes its own answer when it ends.
+    m_findIp->start([this, host](JobContext& job) {
+        auto found = ResolveHost(host);
+        job.post([this, found = std::move(found)] {
+            if (!found) {
+                m_host.prompts().message(QStringLiteral("Error"),
+                                         QStringLiteral("Host does not exist!  "),
+                                         Prompts::Icon::Error);
+                return;
+            }
+            Memo1->setPlainText(found->addresses.join(QLatin1Char('\n')));
+            host_edit->setText(found->officialName);
+        });
+    });
+}
+
+void ConverterPage::iptoname_buttonClick() {
+    const QString text = ip_edit->text();
+    const auto startFindName = [this](const QString& address, bool disable) {
+        Edit1->clear();
+        // findname_thread
+        m_findName->start(
+            [this, address](JobContext& job) {
+                const QString name = ResolveAddress(address);
+                job.post([this, name] {
+                    if (name == kLookupFailed) {
+                        m_host.prompts().message(
+                            QStringLiteral("Error"),
+                            QStringLiteral("Can't get the domain/host name!  "),
+                            Prompts::Icon::Error);
+                        return;
+                    }
+                    Edit1->setText(name);
+                });
+            },
+            disable ? std::function<void()>([this] { ip_to_domain_active(); })
+                    : std::function<void()>());
+    };
+    if (text.isEmpty()) {
+        startFindName(text, false);
+        return;
+    }
+    if (!ParseDottedAddress(text)) {
+        m_host.prompts().message(QString(), QStringLiteral("Please enter the correct IP address!"),
+                                 Prompts::Icon::Warning);
+        return;
+    }
+    iptoname_button->setEnabled(false);
+    m_host.setNavigationEnabled(false);
+    startFindName(text, true);
+}
+
+void ConverterPage::ip_to_domain_active() {
+    iptoname_button->setEnabled(true);
+    m_host.setNavigationEnabled(true);
+}
+
+}  // namespace quendrix
