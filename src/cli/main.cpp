@@ -1,17 +1,14 @@
 // quendrix-cli: the same engines as the window, from a terminal.
-#include "core/target.h"
+#include "cli/cli_io.h"
+#include "cli/resolve_command.h"
 
 #include <QCoreApplication>
-#include <QStringList>
-#include <QTextStream>
 
-#include <cstdio>
+#include <functional>
+#include <utility>
+#include <vector>
 
-namespace {
-
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+namespace quendrix::cli {
 
 QTextStream& out() {
     static QTextStream stream(stdout);
@@ -23,45 +20,36 @@ QTextStream& err() {
     return stream;
 }
 
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    std::function<int(const QStringList&)> run;
+};
+
+// One line per command; each tool's command lives in its own file.
+const std::vector<Command>& commands() {
+    static const std::vector<Command> list = {
+        {"resolve", "resolve NAME       print every address of NAME, one per line, or X",
+         RunResolveCommand},
+        {"reverse", "reverse ADDRESS    print the official name of ADDRESS, or X",
+         RunReverseCommand},
+    };
+    return list;
+}
+
 void printUsage(QTextStream& stream) {
-    stream << "Usage: quendrix-cli COMMAND [ARGUMENTS]\n"
-              "\n"
-              "Commands:\n"
-              "  resolve NAME       print every address of NAME, one per line, or X\n"
-              "  reverse ADDRESS    print the official name of ADDRESS, or X\n"
-              "\n"
-              "Options:\n"
+    stream << "Usage: quendrix-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+    for (const Command& command : commands()) {
+        stream << "  " << command.synopsis << "\n";
+    }
+    stream << "\nOptions:\n"
               "  --help             show this help\n"
               "  --version          show the version\n"
               "\n"
-              "Exit status: 0 success, 1 failed look-up, 2 bad usage.\n";
+              "Exit status: 0 success, 1 failed look-up, 2 bad usage or unreadable file.\n";
     stream.flush();
-}
-
-int resolveCommand(const QStringList& args) {
-    if (args.size() != 1) {
-        err() << "quendrix-cli: resolve takes one NAME\n";
-        return kUsage;
-    }
-    const auto host = quendrix::ResolveHost(quendrix::ReduceTarget(args.at(0)));
-    if (!host) {
-        out() << quendrix::kLookupFailed << "\n";
-        return kFailed;
-    }
-    for (const QString& address : host->addresses) {
-        out() << address << "\n";
-    }
-    return kOk;
-}
-
-int reverseCommand(const QStringList& args) {
-    if (args.size() != 1) {
-        err() << "quendrix-cli: reverse takes one ADDRESS\n";
-        return kUsage;
-    }
-    const QString name = quendrix::ResolveAddress(args.at(0));
-    out() << name << "\n";
-    return name == quendrix::kLookupFailed ? kFailed : kOk;
 }
 
 int run(const QStringList& arguments) {
@@ -69,33 +57,32 @@ int run(const QStringList& arguments) {
         printUsage(err());
         return kUsage;
     }
-    const QString command = arguments.at(0);
-    const QStringList rest = arguments.mid(1);
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+    const QString& name = arguments.at(0);
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
         printUsage(out());
         return kOk;
     }
-    if (command == QLatin1String("--version")) {
+    if (name == QLatin1String("--version")) {
         out() << "quendrix-cli " << QUENDRIX_VERSION << "\n";
         return kOk;
     }
-    if (command == QLatin1String("resolve")) {
-        return resolveCommand(rest);
+    for (const Command& command : commands()) {
+        if (name == QLatin1String(command.name)) {
+            return command.run(arguments.mid(1));
+        }
     }
-    if (command == QLatin1String("reverse")) {
-        return reverseCommand(rest);
-    }
-    err() << "quendrix-cli: unknown command '" << command << "'\n";
+    err() << "quendrix-cli: unknown command '" << name << "'\n";
     printUsage(err());
     return kUsage;
 }
 
 }  // namespace
+}  // namespace quendrix::cli
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int status = run(app.arguments().mid(1));
-    out().flush();
-    err().flush();
+    const int status = quendrix::cli::run(app.arguments().mid(1));
+    quendrix::cli::out().flush();
+    quendrix::cli::err().flush();
     return status;
 }
