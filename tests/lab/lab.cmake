@@ -1,0 +1,60 @@
+# Lab tests: programs that need a network of their own run inside a throw-away lab made by
+# tests/lab/lab-run (root only; without root they are skipped with exit code 77).
+#
+#   quendrix_add_lab_test(NAME <name>
+#                         [SOURCES <files...> LIBS <targets...> [GUI]]
+#                         [COMMAND <program-or-target> <args...>]
+#                         [LAB_OPTIONS <dns-lab up options...>]
+#                         [TIMEOUT <seconds>])
+#
+# With SOURCES a test program is built as quendrix_add_test builds one, and it is the command
+# unless COMMAND is given. The program is never registered on its own: outside the lab it
+# would resolve through the machine's DNS. LAB_OPTIONS go to `dns-lab up` (--delay-ms N,
+# --bench-names N). Tests carry the label `lab` and run one at a time.
+
+set(QUENDRIX_LAB_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+function(quendrix_add_lab_test)
+  cmake_parse_arguments(L "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;COMMAND;LAB_OPTIONS" ${ARGN})
+  if(NOT L_NAME)
+    message(FATAL_ERROR "quendrix_add_lab_test: NAME is required")
+  endif()
+  if(L_SOURCES)
+    add_executable(${L_NAME} ${L_SOURCES})
+    if(L_GUI)
+      target_link_libraries(${L_NAME} PRIVATE quendrix_test_main_gui)
+    else()
+      target_link_libraries(${L_NAME} PRIVATE quendrix_test_main_core)
+    endif()
+    target_link_libraries(${L_NAME} PRIVATE quendrix_options Qt6::Test ${L_LIBS})
+    target_include_directories(${L_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    # As in quendrix_add_test: tests compare with plain string literals.
+    target_compile_options(${L_NAME} PRIVATE -UQT_NO_CAST_FROM_ASCII -UQT_NO_CAST_TO_ASCII)
+    if(NOT L_COMMAND)
+      set(L_COMMAND ${L_NAME})
+    endif()
+  endif()
+  if(NOT L_COMMAND)
+    message(FATAL_ERROR "quendrix_add_lab_test(${L_NAME}): give SOURCES or COMMAND")
+  endif()
+  if(NOT L_TIMEOUT)
+    set(L_TIMEOUT 300)
+  endif()
+
+  # add_test only maps a target name to its file in the first word, which is lab-run here.
+  list(POP_FRONT L_COMMAND program)
+  if(TARGET ${program})
+    # Building the test builds the lab's forwarder too, for labs made with --delay-ms.
+    add_dependencies(${program} lab_dns_delay)
+    set(program $<TARGET_FILE:${program}>)
+  endif()
+
+  add_test(NAME ${L_NAME}
+    COMMAND ${QUENDRIX_LAB_DIR}/lab-run dns ${L_LAB_OPTIONS} -- ${program} ${L_COMMAND})
+  set_tests_properties(${L_NAME} PROPERTIES
+    LABELS lab
+    SKIP_RETURN_CODE 77
+    RUN_SERIAL TRUE
+    TIMEOUT ${L_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUENDRIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;QUENDRIX_LAB_DNS_DELAY=$<TARGET_FILE:lab_dns_delay>")
+endfunction()
