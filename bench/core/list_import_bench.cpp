@@ -1,0 +1,93 @@
+// How long importing a 1,000,000-line target file takes: reading and splitting the file,
+// and the whole import into a shown list (model reset and view layout), offscreen.
+//   build/release/bin/list_import_bench
+#include "core/page_host.h"
+#include "core/prompts.h"
+#include "core/target_list_model.h"
+#include "core/widgets/target_list_panel.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QListView>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QString makeFile(const QTemporaryDir& dir, int lines) {
+    const QString path = dir.filePath(QStringLiteral("targets.txt"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    QByteArray text;
+    text.reserve(lines * 20);
+    for (int i = 0; i < lines; ++i) {
+        text += "host-" + QByteArray::number(i) + ".example.org\r\n";
+    }
+    file.write(text);
+    return path;
+}
+
+class NoPrompts : public quendrix::Prompts {
+  public:
+    void message(const QString&, const QString&, Icon) override {}
+    Answer askYesNo(const QString&, const QString&) override { return Answer::No; }
+    Answer askYesCancel(const QString&, const QString&) override { return Answer::Cancel; }
+    QString openFile(const QString&, const QStringList&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+    bool openWithShell(const QString&) override { return false; }
+};
+
+class Host : public quendrix::PageHost {
+  public:
+    quendrix::Prompts& prompts() override { return m_prompts; }
+    void setNavigationEnabled(bool) override {}
+    QString openDialogDirectory() const override { return {}; }
+    void setOpenDialogDirectory(const QString&) override {}
+
+  private:
+    NoPrompts m_prompts;
+};
+
+void BM_ReadTargetFile(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        QString error;
+        auto lines = quendrix::ReadTargetFile(path, &error);
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ReadTargetFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_ImportIntoShownList(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = makeFile(dir, static_cast<int>(state.range(0)));
+    Host host;
+    quendrix::TargetListConfig config;
+    quendrix::TargetListPanel panel(config, host);
+    panel.resize(230, 400);
+    panel.show();
+    for (auto _ : state) {
+        panel.importFile(path);
+        QApplication::processEvents();  // the view lays out and paints the new list
+        state.PauseTiming();
+        panel.clearAllClick();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ImportIntoShownList)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
