@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Cost of one ICMP echo through IcmpEcho beside two peers, in one run: 1000 sequential echoes
+# to 127.0.0.1 by
+#   ours   bench_icmp_echo_loop (IcmpEcho, Release build)
+#   min    min_pinger.c (the least a sequential pinger can do; compiled here with cc -O2)
+#   ping   ping -c 1000 -i 0 -q 127.0.0.1 (iputils; -i 0 needs root)
+# Each tool runs as a whole process, timed with date +%s%N; its start-up, timed the same way
+# with a single echo, is taken off, so the figure per echo is (T(1000) - T(1)) / 999, from the
+# medians over the repetitions. Prints microseconds per echo and the ratios to the fastest.
+#
+#   bench/ping/echo-vs-peers.sh [--datagram] [release-build-dir] [repetitions]
+# defaults: /work/build-icmp-rel, 15. Traffic goes to 127.0.0.1 only.
+# The socket each tool gets follows net.ipv4.ping_group_range: as root on a host that leaves
+# root's group out, all three use raw sockets. --datagram (root only) runs the comparison in
+# a throw-away network namespace whose ping_group_range admits root, so all three use ICMP
+# datagram sockets there.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+
+if [ "${1:-}" = --datagram ]; then
+    shift
+    [ "$(id -u)" -eq 0 ] || { echo "--datagram needs root (network namespace)" >&2; exit 1; }
+    namespace="qxicmpbench$$"
+    ip netns add "$namespace"
+    trap 'ip netns del "$namespace" 2>/dev/null' EXIT
+    ip -n "$namespace" link set lo up
+    ip netns exec "$namespace" sysctl -qw net.ipv4.ping_group_range="0 0"
+    ip netns exec "$namespace" "$here/$(basename "$0")" "$@"
+    exit $?
+fi
+
+build=${1:-/work/build-icmp-rel}
+reps=${2:-15}
+count=1000
+
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+ninja -C "$build" bench_icmp_echo_loop >/dev/null
+cc -O2 -Wall -Wextra -o "$build/bin/min_pinger" "$here/min_pinger.c"
+
+names=(ours min)
+commands=("$build/bin/bench_icmp_echo_loop" "$build/bin/min_pinger")
+if [ "$(id -u)" -eq 0 ] && command -v ping >/dev/null; then
+    names+=(ping)
+    commands+=("ping -i 0 -q 127.0.0.1 -c")
+else
+    echo "note: ping left out (needs root for -i 0, and iputils-ping installed)"
+fi
+
+# Wall time in nanoseconds of one run of "$command $n"; fails if the run fails.
+run_ns() {
+    local command=$1 n=$2 start end
+    start=$(date +%s%N)
+    # shellcheck disable=SC2086  # the command is words on purpose
+    $command "$n" >/dev/null 2>&1 || return 1
+    end=$(date +%s%N)
+    echo $((end - start))
+}
+
+median() {
+    sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'
+}
+
+declare -A full single
+for ((r = 1; r <= reps; ++r)); do
+    # Interleaved, so that load from elsewhere on the machine falls on every tool alike.
+    for i in "${!names[@]}"; do
+        name=${names[$i]}
+        full[$name]+="$(run_ns "${commands[$i]}" "$count" || { echo "FAIL: $name" >&2; exit 1; }) "
+        single[$name]+="$(run_ns "${commands[$i]}" 1 || { echo "FAIL: $name" >&2; exit 1; }) "
+    done
+done
+
+declare -A per_echo_ns
+fastest=
+for name in "${names[@]}"; do
+    f=$(tr ' ' '\n' <<<"${full[$name]}" | grep . | median)
+    s=$(tr ' ' '\n' <<<"${single[$name]}" | grep . | median)
+    per_echo_ns[$name]=$(((f - s) / (count - 1)))
+    full[$name]=$f
+    single[$name]=$s
+    if [ -z "$fastest" ] || [ "${per_echo_ns[$name]}" -lt "${per_echo_ns[$fastest]}" ]; then
+        fastest=$name
+    fi
+done
+
+echo "$count sequential echoes to 127.0.0.1, median of $reps runs ($(nproc) cores, $(uname -r))"
+echo "ours: $("${commands[0]}" 1)"
+printf '%-6s %16s %14s %15s %11s\n' tool "run of $count ms" "start-up ms" "us per echo" "vs fastest"
+for name in "${names[@]}"; do
+    awk -v n="$name" -v f="${full[$name]}" -v s="${single[$name]}" -v p="${per_echo_ns[$name]}" \
+        -v b="${per_echo_ns[$fastest]}" \
+        'BEGIN { printf "%-6s %16.2f %14.2f %15.2f %10.2fx\n", n, f / 1e6, s / 1e6, p / 1e3, (b > 0 ? p / b : 0) }'
+done
+awk -v o="${per_echo_ns[ours]}" -v b="${per_echo_ns[$fastest]}" \
+    'BEGIN { r = (b > 0 ? o / b : 0); printf "ours / fastest = %.2fx (target 1.30x): %s\n", r, (r <= 1.3 ? "met" : "NOT met") }'
