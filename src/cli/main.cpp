@@ -1,5 +1,6 @@
 // quendrix-cli: the same engines as the window, from a terminal.
 #include "cli/cli_io.h"
+#include "cli/convert_command.h"
 #include "cli/resolve_command.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,8 @@ const std::vector<Command>& commands() {
          RunResolveCommand},
         {"reverse", "reverse ADDRESS    print the official name of ADDRESS, or X",
          RunReverseCommand},
+        {"convert", "convert ...        convert a list in batch (see convert --help)",
+         RunConvertCommand},
     };
     return list;
 }

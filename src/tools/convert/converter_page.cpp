@@ -1,15 +1,21 @@
 #include "tools/convert/converter_page.h"
 
 #include "core/job_runner.h"
+#include "core/neighbourhood.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
+#include "core/target_list_model.h"
+#include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/target_list_panel.h"
+#include "tools/convert/batch_conversion.h"
+#include "tools/convert/conversion_export.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -180,6 +186,7 @@ void ConverterPage::buildBatchPanel() {
     StringGrid2 =
         new GridView(QStringLiteral("StringGrid2"), m_gridModel, {200, 2000}, true, panel);
     right->addWidget(StringGrid2, 1);
+    m_batch = std::make_unique<BatchConversion>(*m_list->model(), *m_gridModel);
 
     auto* counters = new QHBoxLayout;
     Label52 = makeValueLabel(QStringLiteral("Label52"), panel);
@@ -197,6 +204,17 @@ void ConverterPage::buildBatchPanel() {
     right->addLayout(counters);
     layout->addLayout(right, 1);
     body()->addWidget(panel, 1);
+
+    connect(B_nametoip_start_button, &QToolButton::clicked, this,
+            &ConverterPage::B_nametoip_start_buttonClick);
+    connect(b_iptoname_start_button, &QToolButton::clicked, this,
+            &ConverterPage::b_iptoname_start_buttonClick);
+    connect(B_nametoip_end_button, &QToolButton::clicked, this,
+            &ConverterPage::B_nametoip_end_buttonClick);
+    connect(SpeedButton5, &QToolButton::clicked, this, &ConverterPage::B_nametoip_end_buttonClick);
+    connect(SpeedButton6, &QToolButton::clicked, this, &ConverterPage::SpeedButton6Click);
+    connect(m_batch.get(), &BatchConversion::countersChanged, this, &ConverterPage::showCounters);
+    connect(m_batch.get(), &BatchConversion::finished, this, &ConverterPage::ip_button_active);
 }
 
 void ConverterPage::nametoip_buttonClick() {
@@ -250,7 +268,8 @@ void ConverterPage::iptoname_buttonClick() {
         startFindName(text, false);
         return;
     }
-    if (!ParseDottedAddress(text)) {
+    const auto octets = ParseDottedAddress(text);
+    if (!octets) {
         m_host.prompts().message(QString(), QStringLiteral("Please enter the correct IP address!"),
                                  Prompts::Icon::Warning);
         return;
@@ -258,11 +277,111 @@ void ConverterPage::iptoname_buttonClick() {
     iptoname_button->setEnabled(false);
     m_host.setNavigationEnabled(false);
     startFindName(text, true);
+    // Without waiting for the single look-up.
+    if (CheckBox3->isChecked()) {
+        buildNeighbourhood(*octets);
+    }
 }
 
 void ConverterPage::ip_to_domain_active() {
     iptoname_button->setEnabled(true);
     m_host.setNavigationEnabled(true);
+}
+
+void ConverterPage::buildNeighbourhood(const std::array<int, 4>& octets) {
+    const Neighbourhood hood = BuildNeighbourhood(octets, ComboBox3->currentText().toInt());
+    // Emptied and refilled at once: nothing else runs on this thread in between.
+    m_list->model()->replaceAll(hood.addresses);
+    // The count always tells what the list holds, also when the range is cut off.
+    m_list->showCount();
+    if (hood.outcome != Neighbourhood::Outcome::Complete) {
+        return;
+    }
+    B_nametoip_end_buttonClick();
+    b_iptoname_start_buttonClick();
+}
+
+void ConverterPage::B_nametoip_start_buttonClick() {
+    startBatch(ConvertMode::NameToIp);
+}
+
+void ConverterPage::b_iptoname_start_buttonClick() {
+    startBatch(ConvertMode::IpToName);
+}
+
+void ConverterPage::startBatch(ConvertMode mode) {
+    if (m_list->model()->count() == 0) {
+        if (mode == ConvertMode::NameToIp) {
+            m_host.prompts().message(
+                QString(), QStringLiteral(" Please import the domain/host names list(*.txt)! "),
+                Prompts::Icon::Warning);
+        } else {
+            m_host.prompts().message(
+                QStringLiteral("Vantrell"),
+                QStringLiteral(" Please import the IP addresses list(*.txt)! "),
+                Prompts::Icon::Warning);
+        }
+        return;
+    }
+    Label18->clear();
+    Label16->clear();
+    Label17->clear();
+    B_nametoip_start_button->setEnabled(false);
+    b_iptoname_start_button->setEnabled(false);
+    Label52->setText(QStringLiteral("Working..."));
+    m_host.setNavigationEnabled(false);
+    // nametoip_thread: the grid starts again from its header and one empty row.
+    m_batch->start(mode);
+}
+
+void ConverterPage::showCounters() {
+    // Each label stays blank until the first row of its kind.
+    const BatchCounters& counters = m_batch->counters();
+    if (counters.finished > 0) {
+        Label18->setText(QString::number(counters.finished));
+    }
+    if (counters.successful > 0) {
+        Label16->setText(QString::number(counters.successful));
+    }
+    if (counters.failed > 0) {
+        Label17->setText(QString::number(counters.failed));
+    }
+}
+
+void ConverterPage::B_nametoip_end_buttonClick() {
+    if (!m_batch->hasStarted()) {
+        return;
+    }
+    m_batch->stop();
+    ip_button_active();
+}
+
+void ConverterPage::ip_button_active() {
+    B_nametoip_start_button->setEnabled(true);
+    b_iptoname_start_button->setEnabled(true);
+    Label52->setText(QStringLiteral("Done!"));
+    m_host.setNavigationEnabled(true);
+}
+
+ExportDialog* ConverterPage::exportDialog() {
+    if (m_exportDialog == nullptr) {
+        QList<ExportKind> kinds;
+        for (const ConversionExportKind& kind : ConversionExportKinds()) {
+            kinds.append({kind.radioName, kind.caption, kind.fileType});
+        }
+        m_exportDialog = new ExportDialog(
+            QStringLiteral("Tnametoip_export"), kinds, m_host.prompts(),
+            [this](int index) {
+                return ConversionExportLines(*m_gridModel, ConversionExportKinds().at(index).kind,
+                                             QDateTime::currentDateTime());
+            },
+            this);
+    }
+    return m_exportDialog;
+}
+
+void ConverterPage::SpeedButton6Click() {
+    exportDialog()->exec();
 }
 
 }  // namespace quendrix

@@ -3,6 +3,10 @@
 #pragma once
 
 #include "core/widgets/tool_page.h"
+#include "tools/convert/conversion.h"
+
+#include <array>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -13,6 +17,8 @@ class QToolButton;
 
 namespace quendrix {
 
+class BatchConversion;
+class ExportDialog;
 class GridView;
 class JobRunner;
 class PageHost;
@@ -32,12 +38,29 @@ class ConverterPage : public ToolPage {
     // The address-to-name worker has ended.
     void ip_to_domain_active();
 
+    // Batch conversion of the list: name to address, address to name.
+    void B_nametoip_start_buttonClick();
+    void b_iptoname_start_buttonClick();
+    // Stop (both stop buttons).
+    void B_nametoip_end_buttonClick();
+    // The batch has ended or was stopped.
+    void ip_button_active();
+    // Export of the grid through the "Choose" dialog.
+    void SpeedButton6Click();
+
     TargetListPanel* list() const { return m_list; }
     ResultTableModel* grid() const { return m_gridModel; }
+    BatchConversion* batch() const { return m_batch.get(); }
+    // The export dialog, made on first use and kept, so it keeps its choices.
+    ExportDialog* exportDialog();
 
   private:
     void buildUpperPanel();
     void buildBatchPanel();
+    void startBatch(ConvertMode mode);
+    void showCounters();
+    // Fills the list with the addresses around the given one and converts them.
+    void buildNeighbourhood(const std::array<int, 4>& octets);
 
     PageHost& m_host;
     JobRunner* m_findIp;
@@ -65,6 +88,9 @@ class ConverterPage : public ToolPage {
     QLabel* Label17;
     ResultTableModel* m_gridModel;
     GridView* StringGrid2;
+    ExportDialog* m_exportDialog = nullptr;
+    // Declared last: its job reads the list and writes the grid, so it goes first.
+    std::unique_ptr<BatchConversion> m_batch;
 };
 
 }  // namespace quendrix

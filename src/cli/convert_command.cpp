@@ -1,0 +1,215 @@
+#include "cli/convert_command.h"
+
+#include "cli/cli_io.h"
+#include "core/errors.h"
+#include "core/export_writer.h"
+#include "core/neighbourhood.h"
+#include "core/result_table_model.h"
+#include "core/target.h"
+#include "core/target_list_model.h"
+#include "tools/convert/batch_conversion.h"
+#include "tools/convert/conversion_export.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+
+#include <cstdio>
+#include <optional>
+
+namespace quendrix::cli {
+namespace {
+
+void printConvertUsage(QTextStream& stream) {
+    stream << "Usage: quendrix-cli convert --to-ip FILE | --to-name FILE\n"
+              "                            | --neighbourhood ADDRESS --size N\n"
+              "                            [--export KIND --out PATH] [--in-flight N]\n"
+              "\n"
+              "Converts every entry of FILE (one target per line) from name to addresses\n"
+              "(--to-ip) or from address to name (--to-name), or the N + 1 addresses around\n"
+              "ADDRESS to names (--neighbourhood; N even). Rows go to standard output as\n"
+              "all-csv, or with --out to PATH as KIND, one of:\n";
+    for (const ConversionExportKind& kind : ConversionExportKinds()) {
+        stream << "  " << kind.cliName << "\n";
+    }
+    stream << "--in-flight N: look-ups at once (1-256, default 32).\n"
+              "The counts go to standard error: Finished N, Successful N, Failed N.\n"
+              "Exit status: 0 the run completed (failed look-ups are rows), 1 the export\n"
+              "could not be written, 2 bad usage, an unreadable file or nothing to convert.\n";
+    stream.flush();
+}
+
+int usageError(const QString& text) {
+    err() << "quendrix-cli convert: " << text << "\n";
+    err() << "Try 'quendrix-cli convert --help'.\n";
+    return kUsage;
+}
+
+// The bytes WriteExportFile writes, for standard output.
+QByteArray exportBytes(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toLocal8Bit();
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+struct Request {
+    std::optional<ConvertMode> mode;
+    QString file;
+    QString neighbourhoodAddress;
+    QString neighbourhoodSize;
+    ConversionExport kind = ConversionExport::AllCsv;
+    bool kindGiven = false;
+    QString out;
+    int inFlight = BatchWorkerOptions{}.inFlight;
+};
+
+// Parses the arguments; returns an error text for bad usage.
+std::optional<QString> parse(const QStringList& args, Request& request) {
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& option = args.at(i);
+        if (i + 1 >= args.size()) {
+            return QStringLiteral("'%1' needs a value").arg(option);
+        }
+        const QString& value = args.at(++i);
+        if (option == QLatin1String("--to-ip") || option == QLatin1String("--to-name")) {
+            if (request.mode) {
+                return QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood");
+            }
+            request.mode =
+                option == QLatin1String("--to-ip") ? ConvertMode::NameToIp : ConvertMode::IpToName;
+            request.file = value;
+        } else if (option == QLatin1String("--neighbourhood")) {
+            if (request.mode) {
+                return QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood");
+            }
+            request.mode = ConvertMode::IpToName;
+            request.neighbourhoodAddress = value;
+        } else if (option == QLatin1String("--size")) {
+            request.neighbourhoodSize = value;
+        } else if (option == QLatin1String("--export")) {
+            const auto kind = ConversionExportFromCliName(value);
+            if (!kind) {
+                return QStringLiteral("unknown export kind '%1'").arg(value);
+            }
+            request.kind = *kind;
+            request.kindGiven = true;
+        } else if (option == QLatin1String("--out")) {
+            request.out = value;
+        } else if (option == QLatin1String("--in-flight")) {
+            const auto number = ReadWholeNumber(value);
+            if (!number || *number < 1 || *number > 256) {
+                return QStringLiteral("--in-flight wants a number from 1 to 256");
+            }
+            request.inFlight = static_cast<int>(*number);
+        } else {
+            return QStringLiteral("unknown option '%1'").arg(option);
+        }
+    }
+    if (!request.mode) {
+        return QStringLiteral("give a list: --to-ip FILE, --to-name FILE or --neighbourhood");
+    }
+    if (request.neighbourhoodAddress.isEmpty() != request.neighbourhoodSize.isEmpty()) {
+        return QStringLiteral("--neighbourhood and --size go together");
+    }
+    if (request.kindGiven && request.out.isEmpty()) {
+        return QStringLiteral("--export needs --out PATH");
+    }
+    return std::nullopt;
+}
+
+// The neighbourhood as the list, as the page builds it; an error text when there is none.
+std::optional<QString> neighbourhoodList(const Request& request, QStringList& entries) {
+    const auto size = ReadWholeNumber(request.neighbourhoodSize);
+    if (!size || *size < 2 || *size > 65536 || *size % 2 != 0) {
+        return QStringLiteral("--size wants an even number from 2 to 65536");
+    }
+    std::optional<std::array<int, 4>> octets;
+    try {
+        octets = ParseDottedAddress(request.neighbourhoodAddress);
+    } catch (const UserError& error) {
+        return error.message();
+    }
+    if (!octets) {
+        return QStringLiteral("Please enter the correct IP address!");
+    }
+    const Neighbourhood hood = BuildNeighbourhood(*octets, static_cast<int>(*size));
+    switch (hood.outcome) {
+        case Neighbourhood::Outcome::BelowZero:
+            return QStringLiteral("the neighbourhood would reach below 0.0.0.0: nothing converted");
+        case Neighbourhood::Outcome::PastTheEnd:
+            return QStringLiteral(
+                "the neighbourhood would run past 255.255.255.255: nothing converted");
+        case Neighbourhood::Outcome::Complete:
+            break;
+    }
+    entries = hood.addresses;
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunConvertCommand(const QStringList& args) {
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        printConvertUsage(out());
+        return kOk;
+    }
+    Request request;
+    if (const auto error = parse(args, request)) {
+        return usageError(*error);
+    }
+
+    QStringList entries;
+    if (!request.neighbourhoodAddress.isEmpty()) {
+        if (const auto error = neighbourhoodList(request, entries)) {
+            return usageError(*error);
+        }
+    } else {
+        QString error;
+        const auto read = ReadTargetFile(request.file, &error);
+        if (!read) {
+            err() << "quendrix-cli convert: " << error << "\n";
+            return kUsage;
+        }
+        entries = *read;
+    }
+    if (entries.isEmpty()) {
+        err() << "quendrix-cli convert: the list is empty\n";
+        return kUsage;
+    }
+
+    TargetListModel list;
+    list.replaceAll(entries);
+    ResultTableModel grid({QStringLiteral("Domain / Host Name"), QStringLiteral("IP Address")});
+    BatchConversion batch(list, grid);
+    BatchWorkerOptions options;
+    options.inFlight = request.inFlight;
+    batch.setWorkerOptions(options);
+    QEventLoop loop;
+    QObject::connect(&batch, &BatchConversion::finished, &loop, &QEventLoop::quit);
+    batch.start(*request.mode);
+    loop.exec();
+
+    const QStringList lines =
+        ConversionExportLines(grid, request.kind, QDateTime::currentDateTime());
+    int status = kOk;
+    if (request.out.isEmpty()) {
+        out().flush();
+        QFile stream;
+        if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(exportBytes(lines)) < 0 ||
+            !stream.flush()) {
+            status = kFailed;
+        }
+    } else if (const auto error = WriteExportFile(request.out, lines)) {
+        err() << "quendrix-cli convert: " << request.out << ": " << *error << "\n";
+        status = kFailed;
+    }
+    const BatchCounters& counters = batch.counters();
+    err() << "Finished " << counters.finished << ", Successful " << counters.successful
+          << ", Failed " << counters.failed << "\n";
+    return status;
+}
+
+}  // namespace quendrix::cli
