@@ -1,6 +1,7 @@
 // quendrix-cli: the same engines as the window, from a terminal.
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
+#include "cli/country_command.h"
 #include "cli/resolve_command.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,8 @@ const std::vector<Command>& commands() {
          RunReverseCommand},
         {"convert", "convert ...        convert a list in batch (see convert --help)",
          RunConvertCommand},
+        {"country", "country FILE       owner or country of each entry (see country --help)",
+         RunCountryCommand},
     };
     return list;
 }

@@ -1,0 +1,266 @@
+#include "tools/country/country_page.h"
+
+#include "core/job_runner.h"
+#include "core/page_host.h"
+#include "core/prompts.h"
+#include "core/target_list_model.h"
+#include "core/widgets/export_dialog.h"
+#include "core/widgets/grid_view.h"
+#include "core/widgets/target_list_panel.h"
+#include "tools/country/country_export.h"
+#include "tools/country/country_grid_model.h"
+#include "tools/country/country_lookup.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quendrix {
+namespace {
+
+QToolButton* makeButton(const QString& name, const QString& text, const QString& hint,
+                        QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setToolTip(hint);
+    return button;
+}
+
+QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+// Counter colours that read on light and dark palettes alike.
+QLabel* makeCounter(const QString& name, const QColor& colour, QWidget* parent) {
+    auto* label = makeLabel(name, QString(), parent);
+    label->setMinimumWidth(50);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    return label;
+}
+
+TargetListConfig countryListConfig() {
+    TargetListConfig config;
+    config.listName = QStringLiteral("ListBox3");
+    config.importButtonName = QStringLiteral("SpeedButton10");
+    config.importHint = QStringLiteral("Import an domain name or IP address file (*.txt)");
+    config.countLabelName = QStringLiteral("Label45");
+    config.menuName = QStringLiteral("PopupMenu3");
+    config.showHint = false;
+    config.add = {QStringLiteral("Add1"), QStringLiteral("Add")};
+    config.update = {QStringLiteral("Update1"), QStringLiteral("Update")};
+    config.remove = {QStringLiteral("Delete1"), QStringLiteral("Delete")};
+    config.clear = {QStringLiteral("ClearAll2"), QStringLiteral("Clear All")};
+    const QString label = QStringLiteral("IP Address ");
+    config.addDialog = {QStringLiteral("Twhereis_add"), QStringLiteral("Add"), label,
+                        QStringLiteral("Edit1"),        QStringLiteral("Add"), true};
+    config.updateDialog = {QStringLiteral("Twhereis_update"), QStringLiteral("Update"), label,
+                           QStringLiteral("edit1"),           QStringLiteral("Update"), false};
+    return config;
+}
+
+}  // namespace
+
+CountryPage::CountryPage(PageHost& host, QWidget* parent)
+    : ToolPage(QStringLiteral("country_lookup_tab"), QStringLiteral("IP Country Converter"),
+               parent),
+      m_host(host),
+      m_single(new JobRunner(this)),
+      m_batch(new JobRunner(this)) {
+    buildUpperPanel();
+    buildBatchPanel();
+
+    QList<ExportKind> kinds;
+    for (const whereis::CountryExportOption& option : whereis::CountryExportOptions()) {
+        kinds.append({option.radioName, option.caption, option.fileType});
+    }
+    m_export = new ExportDialog(
+        QStringLiteral("Tcountry_export"), kinds, m_host.prompts(),
+        [this](int kind) {
+            return whereis::CountryExportLines(*m_gridModel,
+                                               static_cast<whereis::CountryExportKind>(kind),
+                                               QDateTime::currentDateTime());
+        },
+        this);
+}
+
+CountryPage::~CountryPage() {
+    // Workers read the list and post to this page: end them before any control goes.
+    m_batch->stop();
+    m_single->stop();
+    m_batch->joinAll();
+    m_single->joinAll();
+}
+
+void CountryPage::buildUpperPanel() {
+    auto* panel = new QGroupBox(this);
+    auto* grid = new QGridLayout(panel);
+
+    Edit3 = new QLineEdit(panel);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit3->setToolTip(QStringLiteral("Right Click to Get More"));
+    SpeedButton24 = makeButton(
+        QStringLiteral("SpeedButton24"), QStringLiteral("IE"),
+        QStringLiteral("Query the domain currently open in the Internet Explorer"), panel);
+    SpeedButton9 = makeButton(QStringLiteral("SpeedButton9"), QStringLiteral("Resolve"),
+                              QStringLiteral("Resolve"), panel);
+    Edit6 = new QLineEdit(panel);
+    Edit6->setObjectName(QStringLiteral("Edit6"));
+
+    grid->addWidget(
+        makeLabel(QStringLiteral("Label38"), QStringLiteral("Domain Name / IP Address"), panel), 0,
+        0);
+    grid->addWidget(Edit3, 0, 1);
+    grid->addWidget(SpeedButton24, 0, 2);
+    grid->addWidget(SpeedButton9, 0, 3);
+    grid->addWidget(makeLabel(QStringLiteral("Label39"), QStringLiteral("Country"), panel), 1, 0);
+    grid->addWidget(Edit6, 1, 1, 1, 3);
+    grid->setColumnStretch(1, 1);
+    body()->addWidget(panel);
+
+    connect(SpeedButton9, &QToolButton::clicked, this, &CountryPage::SpeedButton9Click);
+    connect(Edit3, &QLineEdit::returnPressed, this, &CountryPage::SpeedButton9Click);
+}
+
+void CountryPage::buildBatchPanel() {
+    auto* panel = new QWidget(this);
+    auto* layout = new QHBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    m_list = new TargetListPanel(countryListConfig(), m_host, panel);
+    m_list->setMaximumWidth(230);
+    layout->addWidget(m_list);
+
+    auto* right = new QVBoxLayout;
+    auto* controls = new QHBoxLayout;
+    whereis_start = makeButton(QStringLiteral("whereis_start"), QStringLiteral("Start"),
+                               QStringLiteral("Start"), panel);
+    whereis_stop = makeButton(QStringLiteral("whereis_stop"), QStringLiteral("Stop"),
+                              QStringLiteral("Stop"), panel);
+    SpeedButton11 = makeButton(QStringLiteral("SpeedButton11"), QStringLiteral("Export"),
+                               QStringLiteral("Export the result to a file"), panel);
+    Label56 = makeLabel(QStringLiteral("Label56"), QString(), panel);
+    Label56->setMinimumWidth(80);
+    controls->addWidget(
+        makeLabel(QStringLiteral("Label40"), QStringLiteral("Batch Lookup"), panel));
+    controls->addWidget(whereis_start);
+    controls->addWidget(whereis_stop);
+    controls->addWidget(Label56);
+    controls->addStretch();
+    controls->addWidget(SpeedButton11);
+    right->addLayout(controls);
+
+    m_gridModel = new whereis::CountryGridModel(this);
+    StringGrid3 =
+        new GridView(QStringLiteral("StringGrid3"), m_gridModel, {160, 2000}, true, panel);
+    right->addWidget(StringGrid3, 1);
+
+    auto* counters = new QHBoxLayout;
+    Label49 = makeCounter(QStringLiteral("Label49"), QColor(0x2E, 0xA0, 0x43), panel);
+    Label51 = makeCounter(QStringLiteral("Label51"), QColor(0xE0, 0x30, 0x30), panel);
+    counters->addStretch();
+    counters->addWidget(makeLabel(QStringLiteral("Label48"), QStringLiteral("Successful"), panel));
+    counters->addWidget(Label49);
+    counters->addWidget(makeLabel(QStringLiteral("Label50"), QStringLiteral("Failed"), panel));
+    counters->addWidget(Label51);
+    right->addLayout(counters);
+    layout->addLayout(right, 1);
+    body()->addWidget(panel, 1);
+
+    connect(whereis_start, &QToolButton::clicked, this, &CountryPage::whereis_startClick);
+    connect(whereis_stop, &QToolButton::clicked, this, &CountryPage::whereis_stopClick);
+    connect(SpeedButton11, &QToolButton::clicked, this, &CountryPage::SpeedButton11Click);
+}
+
+bool CountryPage::batchRunning() const {
+    return m_batch->isRunning();
+}
+
+void CountryPage::SpeedButton9Click() {
+    const QString text = Edit3->text();
+    if (text.isEmpty()) {
+        return;
+    }
+    // whereis_single_thread: several may run at once; the one that ends last is shown.
+    m_single->start([this, text](JobContext& job) {
+        const QString owner = whereis::LookupTarget(text);
+        job.post([this, owner] { Edit6->setText(owner); });
+    });
+}
+
+void CountryPage::whereis_startClick() {
+    if (m_batch->isRunning()) {
+        return;  // the start button is disabled while a batch works
+    }
+    TargetListModel* list = m_list->model();
+    if (list->count() == 0) {
+        m_host.prompts().message(
+            QString(),
+            QStringLiteral(" Please import the domain names or IP addresses list(*.txt)! "),
+            Prompts::Icon::Warning);
+        return;
+    }
+    m_gridModel->clearAll();
+    Label49->clear();
+    Label51->clear();
+    whereis_start->setEnabled(false);
+    Label56->setText(QStringLiteral("Working..."));
+    m_host.setNavigationEnabled(false);
+
+    // whereis_batch_thread
+    m_batch->start(
+        [this, list](JobContext& job) {
+            whereis::BatchSource source;
+            source.count = [list] { return list->count(); };
+            source.entryAt = [list](int position) { return list->entryAt(position); };
+            whereis::BatchEvents events;
+            events.entryTaken = [this, &job](int, const QString& entry) {
+                job.post([this, entry] { m_gridModel->setPendingEntry(entry); });
+            };
+            events.rowDone = [this, &job](const whereis::BatchRow& row) {
+                job.post([this, row] {
+                    m_gridModel->writeResult(row.entry, row.owner);
+                    if (row.successful) {
+                        Label49->setText(QString::number(row.successfulCount));
+                    } else {
+                        Label51->setText(QString::number(row.failedCount));
+                    }
+                });
+            };
+            whereis::RunBatchLookup(source, events, job.stopToken());
+        },
+        [this] { whereis_batch_active(); });
+}
+
+void CountryPage::whereis_stopClick() {
+    if (!m_batch->isRunning()) {
+        return;  // nothing to stop: nothing the user sees changes
+    }
+    // Nothing the worker hands over after this reaches the page; the row it was looking up
+    // keeps its entry with an empty owner cell.
+    m_batch->stop();
+    whereis_batch_active();
+}
+
+void CountryPage::whereis_batch_active() {
+    whereis_start->setEnabled(true);
+    Label56->setText(QStringLiteral("Done!"));
+    m_host.setNavigationEnabled(true);
+}
+
+void CountryPage::SpeedButton11Click() {
+    // Modal, but not blocking: the dialog keeps its choices between openings.
+    m_export->show();
+    m_export->raise();
+    m_export->activateWindow();
+}
+
+}  // namespace quendrix

@@ -1,0 +1,75 @@
+// The Country Lookup page: the single look-up from Edit3 into Edit6, the country list with the
+// batch look-up into StringGrid3 and its counters, and the country export dialog.
+#pragma once
+
+#include "core/widgets/tool_page.h"
+
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace quendrix {
+
+class ExportDialog;
+class GridView;
+class JobRunner;
+class PageHost;
+class TargetListPanel;
+
+namespace whereis {
+class CountryGridModel;
+}
+
+class CountryPage : public ToolPage {
+    Q_OBJECT
+  public:
+    explicit CountryPage(PageHost& host, QWidget* parent = nullptr);
+    ~CountryPage() override;
+
+    // Single look-up of Edit3's text (also Enter in Edit3, the hand-off and the browser button).
+    void SpeedButton9Click();
+    // Batch look-up of the list.
+    void whereis_startClick();
+    void whereis_stopClick();
+    // The batch worker has ended.
+    void whereis_batch_active();
+    // Shows the export dialog.
+    void SpeedButton11Click();
+
+    // What other parts of the window reach: the input box (hand-off, browser address), the
+    // list and the grid (their context menus), the browser button.
+    QLineEdit* inputBox() const { return Edit3; }
+    QToolButton* browserButton() const { return SpeedButton24; }
+    TargetListPanel* list() const { return m_list; }
+    whereis::CountryGridModel* grid() const { return m_gridModel; }
+    GridView* gridView() const { return StringGrid3; }
+    ExportDialog* exportDialog() const { return m_export; }
+    // True while a batch that has not been stopped is working.
+    bool batchRunning() const;
+
+  private:
+    void buildUpperPanel();
+    void buildBatchPanel();
+
+    PageHost& m_host;
+    JobRunner* m_single;
+    JobRunner* m_batch;
+
+    QLineEdit* Edit3;
+    QToolButton* SpeedButton24;
+    QToolButton* SpeedButton9;
+    QLineEdit* Edit6;
+
+    TargetListPanel* m_list;
+    QToolButton* whereis_start;
+    QToolButton* whereis_stop;
+    QToolButton* SpeedButton11;
+    QLabel* Label56;
+    QLabel* Label49;
+    QLabel* Label51;
+    whereis::CountryGridModel* m_gridModel;
+    GridView* StringGrid3;
+    ExportDialog* m_export;
+};
+
+}  // namespace quendrix
