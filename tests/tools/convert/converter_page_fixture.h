@@ -1,0 +1,63 @@
+// A converter page on a fake host, with the look-ups a page test needs: its labels and
+// buttons by name, the grid's rows, the list, and a wait for the batch to end.
+#pragma once
+
+#include "core/result_table_model.h"
+#include "core/target_list_model.h"
+#include "core/widgets/target_list_panel.h"
+#include "support/fake_host.h"
+#include "tools/convert/batch_conversion.h"
+#include "tools/convert/converter_page.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace quendrix::test {
+
+class ConverterPageFixture : public ::testing::Test {
+  protected:
+    QString label(const char* name) const {
+        auto* widget = page.findChild<QLabel*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget != nullptr ? widget->text() : QString();
+    }
+    QToolButton* button(const char* name) const {
+        auto* widget = page.findChild<QToolButton*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    void setList(const QStringList& entries) {
+        page.list()->model()->replaceAll(entries);
+        page.list()->showCount();
+    }
+    // Every result row as "left|right".
+    QStringList rows() const {
+        QStringList out;
+        const ResultTableModel& grid = *page.grid();
+        for (int row = 0; row < grid.resultCount(); ++row) {
+            out.append(grid.cell(row, 0) + QLatin1Char('|') + grid.cell(row, 1));
+        }
+        return out;
+    }
+    // The three counters as "finished/successful/failed" (blank labels stay blank).
+    QString counters() const {
+        return label("Label18") + QLatin1Char('/') + label("Label16") + QLatin1Char('/') +
+               label("Label17");
+    }
+    void waitForBatch(int timeoutMs = 120000) {
+        ASSERT_TRUE(page.batch()->waitForIdle(timeoutMs)) << "the batch did not end";
+    }
+    static QByteArray readFile(const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+
+    FakeHost host;
+    ConverterPage page{host};
+};
+
+}  // namespace quendrix::test
