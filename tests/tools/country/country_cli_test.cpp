@@ -1,0 +1,148 @@
+// quendrix-cli country, run as a user runs it, on literal addresses and localhost: the rows on
+// standard output, the counters on standard error, the export files, --address and bad usage.
+#include "core/export_writer.h"
+#include "tools/country/country_export.h"
+#include "tools/country/country_grid_model.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quendrix::whereis {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun cli(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(QUENDRIX_CLI_PATH),
+                  QStringList{QStringLiteral("country")} + arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+class CountryCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        list = dir.filePath(QStringLiteral("list.txt"));
+        QFile file(list);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        // Windows line ends and a last line without one, as imports accept them.
+        file.write("52.0.0.1\r\n175.1.1.1\r\n http://3.0.0.1/index.htm\r\nlocalhost");
+    }
+    QByteArray read(const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+    QTemporaryDir dir;
+    QString list;
+};
+
+TEST_F(CountryCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
+    const CliRun run = cli({list});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QByteArray("Domain Name/IP Address,Country\n"
+                                  "52.0.0.1,Germany\n"
+                                  "175.1.1.1,X\n"
+                                  " http://3.0.0.1/index.htm,General Electric Company, NJ "
+                                  "(NET-GE-INTERNET)\n"
+                                  "localhost,United States\n"));
+    EXPECT_EQ(run.err, QByteArray("Successful: 3, Failed: 1\n"));
+}
+
+TEST_F(CountryCliTest, ExportKindsWriteThePageBytes) {
+    // The page's export of the same rows; only the HTML creation time may differ.
+    CountryGridModel grid;
+    grid.writeResult(QStringLiteral("52.0.0.1"), QStringLiteral("Germany"));
+    grid.writeResult(QStringLiteral("175.1.1.1"), QStringLiteral("X"));
+    grid.writeResult(QStringLiteral(" http://3.0.0.1/index.htm"),
+                     QStringLiteral("General Electric Company, NJ (NET-GE-INTERNET)"));
+    grid.writeResult(QStringLiteral("localhost"), QStringLiteral("United States"));
+    const struct {
+        const char* name;
+        CountryExportKind kind;
+    } kinds[] = {{"ok-htm", CountryExportKind::SuccessfulHtm},
+                 {"ok-csv", CountryExportKind::SuccessfulCsv},
+                 {"all-htm", CountryExportKind::AllHtm},
+                 {"all-csv", CountryExportKind::AllCsv}};
+    for (const auto& k : kinds) {
+        const QString out = dir.filePath(QString::fromLatin1(k.name));
+        const CliRun run = cli({list, QStringLiteral("--export"), QString::fromLatin1(k.name),
+                                QStringLiteral("--out"), out});
+        EXPECT_EQ(run.status, 0) << k.name;
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err, QByteArray("Successful: 3, Failed: 1\n"));
+        const QString expectedPath = out + QStringLiteral(".expected");
+        QStringList lines = CountryExportLines(grid, k.kind, QDateTime::currentDateTime());
+        QByteArray written = read(out);
+        if (k.kind == CountryExportKind::SuccessfulHtm || k.kind == CountryExportKind::AllHtm) {
+            // Take the creation line from the written file.
+            const QList<QByteArray> writtenLines = written.split('\n');
+            lines[lines.size() - 3] =
+                QString::fromUtf8(writtenLines.at(writtenLines.size() - 4).chopped(1));
+        }
+        ASSERT_FALSE(WriteExportFile(expectedPath, lines).has_value());
+        EXPECT_EQ(written, read(expectedPath)) << k.name;
+    }
+}
+
+TEST_F(CountryCliTest, AddressIsLookedUpInTheTableAlone) {
+    const struct {
+        const char* address;
+        const char* out;
+    } cases[] = {
+        {"13.1.1.1", "Xerox Palo Alto Research Center, CA (NET-XEROX-NET) \n"},
+        {"200.17.0.1", "Brazilian\n"},
+        {"61.08.0.1", "X\n"},
+        {"localhost", "X\n"},  // a name is not resolved
+    };
+    for (const auto& c : cases) {
+        const CliRun run = cli({QStringLiteral("--address"), QString::fromLatin1(c.address)});
+        EXPECT_EQ(run.status, 0) << c.address;
+        EXPECT_EQ(run.out, QByteArray(c.out)) << c.address;
+    }
+}
+
+TEST_F(CountryCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
+    const QStringList bad[] = {
+        {},
+        {QStringLiteral("--address")},
+        {list, QStringLiteral("--export"), QStringLiteral("all-txt"), QStringLiteral("--out"),
+         QStringLiteral("x")},
+        {list, QStringLiteral("--export"), QStringLiteral("all-csv")},
+        {list, list},
+        {QStringLiteral("--address"), QStringLiteral("1.2.3.4"), list},
+    };
+    for (const QStringList& arguments : bad) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.status, 2) << arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+    const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    const CliRun run = cli({missing});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.startsWith(
+        QStringLiteral("quendrix-cli: Cannot open file \"%1\". ").arg(missing).toUtf8()))
+        << run.err.data();
+}
+
+TEST_F(CountryCliTest, AnExportThatCannotBeWrittenFails) {
+    const CliRun run =
+        cli({list, QStringLiteral("--export"), QStringLiteral("ok-csv"), QStringLiteral("--out"),
+             dir.filePath(QStringLiteral("no/such/dir.csv"))});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.endsWith(": File not found\n")) << run.err.data();
+}
+
+}  // namespace
+}  // namespace quendrix::whereis
