@@ -41,9 +41,10 @@ struct BatchEvents {
 
 struct BatchOptions {
     // Look-ups in flight at once. Entries ahead of the current one are resolved by a small
-    // pool of this many threads, owned and joined by the batch; 1 resolves one at a time on
-    // the caller's thread. Rows are reported in list order either way.
-    int resolvers = 8;
+    // pool of threads, owned and joined by the batch, so that a slow DNS costs one round trip
+    // per this many entries; 1 resolves one at a time on the caller's thread. Rows are
+    // reported in list order either way.
+    int resolvers = 32;
     // The look-up of one entry; LookupTarget unless given.
     std::function<QString(const QString& entry)> lookup;
 };

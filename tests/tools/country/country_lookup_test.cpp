@@ -107,7 +107,7 @@ QStringList literalAddresses(int count) {
 
 TEST(BatchLookup, RowsFollowTheListOneByOneOrAhead) {
     const QStringList entries = literalAddresses(300);
-    for (const int resolvers : {1, 8}) {
+    for (const int resolvers : {1, 8, BatchOptions().resolvers}) {
         LiveList list(entries);
         Recorder recorder;
         BatchOptions options;
