@@ -2,6 +2,7 @@
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
 #include "cli/country_command.h"
+#include "cli/ping_command.h"
 #include "cli/resolve_command.h"
 
 #include <QCoreApplication>
@@ -41,6 +42,7 @@ const std::vector<Command>& commands() {
          RunConvertCommand},
         {"country", "country FILE       owner or country of each entry (see country --help)",
          RunCountryCommand},
+        {"ping", "ping FILE          ping each entry of a list (see ping --help)", RunPingCommand},
     };
     return list;
 }

@@ -1,0 +1,222 @@
+#include "tools/ping/ping_export.h"
+
+#include "core/export_writer.h"
+#include "core/result_table_model.h"
+#include "tools/ping/ping_run.h"
+
+namespace quendrix {
+namespace {
+
+constexpr int kStatus = 0;
+constexpr int kHost = 1;
+constexpr int kReason = 4;
+constexpr int kColumns = 5;
+
+bool isRunning(const ResultTableModel& grid, int row) {
+    return grid.cell(row, kStatus) == kPingRunning;
+}
+
+bool isUnknownHost(const ResultTableModel& grid, int row) {
+    return grid.cell(row, kReason) == kPingUnknownHost;
+}
+
+// True when one of the rows from `row` on, `count` of them, has replied. Rows past the end
+// of the results have no status.
+bool anyRunning(const ResultTableModel& grid, int row, int count) {
+    for (int i = row; i < row + count && i < grid.resultCount(); ++i) {
+        if (isRunning(grid, i)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The hosts walk: one group of pingCount rows per host, except that an "Unknown host" row
+// stands alone (its entry's other attempts were never made).
+QStringList hostLines(const ResultTableModel& grid, bool running, int pingCount) {
+    const int group = pingCount > 0 ? pingCount : 1;
+    QStringList lines;
+    int row = 0;
+    while (row < grid.resultCount()) {
+        if (isUnknownHost(grid, row)) {
+            if (!running) {
+                lines.append(grid.cell(row, kHost));
+            }
+            ++row;
+            continue;
+        }
+        if (running) {
+            if (isRunning(grid, row) || (group > 1 && anyRunning(grid, row, group))) {
+                lines.append(grid.cell(row, kHost));
+            }
+        } else if (grid.cell(row, kStatus) == kPingFailedStatus &&
+                   (group == 1 || !anyRunning(grid, row, group))) {
+            lines.append(grid.cell(row, kHost));
+        }
+        row += group;
+    }
+    return lines;
+}
+
+enum class Rows { Running, NonRunning, All };
+
+bool selected(const ResultTableModel& grid, int row, Rows rows) {
+    const bool failed = grid.cell(row, kStatus) == kPingFailedStatus;
+    switch (rows) {
+        case Rows::Running:
+            return !failed;
+        case Rows::NonRunning:
+            return failed;
+        case Rows::All:
+            return true;
+    }
+    return true;
+}
+
+QStringList csvLines(const ResultTableModel& grid, Rows rows) {
+    QStringList lines{PingCsvHeader()};
+    for (int row = 0; row < grid.resultCount(); ++row) {
+        if (selected(grid, row, rows)) {
+            lines.append(PingCsvLine(grid, row));
+        }
+    }
+    return lines;
+}
+
+QStringList htmlLines(const ResultTableModel& grid, Rows rows, const QDateTime& now) {
+    HtmlFrame frame;
+    frame.title = QStringLiteral("Corvanel");
+    frame.centreOuterTable = true;
+    switch (rows) {
+        case Rows::Running:
+            frame.heading = QStringLiteral("All Records of the Running IP Addresses");
+            break;
+        case Rows::NonRunning:
+            frame.heading = QStringLiteral("All Records of Non-Running IP Addresses");
+            break;
+        case Rows::All:
+            frame.heading = QStringLiteral("All Records of all the IP Addresses");
+            break;
+    }
+    frame.tableWidth = QStringLiteral("93%");
+    QStringList lines = HtmlPageHead(frame);
+    lines.append({
+        QStringLiteral("<tr bgcolor=\"#6699CC\">"),
+        QStringLiteral("<td height=\"35\" width=\"5%\"><div align=\"center\"><b></b></div></td>"),
+        QStringLiteral(
+            "<td height=\"35\" width=\"12%\"><div align=\"center\"><b>Status</b></div></td>"),
+        QStringLiteral("<td height=\"29\" width=\"39%\"><div align=\"center\"><b>IP or "
+                       "Domain/Host Name</b></div></td>"),
+        QStringLiteral(
+            "<td height=\"29\" width=\"9%\"><div align=\"center\"><b>Bytes</b></div></td>"),
+        QStringLiteral(
+            "<td height=\"29\" width=\"16%\"><div align=\"center\"><b>Time(ms)</b></div></td>"),
+        QStringLiteral("<td height=\"29\" width=\"19%\"><div align=\"center\"><b>Failed "
+                       "Reason</b></div></td>"),
+        QStringLiteral("</tr>"),
+    });
+    static const QString widths[] = {QStringLiteral("12%"), QStringLiteral("39%"),
+                                     QStringLiteral("9%"), QStringLiteral("16%"),
+                                     QStringLiteral("19%")};
+    int exported = 0;
+    for (int row = 0; row < grid.resultCount(); ++row) {
+        if (!selected(grid, row, rows)) {
+            continue;
+        }
+        // Only the all-rows page marks the failed rows.
+        const bool red = rows == Rows::All && grid.cell(row, kStatus) == kPingFailedStatus;
+        lines.append(HtmlRowStart(exported));
+        ++exported;
+        lines.append(HtmlCell(QStringLiteral("5%"), QString::number(exported), red));
+        for (int column = 0; column < kColumns; ++column) {
+            lines.append(HtmlCell(widths[column], grid.cell(row, column), red));
+        }
+        lines.append(QStringLiteral("</tr>"));
+    }
+    lines.append(
+        QStringLiteral("<tr bgcolor=\"#6699CC\"><td height=\"21\"></td><td height=\"21\"></td><td "
+                       "height=\"21\"></td><td height=\"21\"></td><td height=\"21\"></td><td "
+                       "height=\"21\"></td></tr>"));
+    lines.append(HtmlPageTail(now));
+    return lines;
+}
+
+}  // namespace
+
+QString PingCsvHeader() {
+    return PingGridHeaders().join(QLatin1Char(','));
+}
+
+QString PingCsvLine(const ResultTableModel& grid, int row) {
+    // Cells go out as they stand: nothing is quoted or escaped.
+    QString line = grid.cell(row, 0);
+    for (int column = 1; column < kColumns; ++column) {
+        line += QLatin1Char(',') + grid.cell(row, column);
+    }
+    return line;
+}
+
+const QList<PingExportKind>& PingExportKinds() {
+    // The captions keep their odd blanks: they are what the dialog shows.
+    static const QList<PingExportKind> kinds = {
+        {PingExport::RunningTxt, QStringLiteral("RadioButton1"),
+         QStringLiteral("The Running  IP Addresses List (*.txt)"), QStringLiteral("txt"),
+         QStringLiteral("running-txt")},
+        {PingExport::NonRunningTxt, QStringLiteral("RadioButton2"),
+         QStringLiteral(" Non-Running IP Addresses List (*.txt)"), QStringLiteral("txt"),
+         QStringLiteral("nonrunning-txt")},
+        {PingExport::RunningHtm, QStringLiteral("RadioButton3"),
+         QStringLiteral("All Records of the Running IP Addresses (*.htm) "), QStringLiteral("htm"),
+         QStringLiteral("running-htm")},
+        {PingExport::RunningCsv, QStringLiteral("RadioButton6"),
+         QStringLiteral("All Records of the Running IP Addresses (*.csv) "), QStringLiteral("csv"),
+         QStringLiteral("running-csv")},
+        {PingExport::NonRunningHtm, QStringLiteral("RadioButton4"),
+         QStringLiteral("All Records of Non-Running IP Addresses (*.htm)"), QStringLiteral("htm"),
+         QStringLiteral("nonrunning-htm")},
+        {PingExport::NonRunningCsv, QStringLiteral("RadioButton7"),
+         QStringLiteral("All Records of Non-Running IP Addresses (*.csv)"), QStringLiteral("csv"),
+         QStringLiteral("nonrunning-csv")},
+        {PingExport::AllHtm, QStringLiteral("RadioButton5"),
+         QStringLiteral("All Records of all the IP Addresses (*.htm)"), QStringLiteral("htm"),
+         QStringLiteral("all-htm")},
+        {PingExport::AllCsv, QStringLiteral("RadioButton8"),
+         QStringLiteral("All Records of all the IP Addresses (*.csv)"), QStringLiteral("csv"),
+         QStringLiteral("all-csv")},
+    };
+    return kinds;
+}
+
+std::optional<PingExport> PingExportFromCliName(const QString& name) {
+    for (const PingExportKind& kind : PingExportKinds()) {
+        if (kind.cliName == name) {
+            return kind.kind;
+        }
+    }
+    return std::nullopt;
+}
+
+QStringList PingExportLines(const ResultTableModel& grid, PingExport kind, int pingCount,
+                            const QDateTime& now) {
+    switch (kind) {
+        case PingExport::RunningTxt:
+            return hostLines(grid, true, pingCount);
+        case PingExport::NonRunningTxt:
+            return hostLines(grid, false, pingCount);
+        case PingExport::RunningHtm:
+            return htmlLines(grid, Rows::Running, now);
+        case PingExport::RunningCsv:
+            return csvLines(grid, Rows::Running);
+        case PingExport::NonRunningHtm:
+            return htmlLines(grid, Rows::NonRunning, now);
+        case PingExport::NonRunningCsv:
+            return csvLines(grid, Rows::NonRunning);
+        case PingExport::AllHtm:
+            return htmlLines(grid, Rows::All, now);
+        case PingExport::AllCsv:
+            return csvLines(grid, Rows::All);
+    }
+    return {};
+}
+
+}  // namespace quendrix

@@ -1,0 +1,118 @@
+// The batch ping run: pings every entry of the ping list a given number of times, one echo
+// at a time on a worker of its own, and writes one row per attempt into the result grid
+// with the Finished / Successful / Failed counts of the run. The page shows it; the command
+// line and the benchmark drive the same object.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace quendrix {
+
+namespace net {
+class IcmpEcho;
+struct EchoResult;
+}  // namespace net
+
+class JobRunner;
+class ResultTableModel;
+class TargetListModel;
+
+// The fixed request every echo carries (34 bytes, no terminator).
+inline constexpr char kPingRequestData[] = "-------Hello,World!---------------";
+std::span<const std::uint8_t> PingRequestBytes();
+
+// The result grid's headers, left to right.
+QStringList PingGridHeaders();
+
+// Texts of the grid that the run writes and the export reads.
+inline const QString kPingRunning = QStringLiteral("Running");
+inline const QString kPingFailedStatus = QStringLiteral("X");
+inline const QString kPingTimedOut = QStringLiteral("Timed out");
+inline const QString kPingUnknownHost = QStringLiteral("Unknown host");
+// A reply that came back but does not carry our data.
+inline const QString kPingBadReply = QStringLiteral("Bad reply data");
+// What an empty cell holds.
+inline const QString kPingBlank = QStringLiteral(" ");
+
+struct PingRow {
+    QStringList cells;  // Status, entry, Bytes, Time(ms), Failed Reason
+    bool successful = false;
+};
+
+// The row of an entry whose host does not resolve.
+PingRow PingRowForUnknownHost(const QString& entry);
+// The row of one echo sent for `entry`: a reply carrying our data is "Running"; no reply (a
+// time-out or a failure of the echo service) is "Timed out"; a reply whose data is not ours
+// is a failed row too, with "Bad reply data".
+PingRow PingRowForEcho(const QString& entry, const net::EchoResult& result);
+
+struct PingCounters {
+    int finished = 0;
+    int successful = 0;
+    int failed = 0;
+};
+
+class PingRun : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int kDefaultTimeoutMs = 2500;
+
+    // The list and the grid must outlive this object; the echo service is shared with
+    // whoever else owns it.
+    PingRun(const TargetListModel& list, ResultTableModel& grid,
+            std::shared_ptr<net::IcmpEcho> echo, QObject* parent = nullptr);
+    // Stops a running worker and waits for its thread.
+    ~PingRun() override;
+
+    // Starts a worker that pings the list into the grid as it stands (the grid is not
+    // cleared: continuous cycles append). Counts start at 0. A worker still running is
+    // stopped first, so at most one run writes into the grid.
+    void start(int pingCount);
+    // Ends the run: nothing it produces reaches the grid after this returns, and
+    // finished() is not emitted for it.
+    void stop();
+
+    // The time-out of the following entries; any thread. Read by the worker before each
+    // entry's first attempt.
+    void setTimeout(std::chrono::milliseconds timeout) { m_timeoutMs.store(timeout.count()); }
+    std::chrono::milliseconds timeout() const {
+        return std::chrono::milliseconds(m_timeoutMs.load());
+    }
+
+    bool hasStarted() const;
+    bool isRunning() const;
+    const PingCounters& counters() const { return m_counters; }
+    // The ping count the last run started with (the export's host groups).
+    int lastPingCount() const { return m_lastPingCount; }
+    // Waits (processing events) until the run has ended; for tests and the command line.
+    bool waitForIdle(int timeoutMs);
+
+  Q_SIGNALS:
+    // Rows were written and the counts changed (at most once per event-loop turn).
+    void countersChanged();
+    // The worker has walked the whole list.
+    void finished();
+    // No ICMP socket can be opened: the text says why and how to fix it. Emitted once for
+    // the echo service's life, before the first row that it concerns.
+    void echoUnavailable(const QString& notice);
+
+  private:
+    const TargetListModel& m_list;
+    ResultTableModel& m_grid;
+    std::shared_ptr<net::IcmpEcho> m_echo;
+    std::unique_ptr<JobRunner> m_runner;
+    std::atomic<long long> m_timeoutMs{kDefaultTimeoutMs};
+    PingCounters m_counters;
+    int m_lastPingCount = 2;
+    bool m_countersDirty = false;
+};
+
+}  // namespace quendrix
