@@ -29,7 +29,7 @@ class Lookahead {
             std::lock_guard lock(m_mutex);
             m_finished = true;
         }
-        m_wake.notify_all();
+        m_claimable.notify_all();
         for (std::thread& thread : m_pool) {
             thread.join();
         }
@@ -52,14 +52,21 @@ class Lookahead {
             fill(position);
             lock.lock();
         }
-        if (!m_wake.wait(lock, m_stop, [this] { return m_slots.front().done; })) {
+        if (!m_frontDone.wait(lock, m_stop, [this] { return m_slots.front().done; })) {
             return std::nullopt;
         }
         Slot slot = std::move(m_slots.front());
         m_slots.pop_front();
         ++m_first;
+        // One free place in the window wants one thread; more only when the list has grown
+        // while the pool waited at its end.
+        const int open = claimable();
         lock.unlock();
-        m_wake.notify_all();
+        if (open > 1) {
+            m_claimable.notify_all();
+        } else if (open == 1) {
+            m_claimable.notify_one();
+        }
 
         // An edit since the entry was read ahead is seen here, as a one-by-one walk sees it.
         const auto current = m_list.entryAt(position);
@@ -77,13 +84,12 @@ class Lookahead {
         std::unique_lock lock(m_mutex);
         for (;;) {
             int position = -1;
-            const bool claimed = m_wake.wait(lock, m_stop, [this, &position] {
+            const bool claimed = m_claimable.wait(lock, m_stop, [this, &position] {
                 if (m_finished) {
                     return true;
                 }
-                const int next = m_first + static_cast<int>(m_slots.size());
-                if (static_cast<int>(m_slots.size()) < m_window && next < m_list.count()) {
-                    position = next;
+                if (claimable() > 0) {
+                    position = m_first + static_cast<int>(m_slots.size());
                     return true;
                 }
                 return false;
@@ -107,12 +113,24 @@ class Lookahead {
             slot.rows = ConvertEntry(m_mode, *slot.entry);
         }
         slot.done = true;
+        bool front = false;
         {
             std::lock_guard lock(m_mutex);
             // The slot cannot have been taken: take() waits for it to be done.
             m_slots[static_cast<size_t>(position - m_first)] = std::move(slot);
+            front = position == m_first;
         }
-        m_wake.notify_all();
+        // Only the worker waits for a slot, and only for the front one.
+        if (front) {
+            m_frontDone.notify_one();
+        }
+    }
+
+    // Positions a thread of the pool may take now (m_mutex held).
+    int claimable() const {
+        const int taken = static_cast<int>(m_slots.size());
+        const int next = m_first + taken;
+        return std::max(0, std::min(m_window - taken, m_list.count() - next));
     }
 
     const ConvertMode m_mode;
@@ -121,9 +139,10 @@ class Lookahead {
     const int m_window;
 
     std::mutex m_mutex;
-    std::condition_variable_any m_wake;
-    std::deque<Slot> m_slots;  // positions m_first, m_first + 1, ... taken so far
-    int m_first = 0;           // the position handed over next
+    std::condition_variable_any m_frontDone;  // the worker waits for its next slot
+    std::condition_variable_any m_claimable;  // the pool waits for positions to take
+    std::deque<Slot> m_slots;                 // positions m_first, m_first + 1, ... taken so far
+    int m_first = 0;                          // the position handed over next
     bool m_finished = false;
     std::vector<std::thread> m_pool;  // joined by the destructor
 };

@@ -14,8 +14,9 @@ namespace quendrix {
 class TargetListModel;
 
 struct BatchWorkerOptions {
-    // Look-ups at once: the number of resolving threads.
-    int inFlight = 32;
+    // Look-ups at once: the number of resolving threads. Slow links gain the most (with a
+    // 20 ms round trip, 64 at once convert about twice as fast as 32).
+    int inFlight = 64;
     // Entries resolved ahead of the one handed over next (at least inFlight); 0 for 8 times
     // inFlight. Bounds what waits behind one slow look-up.
     int lookAhead = 0;

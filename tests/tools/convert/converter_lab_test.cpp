@@ -69,31 +69,6 @@ class ConverterLabTest : public test::ConverterPageFixture {
             << "not inside the DNS lab: run through tests/lab/lab-run dns (ctest -L lab)";
         benchCount = qEnvironmentVariableIntValue("QUENDRIX_LAB_BENCH_NAMES");
     }
-    // The page's own controls (the list's add dialog has an Edit1 too).
-    template <typename T>
-    T* control(const char* name) const {
-        for (T* widget : page.findChildren<T*>(QLatin1String(name))) {
-            if (widget->window() == &page) {
-                return widget;
-            }
-        }
-        ADD_FAILURE() << "no control " << name;
-        return nullptr;
-    }
-    // Address to name with the neighbourhood of the given size; waits for both jobs.
-    void convertNeighbourhood(const QString& address, const QString& size) {
-        control<QLineEdit>("ip_edit")->setText(address);
-        control<QCheckBox>("CheckBox3")->setChecked(true);
-        control<QComboBox>("ComboBox3")->setCurrentText(size);
-        page.iptoname_buttonClick();
-        waitForBatch();
-        QElapsedTimer clock;
-        clock.start();
-        while (!button("iptoname_button")->isEnabled() && clock.elapsed() < 30000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        EXPECT_TRUE(button("iptoname_button")->isEnabled());
-    }
     int benchCount = 0;
 };
 

@@ -9,8 +9,13 @@
 #include "tools/convert/batch_conversion.h"
 #include "tools/convert/converter_page.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -23,6 +28,17 @@ class ConverterPageFixture : public ::testing::Test {
         auto* widget = page.findChild<QLabel*>(QLatin1String(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget != nullptr ? widget->text() : QString();
+    }
+    // The page's own control of that name (the list's add dialog has an Edit1 too).
+    template <typename T>
+    T* control(const char* name) const {
+        for (T* widget : page.findChildren<T*>(QLatin1String(name))) {
+            if (widget->window() == &page) {
+                return widget;
+            }
+        }
+        ADD_FAILURE() << "no control " << name;
+        return nullptr;
     }
     QToolButton* button(const char* name) const {
         auto* widget = page.findChild<QToolButton*>(QLatin1String(name));
@@ -49,6 +65,20 @@ class ConverterPageFixture : public ::testing::Test {
     }
     void waitForBatch(int timeoutMs = 120000) {
         ASSERT_TRUE(page.batch()->waitForIdle(timeoutMs)) << "the batch did not end";
+    }
+    // Address to name with the neighbourhood of the given size; waits for both jobs.
+    void convertNeighbourhood(const QString& address, const QString& size) {
+        control<QLineEdit>("ip_edit")->setText(address);
+        control<QCheckBox>("CheckBox3")->setChecked(true);
+        control<QComboBox>("ComboBox3")->setCurrentText(size);
+        page.iptoname_buttonClick();
+        waitForBatch();
+        QElapsedTimer clock;
+        clock.start();
+        while (!button("iptoname_button")->isEnabled() && clock.elapsed() < 30000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        EXPECT_TRUE(button("iptoname_button")->isEnabled());
     }
     static QByteArray readFile(const QString& path) {
         QFile file(path);
