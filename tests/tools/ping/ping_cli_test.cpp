@@ -1,0 +1,199 @@
+// quendrix-cli ping, run as a user runs it, on loopback addresses only: the rows on standard
+// output, the counters on standard error, the export files, the built lists, cycles and bad
+// usage.
+#include "tools/ping/print_qstring.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quendrix {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun cli(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(QUENDRIX_CLI_PATH), QStringList{"ping"} + arguments);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+const QByteArray kHeader = "Status,IP or Domain/Host Name,Bytes,Time(ms),Failed Reason\r\n";
+
+// The rows of a CSV text with their times taken out ("Running,127.0.0.1,34,#, ").
+QList<QByteArray> rowsWithoutTimes(const QByteArray& csv) {
+    QList<QByteArray> rows;
+    const QList<QByteArray> lines = csv.split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines.at(i).isEmpty()) {
+            continue;
+        }
+        QList<QByteArray> cells = lines.at(i).chopped(1).split(',');
+        EXPECT_TRUE(lines.at(i).endsWith('\r'));
+        if (cells.size() == 5 && cells.at(0) == "Running") {
+            bool number = false;
+            cells.at(3).toUInt(&number);
+            EXPECT_TRUE(number) << lines.at(i).toStdString();
+            cells[3] = "#";
+        }
+        rows.append(cells.join(','));
+    }
+    return rows;
+}
+
+class PingCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QString writeList(const QByteArray& bytes, const QString& name = "list.txt") {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    static QByteArray read(const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(PingCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
+    // Windows line ends and a last line without one, as imports accept them; a bad dotted
+    // address fails without any query.
+    const QString list = writeList("127.0.0.1\r\n http://127.0.0.2/x \r\n300.1.1.1\r\n127.0.0.3");
+    const CliRun run = cli({list});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(kHeader));
+    EXPECT_EQ(
+        rowsWithoutTimes(run.out),
+        (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running,127.0.0.1,34,#, ",
+                           "Running, http://127.0.0.2/x ,34,#, ",
+                           "Running, http://127.0.0.2/x ,34,#, ", "X,300.1.1.1, , ,Unknown host",
+                           "Running,127.0.0.3,34,#, ", "Running,127.0.0.3,34,#, "}));
+    EXPECT_EQ(run.err, "Finished 7, Successful 6, Failed 1, Total Count 7\n");
+
+    // The same rows through --out are the bytes the export writes: compare them without
+    // their times.
+    const QString path = dir.filePath("all.csv");
+    const CliRun toFile = cli({list, "--count", "1", "--timeout", "1000", "--out", path});
+    EXPECT_EQ(toFile.status, 0);
+    EXPECT_TRUE(toFile.out.isEmpty());
+    const QByteArray written = read(path);
+    EXPECT_TRUE(written.startsWith(kHeader));
+    EXPECT_EQ(rowsWithoutTimes(written),
+              (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running, http://127.0.0.2/x ,34,#, ",
+                                 "X,300.1.1.1, , ,Unknown host", "Running,127.0.0.3,34,#, "}));
+    EXPECT_EQ(toFile.err, "Finished 4, Successful 3, Failed 1, Total Count 4\n");
+}
+
+TEST_F(PingCliTest, ExportKindsToFiles) {
+    const QString list = writeList("127.0.0.1\n300.1.1.1\n127.0.0.4\n");
+    const struct {
+        const char* kind;
+        QByteArray expected;  // whole file, or the start of it for HTML
+    } kinds[] = {
+        {"running-txt", "127.0.0.1\r\n127.0.0.4\r\n"},
+        {"nonrunning-txt", "300.1.1.1\r\n"},
+        {"nonrunning-csv", kHeader + "X,300.1.1.1, , ,Unknown host\r\n"},
+        {"all-htm", "<html><head><title>Corvanel</title></head>\r\n"},
+        {"nonrunning-htm", "<html><head><title>Corvanel</title></head>\r\n"},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.kind);
+        const QString path = dir.filePath(QString::fromLatin1(kind.kind));
+        const CliRun run = cli({list, "--count", "3", "--export", kind.kind, "--out", path});
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.err, "Finished 7, Successful 6, Failed 1, Total Count 7\n");
+        const QByteArray bytes = read(path);
+        if (QByteArray(kind.kind).endsWith("htm")) {
+            EXPECT_TRUE(bytes.startsWith(kind.expected));
+            EXPECT_TRUE(bytes.contains("<font color=\"#FF0000\">Unknown host</font>") ==
+                        (QByteArray(kind.kind) == "all-htm"));
+        } else {
+            EXPECT_EQ(bytes, kind.expected);
+        }
+    }
+}
+
+TEST_F(PingCliTest, RangeNeighbourhoodAndCycles) {
+    CliRun run = cli({"--range", "127.0.0", "1", "3", "--count", "1"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(rowsWithoutTimes(run.out),
+              (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running,127.0.0.2,34,#, ",
+                                 "Running,127.0.0.3,34,#, "}));
+
+    run = cli({"--neighbourhood", "127.0.1.1", "--size", "4", "--count", "1"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(rowsWithoutTimes(run.out),
+              (QList<QByteArray>{"Running,127.0.0.255,34,#, ", "Running,127.0.1.0,34,#, ",
+                                 "Running,127.0.1.1,34,#, ", "Running,127.0.1.2,34,#, ",
+                                 "Running,127.0.1.3,34,#, "}));
+
+    // Cycles append to the same rows; the counts are the last cycle's.
+    const QString list = writeList("127.0.0.1\n300.1.1.1\n");
+    run = cli({list, "--count", "2", "--cycles", "3", "--per", "0"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(rowsWithoutTimes(run.out).size(), 9);
+    EXPECT_EQ(run.err, "Finished 3, Successful 2, Failed 1, Total Count 9\n");
+    const QString hosts = dir.filePath("hosts.txt");
+    run = cli({list, "--count", "2", "--cycles", "2", "--per", "0", "--export", "running-txt",
+               "--out", hosts});
+    EXPECT_EQ(read(hosts), "127.0.0.1\r\n127.0.0.1\r\n") << "each host once per cycle";
+}
+
+TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
+    const QString list = writeList("127.0.0.1\n");
+    const struct {
+        QStringList arguments;
+        QString message;
+    } cases[] = {
+        {{}, "give one list"},
+        {{list, list}, "give one list"},
+        {{list, "--range", "127.0.0", "1", "2"}, "give one list"},
+        {{list, "--frobnicate", "1"}, "unknown option '--frobnicate'"},
+        {{list, "--count"}, "'--count' needs a value"},
+        {{list, "--count", "0"}, "--count wants"},
+        {{list, "--timeout", "x"}, "--timeout wants"},
+        {{list, "--cycles", "0"}, "--cycles wants"},
+        {{list, "--per", "-1"}, "--per wants"},
+        {{list, "--export", "all-csv"}, "--export needs --out PATH"},
+        {{list, "--export", "everything", "--out", "x"}, "unknown export kind 'everything'"},
+        {{"--neighbourhood", "127.0.0.1"}, "--neighbourhood and --size go together"},
+        {{"--neighbourhood", "127.0.0.1", "--size", "3"}, "--size wants an even number"},
+        {{"--neighbourhood", "127.0.x.1", "--size", "4"}, "'x' is not a valid integer value"},
+        {{"--neighbourhood", "127.0.0.300", "--size", "4"}, "Please enter the correct IP address!"},
+        {{"--neighbourhood", "0.0.0.1", "--size", "4"}, "below 0.0.0.0: nothing pinged"},
+        {{"--range", "127.0.0", "1"}, "'--range' needs 3 values"},
+        {{"--range", "127.0.0", "1", "256"}, "Please insert number 0-255!\n"},
+        {{"--range", "127.0.0", "x", "2"}, "Please insert number 0-255!\n"},
+        {{"--range", "127.0.0", "5", "1"}, "the list is empty"},
+        {{dir.filePath("missing.txt")}, "Cannot open file \""},
+        {{writeList("", "empty.txt")}, "the list is empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const CliRun run = cli(c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(QString::fromLocal8Bit(run.err).contains(c.message)) << run.err.toStdString();
+    }
+
+    const CliRun help = cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* kind : {"running-txt", "nonrunning-txt", "running-htm", "running-csv",
+                             "nonrunning-htm", "nonrunning-csv", "all-htm", "all-csv"}) {
+        EXPECT_TRUE(help.out.contains(QByteArray("  ") + kind + "\n")) << kind;
+    }
+}
+
+}  // namespace
+}  // namespace quendrix
