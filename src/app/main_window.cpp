@@ -4,6 +4,7 @@
 #include "core/widgets/tool_page.h"
 #include "core/widgets/widget_prompts.h"
 #include "tools/convert/converter_page.h"
+#include "tools/country/country_page.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -108,6 +109,8 @@ void Tmain::buildPages() {
         QWidget* page = nullptr;
         if (index == 0) {
             page = new ConverterPage(*this, m_mainpage);
+        } else if (index == 4) {
+            page = new CountryPage(*this, m_mainpage);
         } else {
             auto* plain = new ToolPage(name, header, m_mainpage);
             if (index == 3) {
