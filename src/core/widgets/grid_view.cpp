@@ -42,6 +42,8 @@ GridView::GridView(const QString& objectName, ResultTableModel* model, const QLi
     verticalHeader()->setDefaultSectionSize(18);
     horizontalHeader()->setVisible(showHeader);
     horizontalHeader()->setHighlightSections(false);
+    // The last column is very wide; a centred header text would sit out of sight.
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < widths.size(); ++column) {
         setColumnWidth(column, widths.at(column));
     }

@@ -162,8 +162,6 @@ void CountryPage::buildBatchPanel() {
     m_gridModel = new whereis::CountryGridModel(this);
     StringGrid3 =
         new GridView(QStringLiteral("StringGrid3"), m_gridModel, {160, 2000}, true, panel);
-    // The last column is 2000 wide: a centred header text would sit far out of sight.
-    StringGrid3->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     right->addWidget(StringGrid3, 1);
 
     auto* counters = new QHBoxLayout;
