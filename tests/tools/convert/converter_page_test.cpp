@@ -134,16 +134,20 @@ TEST_F(ConverterPageTest, StopEndsTheJobAtOnce) {
 }
 
 TEST_F(ConverterPageTest, RowsReachTheGridInBatches) {
-    // Thousands of rows must not cost thousands of view updates.
+    // However fast the rows come, the view hears of them at most once per applied batch,
+    // never once per row.
     int inserts = 0;
+    int batches = 0;
     QObject::connect(page.grid(), &QAbstractItemModel::rowsInserted, &page, [&] { ++inserts; });
+    QObject::connect(page.batch(), &BatchConversion::countersChanged, &page, [&] { ++batches; });
     setList(loopbackList(20000));
     page.B_nametoip_start_buttonClick();
     waitForBatch();
     QCoreApplication::processEvents();
     EXPECT_EQ(page.grid()->resultCount(), 20000);
     EXPECT_EQ(page.grid()->rowCount(), 20001);
-    EXPECT_LT(inserts, 2000);
+    EXPECT_GT(inserts, 0);
+    EXPECT_LE(inserts, batches);
 }
 
 // The grid the export tests write out: a name with two addresses (and a comma), a missing
