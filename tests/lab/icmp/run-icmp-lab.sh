@@ -11,6 +11,8 @@
 # (no socket: the service must explain itself and never crash).
 #
 #   run-icmp-lab.sh <icmp_echo_lab_test> <echo_responder>
+# The run without a socket takes the tests QUENDRIX_ICMP_LAB_NONE_FILTER names (a GoogleTest
+# filter; default IcmpLabTest.*), so other lab programs can run their own cases there.
 # Exit 77 (skip) when it cannot build the lab: not root, tools missing, namespaces refused.
 set -uo pipefail
 
@@ -131,6 +133,7 @@ run "nobody: datagram socket" "65534 65534" \
     env "${lab_env[@]}" QUENDRIX_ICMP_LAB_EXPECT=datagram "$test_program"
 run "nobody: no socket" "1 0" \
     setpriv --reuid=nobody --regid=nogroup --clear-groups \
-    env "${lab_env[@]}" QUENDRIX_ICMP_LAB_EXPECT=none "$test_program" --gtest_filter='IcmpLabTest.*'
+    env "${lab_env[@]}" QUENDRIX_ICMP_LAB_EXPECT=none "$test_program" \
+    --gtest_filter="${QUENDRIX_ICMP_LAB_NONE_FILTER:-IcmpLabTest.*}"
 
 exit $failed
