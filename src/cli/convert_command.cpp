@@ -32,7 +32,8 @@ void printConvertUsage(QTextStream& stream) {
     for (const ConversionExportKind& kind : ConversionExportKinds()) {
         stream << "  " << kind.cliName << "\n";
     }
-    stream << "--in-flight N: look-ups at once (1-256, default 32).\n"
+    stream << "--in-flight N: look-ups at once (1-256, default " << BatchWorkerOptions{}.inFlight
+           << ").\n"
               "The counts go to standard error: Finished N, Successful N, Failed N.\n"
               "Exit status: 0 the run completed (failed look-ups are rows), 1 the export\n"
               "could not be written, 2 bad usage, an unreadable file or nothing to convert.\n";
