@@ -3,11 +3,10 @@
 // entries are literal loopback addresses, which convert without any query.
 //
 //   QT_QPA_PLATFORM=offscreen bench_convert_grid_fluidity
-#include "core/page_host.h"
-#include "core/prompts.h"
 #include "core/result_table_model.h"
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
+#include "support/silent_host.h"
 #include "tools/convert/batch_conversion.h"
 #include "tools/convert/converter_page.h"
 
@@ -23,27 +22,6 @@
 namespace quendrix {
 namespace {
 
-class SilentPrompts : public Prompts {
-  public:
-    void message(const QString&, const QString&, Icon) override {}
-    Answer askYesNo(const QString&, const QString&) override { return Answer::No; }
-    Answer askYesCancel(const QString&, const QString&) override { return Answer::Cancel; }
-    QString openFile(const QString&, const QStringList&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
-    bool openWithShell(const QString&) override { return false; }
-};
-
-class BenchHost : public PageHost {
-  public:
-    Prompts& prompts() override { return m_prompts; }
-    void setNavigationEnabled(bool) override {}
-    QString openDialogDirectory() const override { return {}; }
-    void setOpenDialogDirectory(const QString&) override {}
-
-  private:
-    SilentPrompts m_prompts;
-};
-
 void BM_GridFluidity(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     QStringList entries;
@@ -53,7 +31,7 @@ void BM_GridFluidity(benchmark::State& state) {
             QStringLiteral("127.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256));
     }
     for (auto _ : state) {
-        BenchHost host;
+        bench::SilentHost host;
         ConverterPage page(host);
         page.resize(880, 600);
         page.show();

@@ -1,10 +1,9 @@
 // How long importing a 1,000,000-line target file takes: reading and splitting the file,
 // and the whole import into a shown list (model reset and view layout), offscreen.
 //   build/release/bin/list_import_bench
-#include "core/page_host.h"
-#include "core/prompts.h"
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
+#include "support/silent_host.h"
 
 #include <QApplication>
 #include <QFile>
@@ -28,27 +27,6 @@ QString makeFile(const QTemporaryDir& dir, int lines) {
     return path;
 }
 
-class NoPrompts : public quendrix::Prompts {
-  public:
-    void message(const QString&, const QString&, Icon) override {}
-    Answer askYesNo(const QString&, const QString&) override { return Answer::No; }
-    Answer askYesCancel(const QString&, const QString&) override { return Answer::Cancel; }
-    QString openFile(const QString&, const QStringList&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
-    bool openWithShell(const QString&) override { return false; }
-};
-
-class Host : public quendrix::PageHost {
-  public:
-    quendrix::Prompts& prompts() override { return m_prompts; }
-    void setNavigationEnabled(bool) override {}
-    QString openDialogDirectory() const override { return {}; }
-    void setOpenDialogDirectory(const QString&) override {}
-
-  private:
-    NoPrompts m_prompts;
-};
-
 void BM_ReadTargetFile(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = makeFile(dir, static_cast<int>(state.range(0)));
@@ -64,7 +42,7 @@ BENCHMARK(BM_ReadTargetFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
 void BM_ImportIntoShownList(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = makeFile(dir, static_cast<int>(state.range(0)));
-    Host host;
+    quendrix::bench::SilentHost host;
     quendrix::TargetListConfig config;
     quendrix::TargetListPanel panel(config, host);
     panel.resize(230, 400);

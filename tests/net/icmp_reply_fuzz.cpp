@@ -4,11 +4,7 @@
 #include "net/icmp_echo.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);
@@ -24,19 +20,4 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
 }
 
-#ifndef QUENDRIX_LIBFUZZER
-int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::ifstream file(argv[i], std::ios::binary);
-        if (!file) {
-            std::fprintf(stderr, "cannot read %s\n", argv[i]);
-            return 1;
-        }
-        const std::vector<std::uint8_t> input((std::istreambuf_iterator<char>(file)),
-                                              std::istreambuf_iterator<char>());
-        LLVMFuzzerTestOneInput(input.data(), input.size());
-    }
-    std::printf("replayed %d seeds\n", argc - 1);
-    return 0;
-}
-#endif
+#include "support/fuzz_replay_main.h"

@@ -1,0 +1,30 @@
+// A PageHost for benchmarks: prompts that answer No and show nothing.
+#pragma once
+
+#include "core/page_host.h"
+#include "core/prompts.h"
+
+namespace quendrix::bench {
+
+class SilentPrompts : public Prompts {
+  public:
+    void message(const QString&, const QString&, Icon) override {}
+    Answer askYesNo(const QString&, const QString&) override { return Answer::No; }
+    Answer askYesCancel(const QString&, const QString&) override { return Answer::Cancel; }
+    QString openFile(const QString&, const QStringList&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
+    bool openWithShell(const QString&) override { return false; }
+};
+
+class SilentHost : public PageHost {
+  public:
+    Prompts& prompts() override { return m_prompts; }
+    void setNavigationEnabled(bool) override {}
+    QString openDialogDirectory() const override { return {}; }
+    void setOpenDialogDirectory(const QString&) override {}
+
+  private:
+    SilentPrompts m_prompts;
+};
+
+}  // namespace quendrix::bench
