@@ -238,11 +238,14 @@ int RunPingCommand(const QStringList& args) {
         if (!streaming || streamFailed) {
             return;
         }
-        QByteArray bytes;
+        // One text and one write for all the rows of a collection.
+        QString text;
+        text.reserve((grid.resultCount() - printed) * 48);
         for (; printed < grid.resultCount(); ++printed) {
-            bytes += PingCsvLine(grid, printed).toLocal8Bit();
-            bytes += "\r\n";
+            AppendPingCsvLine(text, grid, printed);
+            text += QLatin1String("\r\n");
         }
+        const QByteArray bytes = text.toLocal8Bit();
         if (!bytes.isEmpty() && (stream.write(bytes) != bytes.size() || !stream.flush())) {
             streamFailed = true;
         }

@@ -148,12 +148,19 @@ QString PingCsvHeader() {
 }
 
 QString PingCsvLine(const ResultTableModel& grid, int row) {
-    // Cells go out as they stand: nothing is quoted or escaped.
-    QString line = grid.cell(row, 0);
-    for (int column = 1; column < kColumns; ++column) {
-        line += QLatin1Char(',') + grid.cell(row, column);
-    }
+    QString line;
+    AppendPingCsvLine(line, grid, row);
     return line;
+}
+
+void AppendPingCsvLine(QString& text, const ResultTableModel& grid, int row) {
+    // Cells go out as they stand: nothing is quoted or escaped.
+    for (int column = 0; column < kColumns; ++column) {
+        if (column > 0) {
+            text += QLatin1Char(',');
+        }
+        text += grid.cell(row, column);
+    }
 }
 
 const QList<PingExportKind>& PingExportKinds() {

@@ -40,6 +40,8 @@ std::optional<PingExport> PingExportFromCliName(const QString& name);
 // rows with these as they are written).
 QString PingCsvHeader();
 QString PingCsvLine(const ResultTableModel& grid, int row);
+// The same line added to the end of text.
+void AppendPingCsvLine(QString& text, const ResultTableModel& grid, int row);
 
 // The lines of the kind for the grid's result rows (the trailing empty row is never
 // exported). The TXT kinds walk the rows in host groups of pingCount rows, the ping count

@@ -7,6 +7,9 @@
 #include "net/icmp_echo.h"
 #include "net/resolver.h"
 
+#include <QTimer>
+
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -22,22 +25,93 @@ QStringList PingGridHeaders() {
             QStringLiteral("Bytes"), QStringLiteral("Time(ms)"), QStringLiteral("Failed Reason")};
 }
 
-PingRow PingRowForUnknownHost(const QString& entry) {
-    return {{kPingFailedStatus, entry, kPingBlank, kPingBlank, kPingUnknownHost}, false};
+PingAttempt PingAttemptForEcho(const net::EchoResult& result) {
+    PingAttempt attempt{PingAttempt::Outcome::Reply, result.dataSize, result.roundTripMs};
+    if (!result.replied()) {
+        attempt.outcome = PingAttempt::Outcome::NoReply;
+    } else if (result.data.empty() || result.data.front() != PingRequestBytes().front()) {
+        attempt.outcome = PingAttempt::Outcome::BadReply;
+    }
+    return attempt;
 }
 
-PingRow PingRowForEcho(const QString& entry, const net::EchoResult& result) {
-    const QString size = QString::number(result.dataSize);
-    const QString time = QString::number(result.roundTripMs);
-    if (!result.replied()) {
-        return {{kPingFailedStatus, entry, size, time, kPingTimedOut}, false};
-    }
-    if (result.data.empty() || result.data.front() != PingRequestBytes().front()) {
-        return {{kPingFailedStatus, entry, size, time, kPingBadReply}, false};
-    }
-    // The grid stores an empty cell as a single blank.
-    return {{kPingRunning, entry, size, time, kPingBlank}, true};
+namespace {
+
+// Decimal text of a number; the small ones that nearly every row shows ("34" bytes, a few
+// milliseconds) are made once and shared, so writing a row allocates no number text.
+QString numberText(std::uint32_t value) {
+    static const std::vector<QString> small = [] {
+        std::vector<QString> texts;
+        for (std::uint32_t i = 0; i < 1024; ++i) {
+            texts.push_back(QString::number(i));
+        }
+        return texts;
+    }();
+    return value < small.size() ? small[value] : QString::number(value);
 }
+
+}  // namespace
+
+QStringList PingRowCells(const QString& entry, const PingAttempt& attempt) {
+    switch (attempt.outcome) {
+        case PingAttempt::Outcome::Reply:
+            return {kPingRunning, entry, numberText(attempt.dataSize),
+                    numberText(attempt.roundTripMs), kPingBlank};
+        case PingAttempt::Outcome::BadReply:
+            return {kPingFailedStatus, entry, numberText(attempt.dataSize),
+                    numberText(attempt.roundTripMs), kPingBadReply};
+        case PingAttempt::Outcome::NoReply:
+            return {kPingFailedStatus, entry, numberText(attempt.dataSize),
+                    numberText(attempt.roundTripMs), kPingTimedOut};
+        case PingAttempt::Outcome::UnknownHost:
+            break;
+    }
+    return {kPingFailedStatus, entry, kPingBlank, kPingBlank, kPingUnknownHost};
+}
+
+// A worker's rows on their way to the UI thread. The worker wakes the UI thread only when it
+// is not going to look anyway; while rows keep coming the UI thread collects them every
+// kCollectMs. A lone row (a slow echo) is shown at once, and a fast run (loopback answers in
+// microseconds) costs no wake-up per row.
+struct PingRun::Channel {
+    std::mutex mutex;
+    std::vector<Handed> handed;
+    bool collecting = false;  // a wake-up is posted or a collection is due
+};
+
+namespace {
+
+constexpr int kCollectMs = 25;
+
+// gethostbyname answers a text of digits and dots that does not end in a dot without a
+// look-up (the classic dotted conversion, or no host at all). Such a text is answered the
+// same way here, once per entry since its answer cannot change between attempts; this spares
+// the resolver's check of its configuration files on every attempt.
+bool isDottedLiteral(const std::string& host) {
+    if (host.empty() || host.front() < '0' || host.front() > '9' || host.back() == '.') {
+        return false;
+    }
+    for (const char c : host) {
+        if ((c < '0' || c > '9') && c != '.') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The first address of a host, as gethostbyname gives it.
+std::optional<std::uint32_t> firstAddress(const std::string& host) {
+    if (isDottedLiteral(host)) {
+        return net::parseDottedText(host);
+    }
+    const std::optional<net::HostEntry> entry = net::lookupHost(host);
+    if (!entry) {
+        return std::nullopt;
+    }
+    return entry->addresses.front();
+}
+
+}  // namespace
 
 PingRun::PingRun(const TargetListModel& list, ResultTableModel& grid,
                  std::shared_ptr<net::IcmpEcho> echo, QObject* parent)
@@ -45,15 +119,7 @@ PingRun::PingRun(const TargetListModel& list, ResultTableModel& grid,
       m_list(list),
       m_grid(grid),
       m_echo(std::move(echo)),
-      m_runner(std::make_unique<JobRunner>()) {
-    // Labels follow the counts once per turn, however many rows the turn wrote.
-    connect(m_runner.get(), &JobRunner::applied, this, [this] {
-        if (m_countersDirty) {
-            m_countersDirty = false;
-            Q_EMIT countersChanged();
-        }
-    });
-}
+      m_runner(std::make_unique<JobRunner>()) {}
 
 PingRun::~PingRun() {
     // The worker reads the list and uses the echo service: it must end first.
@@ -62,23 +128,32 @@ PingRun::~PingRun() {
 }
 
 void PingRun::start(int pingCount) {
-    m_runner->stop();
+    stop();
     m_counters = {};
-    m_countersDirty = false;
     m_lastPingCount = pingCount;
+    auto channel = std::make_shared<Channel>();
+    m_channel = channel;
     std::shared_ptr<net::IcmpEcho> echo = m_echo;
     // ping_thread
     m_runner->start(
-        [this, pingCount, echo](JobContext& job) {
+        [this, pingCount, echo, channel](JobContext& job) {
             PingCounters counters;
-            const auto hand = [&](PingRow row) {
+            const auto hand = [&](Handed handed) {
+                bool wake = false;
+                {
+                    std::lock_guard lock(channel->mutex);
+                    channel->handed.push_back(std::move(handed));
+                    wake = !channel->collecting;
+                    channel->collecting = true;
+                }
+                if (wake) {
+                    job.post([this, channel] { collect(channel); });
+                }
+            };
+            const auto handAttempt = [&](const QString& entry, PingAttempt attempt) {
                 ++counters.finished;
-                ++(row.successful ? counters.successful : counters.failed);
-                job.post([this, cells = std::move(row.cells), counters] {
-                    m_grid.writeRow(cells);
-                    m_counters = counters;
-                    m_countersDirty = true;
-                });
+                ++(attempt.successful() ? counters.successful : counters.failed);
+                hand({entry, attempt, counters, {}});
             };
             // Entries are read live: an edit made during the run counts from the next entry.
             for (int position = 0; !job.stopRequested(); ++position) {
@@ -88,44 +163,87 @@ void PingRun::start(int pingCount) {
                 }
                 const std::string host = ReduceTarget(*entry).toLocal8Bit().toStdString();
                 const std::chrono::milliseconds timeout = this->timeout();
+                const bool literal = isDottedLiteral(host);
+                const std::optional<std::uint32_t> literalAddress =
+                    literal ? net::parseDottedText(host) : std::nullopt;
                 for (int attempt = 0; attempt < pingCount; ++attempt) {
                     if (job.stopRequested()) {
                         return;
                     }
-                    // Resolved again before every attempt: a name may move between them.
-                    const std::optional<net::HostEntry> resolved = net::lookupHost(host);
-                    if (!resolved) {
-                        hand(PingRowForUnknownHost(*entry));
+                    // A name is resolved again before every attempt: it may move between them.
+                    const std::optional<std::uint32_t> address =
+                        literal ? literalAddress : firstAddress(host);
+                    if (!address) {
+                        handAttempt(*entry, {PingAttempt::Outcome::UnknownHost, 0, 0});
                         break;
                     }
-                    const net::EchoResult result = echo->echo(
-                        resolved->addresses.front(), PingRequestBytes(), timeout, job.stopToken());
+                    const net::EchoResult result =
+                        echo->echo(*address, PingRequestBytes(), timeout, job.stopToken());
                     if (result.failure == net::EchoFailure::Stopped) {
                         return;
                     }
                     if (result.failure == net::EchoFailure::SocketUnavailable) {
                         if (auto notice = echo->takeUnavailableNotice()) {
-                            job.post([this, text = QString::fromStdString(*notice)] {
-                                Q_EMIT echoUnavailable(text);
-                            });
+                            hand({{}, {}, counters, QString::fromStdString(*notice)});
                         }
                     }
-                    hand(PingRowForEcho(*entry, result));
+                    handAttempt(*entry, PingAttemptForEcho(result));
                 }
             }
         },
-        [this] {
-            // The last rows' counts before the end, though both come in the same turn.
-            if (m_countersDirty) {
-                m_countersDirty = false;
-                Q_EMIT countersChanged();
-            }
+        [this, channel] {
+            // Everything the worker handed over, then the end.
+            takeHanded(*channel);
+            applyHanded();
+            m_channel.reset();
             Q_EMIT finished();
         });
 }
 
+void PingRun::collect(const std::shared_ptr<Channel>& channel) {
+    if (channel != m_channel) {
+        return;  // a stopped or ended run
+    }
+    {
+        std::lock_guard lock(channel->mutex);
+        if (channel->handed.empty()) {
+            // The worker wakes us for its next row.
+            channel->collecting = false;
+            return;
+        }
+    }
+    takeHanded(*channel);
+    applyHanded();
+    QTimer::singleShot(kCollectMs, this, [this, channel] { collect(channel); });
+}
+
+void PingRun::takeHanded(Channel& channel) {
+    // The two buffers change places, so neither side allocates once they have grown.
+    m_handed.clear();
+    std::lock_guard lock(channel.mutex);
+    m_handed.swap(channel.handed);
+}
+
+void PingRun::applyHanded() {
+    bool rows = false;
+    for (const Handed& item : m_handed) {
+        if (!item.notice.isEmpty()) {
+            Q_EMIT echoUnavailable(item.notice);
+            continue;
+        }
+        m_grid.writeRow(PingRowCells(item.entry, item.attempt));
+        m_counters = item.counters;
+        rows = true;
+    }
+    m_handed.clear();
+    if (rows) {
+        Q_EMIT countersChanged();
+    }
+}
+
 void PingRun::stop() {
     m_runner->stop();
+    m_channel.reset();
 }
 
 bool PingRun::hasStarted() const {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace quendrix {
 
@@ -42,17 +43,26 @@ inline const QString kPingBadReply = QStringLiteral("Bad reply data");
 // What an empty cell holds.
 inline const QString kPingBlank = QStringLiteral(" ");
 
-struct PingRow {
-    QStringList cells;  // Status, entry, Bytes, Time(ms), Failed Reason
-    bool successful = false;
+// One attempt as the worker sees it: what happened and the two numbers of the reply.
+struct PingAttempt {
+    enum class Outcome {
+        Reply,        // a reply carrying our data: "Running"
+        BadReply,     // a reply whose data is not ours: failed, "Bad reply data"
+        NoReply,      // a time-out or a failure of the echo service: "Timed out"
+        UnknownHost,  // the host does not resolve: "Unknown host", no numbers
+    };
+    Outcome outcome = Outcome::NoReply;
+    std::uint32_t dataSize = 0;
+    std::uint32_t roundTripMs = 0;
+
+    bool successful() const { return outcome == Outcome::Reply; }
 };
 
-// The row of an entry whose host does not resolve.
-PingRow PingRowForUnknownHost(const QString& entry);
-// The row of one echo sent for `entry`: a reply carrying our data is "Running"; no reply (a
-// time-out or a failure of the echo service) is "Timed out"; a reply whose data is not ours
-// is a failed row too, with "Bad reply data".
-PingRow PingRowForEcho(const QString& entry, const net::EchoResult& result);
+PingAttempt PingAttemptForEcho(const net::EchoResult& result);
+
+// The five cells of an attempt's row: Status, the entry as listed, Bytes, Time(ms), Failed
+// Reason; an empty cell holds a single blank.
+QStringList PingRowCells(const QString& entry, const PingAttempt& attempt);
 
 struct PingCounters {
     int finished = 0;
@@ -96,7 +106,7 @@ class PingRun : public QObject {
     bool waitForIdle(int timeoutMs);
 
   Q_SIGNALS:
-    // Rows were written and the counts changed (at most once per event-loop turn).
+    // Rows were written and the counts changed (once per collection of handed-over rows).
     void countersChanged();
     // The worker has walked the whole list.
     void finished();
@@ -105,14 +115,32 @@ class PingRun : public QObject {
     void echoUnavailable(const QString& notice);
 
   private:
+    // What a worker hands over: an attempt at an entry with the counts after it, or (with
+    // an empty entry and a notice) the text that says why no echo can be sent.
+    struct Handed {
+        QString entry;
+        PingAttempt attempt;
+        PingCounters counters;
+        QString notice;
+    };
+    struct Channel;
+    // Applies what the run's worker has handed over so far (UI thread).
+    void collect(const std::shared_ptr<Channel>& channel);
+    // Takes what the channel holds, leaving it an emptied buffer to fill next.
+    void takeHanded(Channel& channel);
+    void applyHanded();
+
     const TargetListModel& m_list;
     ResultTableModel& m_grid;
     std::shared_ptr<net::IcmpEcho> m_echo;
     std::unique_ptr<JobRunner> m_runner;
+    // The running worker's hand-over; reset when the run is stopped, so nothing still on
+    // its way is applied.
+    std::shared_ptr<Channel> m_channel;
+    std::vector<Handed> m_handed;  // taken from the channel, being applied
     std::atomic<long long> m_timeoutMs{kDefaultTimeoutMs};
     PingCounters m_counters;
     int m_lastPingCount = 2;
-    bool m_countersDirty = false;
 };
 
 }  // namespace quendrix

@@ -32,31 +32,37 @@ bool socketAvailable(net::IcmpEcho& echo) {
 }
 
 TEST(PingRowTest, EachEchoOutcomeGivesItsRow) {
+    const auto row = [](const QString& entry, const net::EchoResult& result) {
+        return PingRowCells(entry, PingAttemptForEcho(result));
+    };
     net::EchoResult reply;
     reply.failure = net::EchoFailure::None;
     reply.dataSize = 34;
     reply.roundTripMs = 7;
     const auto request = PingRequestBytes();
     reply.data.assign(request.begin(), request.end());
-    EXPECT_EQ(PingRowForEcho(" a ", reply).cells, (QStringList{"Running", " a ", "34", "7", " "}));
-    EXPECT_TRUE(PingRowForEcho(" a ", reply).successful);
+    EXPECT_EQ(row(" a ", reply), (QStringList{"Running", " a ", "34", "7", " "}));
+    EXPECT_TRUE(PingAttemptForEcho(reply).successful());
+    reply.roundTripMs = 4000;
+    EXPECT_EQ(row("a", reply), (QStringList{"Running", "a", "34", "4000", " "}));
 
     // Data that is not ours counts as a failed attempt, with its size and time.
     reply.data.front() = '+';
-    EXPECT_EQ(PingRowForEcho("a", reply).cells,
-              (QStringList{"X", "a", "34", "7", "Bad reply data"}));
-    EXPECT_FALSE(PingRowForEcho("a", reply).successful);
+    EXPECT_EQ(row("a", reply), (QStringList{"X", "a", "34", "4000", "Bad reply data"}));
+    EXPECT_FALSE(PingAttemptForEcho(reply).successful());
     reply.data.clear();
     reply.dataSize = 0;
-    EXPECT_FALSE(PingRowForEcho("a", reply).successful);
+    EXPECT_FALSE(PingAttemptForEcho(reply).successful());
 
     for (const auto failure : {net::EchoFailure::Timeout, net::EchoFailure::SocketError,
                                net::EchoFailure::SocketUnavailable}) {
         net::EchoResult none;
         none.failure = failure;
-        EXPECT_EQ(PingRowForEcho("h", none).cells, (QStringList{"X", "h", "0", "0", "Timed out"}));
+        EXPECT_EQ(row("h", none), (QStringList{"X", "h", "0", "0", "Timed out"}));
+        EXPECT_FALSE(PingAttemptForEcho(none).successful());
     }
-    EXPECT_EQ(PingRowForUnknownHost("h").cells, (QStringList{"X", "h", " ", " ", "Unknown host"}));
+    EXPECT_EQ(PingRowCells("h", {PingAttempt::Outcome::UnknownHost, 0, 0}),
+              (QStringList{"X", "h", " ", " ", "Unknown host"}));
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(request.data()),
                          static_cast<qsizetype>(request.size())),
               "-------Hello,World!---------------");
