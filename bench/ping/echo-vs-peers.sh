@@ -9,7 +9,8 @@
 #   ping   ping -c 1000 -i 0 -q 127.0.0.1 (iputils; -i 0 needs root)
 # Each tool runs as a whole process, timed with date +%s%N; its start-up, timed the same way
 # with a single echo, is taken off, so the figure per echo is (T(1000) - T(1)) / 999, from the
-# medians over the repetitions. Prints microseconds per echo and the ratios to the fastest.
+# medians over the repetitions and from the best runs. Prints microseconds per echo and the
+# ratios to the fastest.
 #
 #   bench/ping/echo-vs-peers.sh [--datagram] [release-build-dir] [repetitions]
 # defaults: /work/build-ping-rel, 15; ECHO_COUNT=N in the environment changes the 1000 (a
@@ -98,29 +99,44 @@ for ((r = 1; r <= reps; ++r)); do
     done
 done
 
-declare -A per_echo_ns
+least() {
+    sort -n | head -n 1
+}
+
+# Per echo from the medians and, steadier on a machine shared with other work, from the best
+# runs (the least any interference can have added).
+declare -A per_echo_ns best_ns
 fastest=
+best_fastest=
 for name in "${names[@]}"; do
     f=$(tr ' ' '\n' <<<"${full[$name]}" | grep . | median)
     s=$(tr ' ' '\n' <<<"${single[$name]}" | grep . | median)
+    bf=$(tr ' ' '\n' <<<"${full[$name]}" | grep . | least)
+    bs=$(tr ' ' '\n' <<<"${single[$name]}" | grep . | least)
     per_echo_ns[$name]=$(((f - s) / (count - 1)))
+    best_ns[$name]=$(((bf - bs) / (count - 1)))
     full[$name]=$f
     single[$name]=$s
     if [ -z "$fastest" ] || [ "${per_echo_ns[$name]}" -lt "${per_echo_ns[$fastest]}" ]; then
         fastest=$name
     fi
+    if [ -z "$best_fastest" ] || [ "${best_ns[$name]}" -lt "${best_ns[$best_fastest]}" ]; then
+        best_fastest=$name
+    fi
 done
 
-echo "$count sequential echoes to 127.0.0.1, median of $reps runs ($(nproc) cores, $(uname -r))"
+echo "$count sequential echoes to 127.0.0.1, $reps runs each ($(nproc) cores, $(uname -r))"
 echo "ours: $("${commands[0]}" 1)"
 echo "run:  $(run_engine "$count" 2>&1 >/dev/null | tail -n 1)"
-printf '%-6s %16s %14s %15s %11s\n' tool "run of $count ms" "start-up ms" "us per echo" "vs fastest"
+printf '%-6s %16s %14s %15s %11s %15s %11s\n' tool "median run ms" "start-up ms" "us per echo" \
+    "vs fastest" "best us/echo" "vs fastest"
 for name in "${names[@]}"; do
     awk -v n="$name" -v f="${full[$name]}" -v s="${single[$name]}" -v p="${per_echo_ns[$name]}" \
-        -v b="${per_echo_ns[$fastest]}" \
-        'BEGIN { printf "%-6s %16.2f %14.2f %15.2f %10.2fx\n", n, f / 1e6, s / 1e6, p / 1e3, (b > 0 ? p / b : 0) }'
+        -v b="${per_echo_ns[$fastest]}" -v q="${best_ns[$name]}" -v c="${best_ns[$best_fastest]}" \
+        'BEGIN { printf "%-6s %16.2f %14.2f %15.2f %10.2fx %15.2f %10.2fx\n", n, f / 1e6, s / 1e6, p / 1e3, (b > 0 ? p / b : 0), q / 1e3, (c > 0 ? q / c : 0) }'
 done
 for name in ours run; do
     awk -v n="$name" -v o="${per_echo_ns[$name]}" -v b="${per_echo_ns[$fastest]}" \
-        'BEGIN { r = (b > 0 ? o / b : 0); printf "%s / fastest = %.2fx per echo, start-up taken off (target 1.30x): %s\n", n, r, (r <= 1.3 ? "met" : "NOT met") }'
+        -v q="${best_ns[$name]}" -v c="${best_ns[$best_fastest]}" \
+        'BEGIN { r = (b > 0 ? o / b : 0); t = (c > 0 ? q / c : 0); printf "%s / fastest per echo, start-up taken off: median %.2fx, best %.2fx (target 1.30x): %s\n", n, r, t, (r <= 1.3 ? "met" : "NOT met") }'
 done

@@ -71,17 +71,20 @@ QStringList PingRowCells(const QString& entry, const PingAttempt& attempt) {
 
 // A worker's rows on their way to the UI thread. The worker wakes the UI thread only when it
 // is not going to look anyway; while rows keep coming the UI thread collects them every
-// kCollectMs. A lone row (a slow echo) is shown at once, and a fast run (loopback answers in
-// microseconds) costs no wake-up per row.
+// kCollectMs, and the worker wakes it early once kWakeRows have piled up, so that applying
+// them overlaps the echoes still to come. A lone row (a slow echo) is shown at once, and a fast
+// run (loopback answers in microseconds) costs one wake-up per kWakeRows rows at most.
 struct PingRun::Channel {
     std::mutex mutex;
     std::vector<Handed> handed;
-    bool collecting = false;  // a wake-up is posted or a collection is due
+    bool posted = false;    // a wake-up is on its way to the UI thread
+    bool timerDue = false;  // the UI thread's next collection is scheduled
 };
 
 namespace {
 
 constexpr int kCollectMs = 25;
+constexpr size_t kWakeRows = 256;
 
 // gethostbyname answers a text of digits and dots that does not end in a dot without a
 // look-up (the classic dotted conversion, or no host at all). Such a text is answered the
@@ -143,11 +146,12 @@ void PingRun::start(int pingCount) {
                 {
                     std::lock_guard lock(channel->mutex);
                     channel->handed.push_back(std::move(handed));
-                    wake = !channel->collecting;
-                    channel->collecting = true;
+                    wake = !channel->posted &&
+                           (!channel->timerDue || channel->handed.size() >= kWakeRows);
+                    channel->posted = channel->posted || wake;
                 }
                 if (wake) {
-                    job.post([this, channel] { collect(channel); });
+                    job.post([this, channel] { collect(channel, false); });
                 }
             };
             const auto handAttempt = [&](const QString& entry, PingAttempt attempt) {
@@ -193,35 +197,36 @@ void PingRun::start(int pingCount) {
         },
         [this, channel] {
             // Everything the worker handed over, then the end.
-            takeHanded(*channel);
+            {
+                std::lock_guard lock(channel->mutex);
+                m_handed.swap(channel->handed);
+            }
             applyHanded();
             m_channel.reset();
             Q_EMIT finished();
         });
 }
 
-void PingRun::collect(const std::shared_ptr<Channel>& channel) {
+void PingRun::collect(const std::shared_ptr<Channel>& channel, bool timer) {
     if (channel != m_channel) {
         return;  // a stopped or ended run
     }
+    bool armTimer = false;
     {
         std::lock_guard lock(channel->mutex);
+        (timer ? channel->timerDue : channel->posted) = false;
         if (channel->handed.empty()) {
-            // The worker wakes us for its next row.
-            channel->collecting = false;
-            return;
+            return;  // the worker wakes us for its next row
         }
+        // The two buffers change places, so neither side allocates once they have grown.
+        m_handed.swap(channel->handed);
+        armTimer = !channel->timerDue;
+        channel->timerDue = true;
     }
-    takeHanded(*channel);
     applyHanded();
-    QTimer::singleShot(kCollectMs, this, [this, channel] { collect(channel); });
-}
-
-void PingRun::takeHanded(Channel& channel) {
-    // The two buffers change places, so neither side allocates once they have grown.
-    m_handed.clear();
-    std::lock_guard lock(channel.mutex);
-    m_handed.swap(channel.handed);
+    if (armTimer) {
+        QTimer::singleShot(kCollectMs, this, [this, channel] { collect(channel, true); });
+    }
 }
 
 void PingRun::applyHanded() {

@@ -124,10 +124,10 @@ class PingRun : public QObject {
         QString notice;
     };
     struct Channel;
-    // Applies what the run's worker has handed over so far (UI thread).
-    void collect(const std::shared_ptr<Channel>& channel);
-    // Takes what the channel holds, leaving it an emptied buffer to fill next.
-    void takeHanded(Channel& channel);
+    // Applies what the run's worker has handed over so far (UI thread), on a wake-up from
+    // the worker or on the collection timer.
+    void collect(const std::shared_ptr<Channel>& channel, bool timer);
+    // Applies m_handed and empties it (keeping its room for the next swap).
     void applyHanded();
 
     const TargetListModel& m_list;
