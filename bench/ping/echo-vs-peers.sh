@@ -16,8 +16,8 @@
 # defaults: /work/build-ping-rel, 15; ECHO_COUNT=N in the environment changes the 1000 (a
 # larger count steadies the figures on a busy machine). Traffic goes to 127.0.0.1 only.
 # The socket each tool gets follows net.ipv4.ping_group_range: as root on a host that leaves
-# root's group out, all three use raw sockets. --datagram (root only) runs the comparison in
-# a throw-away network namespace whose ping_group_range admits root, so all three use ICMP
+# root's group out, they all use raw sockets. --datagram (root only) runs the comparison in
+# a throw-away network namespace whose ping_group_range admits root, so they all use ICMP
 # datagram sockets there.
 set -euo pipefail
 
