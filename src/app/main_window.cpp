@@ -3,8 +3,10 @@
 #include "core/prompts.h"
 #include "core/widgets/tool_page.h"
 #include "core/widgets/widget_prompts.h"
+#include "net/icmp_echo.h"
 #include "tools/convert/converter_page.h"
 #include "tools/country/country_page.h"
+#include "tools/ping/ping_page.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -82,6 +84,8 @@ Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
         m_prompts = m_ownPrompts.get();
     }
     m_openDirectory = options.executableDirectory;
+    // One ICMP echo service for the whole program, shared with the ping worker.
+    m_echo = std::make_shared<net::IcmpEcho>();
     resize(882, 645);
     buildPages();
     buildMenus();
@@ -109,6 +113,8 @@ void Tmain::buildPages() {
         QWidget* page = nullptr;
         if (index == 0) {
             page = new ConverterPage(*this, m_mainpage);
+        } else if (index == 1) {
+            page = new PingPage(*this, m_echo, m_mainpage);
         } else if (index == 4) {
             page = new CountryPage(*this, m_mainpage);
         } else {

@@ -18,6 +18,9 @@ class QToolButton;
 
 namespace quendrix {
 
+namespace net {
+class IcmpEcho;
+}
 class Prompts;
 
 struct MainWindowOptions {
@@ -87,6 +90,7 @@ class Tmain : public QMainWindow, public PageHost {
     QCheckBox* m_customized = nullptr;  // CheckBox7 on the whois page
     QLineEdit* m_server = nullptr;      // edit10 on the whois page
     std::function<bool()> m_scannerWorking;
+    std::shared_ptr<net::IcmpEcho> m_echo;
 };
 
 }  // namespace quendrix
