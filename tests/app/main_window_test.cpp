@@ -43,6 +43,9 @@ TEST_F(MainWindowTest, NinePagesBehindTheMenuAndTheBar) {
     auto window = open();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quendrix"));
     EXPECT_EQ(window->size(), QSize(882, 645));
+    // Every page fits the window's size: none forces it wider or taller.
+    EXPECT_LE(window->minimumSizeHint().width(), 882);
+    EXPECT_LE(window->minimumSizeHint().height(), 645);
     const char* names[] = {"ip_to_domain_converter_tab",
                            "batch_ping_tab",
                            "tracert_tab",

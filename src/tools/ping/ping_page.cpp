@@ -192,20 +192,24 @@ void PingPage::buildRunPanel() {
     Edit9->setMaximumWidth(40);
     Label54 = makeLabel(QStringLiteral("Label54"), QString(), panel);
     Label54->setMinimumWidth(70);
+    // Two rows, so the page fits the window's 882 pixels beside the list.
     controls->addWidget(ping_start_button);
     controls->addWidget(ping_stop_button);
     controls->addWidget(SpeedButton12);
     controls->addSpacing(8);
-    controls->addWidget(new QLabel(QStringLiteral("Ping Count"), panel));
-    controls->addWidget(ComboBox1);
-    controls->addWidget(new QLabel(QStringLiteral("Time out (ms)"), panel));
-    controls->addWidget(ComboBox2);
-    controls->addWidget(CheckBox6);
-    controls->addWidget(new QLabel(QStringLiteral("Per"), panel));
-    controls->addWidget(Edit9);
-    controls->addWidget(new QLabel(QStringLiteral("s"), panel));
     controls->addWidget(Label54);
     controls->addStretch();
+    auto* settings = new QHBoxLayout;
+    settings->addWidget(new QLabel(QStringLiteral("Ping Count"), panel));
+    settings->addWidget(ComboBox1);
+    settings->addWidget(new QLabel(QStringLiteral("Time out (ms)"), panel));
+    settings->addWidget(ComboBox2);
+    settings->addWidget(CheckBox6);
+    settings->addWidget(new QLabel(QStringLiteral("Per"), panel));
+    settings->addWidget(Edit9);
+    settings->addWidget(new QLabel(QStringLiteral("s"), panel));
+    settings->addStretch();
+    right->addLayout(settings);
     right->addLayout(controls);
 
     // The cycle timer; armed only between continuous cycles.
