@@ -11,7 +11,7 @@
 #   bench/convert/convert-vs-peers.sh [BUILD_DIR] [ROUNDS]
 #
 # BUILD_DIR is a Release build with quendrix-cli, bench_seq_gethostbyname and lab_dns_delay
-# (default /work/build-convert-rel). Needs root (the lab makes a network namespace).
+# (default build/bench in the source tree). Needs root (the lab makes a network namespace).
 set -u
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -65,7 +65,7 @@ if [ "${1:-}" = --inner ]; then
     exit 0
 fi
 
-build=${1:-/work/build-convert-rel}
+build=${1:-$(cd "$here/../.." && pwd)/build/bench}
 rounds=${2:-5}
 for program in bin/quendrix-cli bin/bench_seq_gethostbyname bin/lab_dns_delay; do
     [ -x "$build/$program" ] || {

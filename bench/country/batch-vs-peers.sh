@@ -12,7 +12,7 @@
 #   bench/country/batch-vs-peers.sh [BUILD_DIR] [NAMES] [DELAY_MS] [ROUNDS]
 #
 # BUILD_DIR: a Release build with quendrix-cli, country_batch_bench and lab_dns_delay
-# (default /work/build-country-rel). Needs root (the lab makes a network namespace).
+# (default build/bench in the source tree). Needs root (the lab makes a network namespace).
 set -u
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -61,7 +61,7 @@ if [ "${1:-}" = --inner ]; then
     exit 0
 fi
 
-build=${1:-/work/build-country-rel}
+build=${1:-$(cd "$here/../.." && pwd)/build/bench}
 names=${2:-400}
 delay=${3:-20}
 rounds=${4:-3}

@@ -13,7 +13,7 @@
 # ratios to the fastest.
 #
 #   bench/ping/echo-vs-peers.sh [--datagram] [release-build-dir] [repetitions]
-# defaults: /work/build-ping-rel, 15; ECHO_COUNT=N in the environment changes the 1000 (a
+# defaults: build/bench, 15; ECHO_COUNT=N in the environment changes the 1000 (a
 # larger count steadies the figures on a busy machine). Traffic goes to 127.0.0.1 only.
 # The socket each tool gets follows net.ipv4.ping_group_range: as root on a host that leaves
 # root's group out, they all use raw sockets. --datagram (root only) runs the comparison in
@@ -36,7 +36,7 @@ if [ "${1:-}" = --datagram ]; then
     exit $?
 fi
 
-build=${1:-/work/build-ping-rel}
+build=${1:-$(cd "$here/../.." && pwd)/build/bench}
 reps=${2:-15}
 count=${ECHO_COUNT:-1000}
 
