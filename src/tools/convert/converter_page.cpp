@@ -9,6 +9,7 @@
 #include "core/target_list_model.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
 #include "tools/convert/batch_conversion.h"
 #include "tools/convert/conversion_export.h"
@@ -27,22 +28,6 @@
 
 namespace quendrix {
 namespace {
-
-QToolButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setText(text);
-    button->setToolTip(hint);
-    return button;
-}
-
-QLabel* makeValueLabel(const QString& name, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setMinimumWidth(50);
-    return label;
-}
 
 TargetListConfig converterListConfig() {
     TargetListConfig config;
@@ -82,40 +67,30 @@ void ConverterPage::buildUpperPanel() {
     auto* panel = new QGroupBox(this);
     auto* grid = new QGridLayout(panel);
 
-    domain_edit = new QLineEdit(QStringLiteral("localhost"), panel);
-    domain_edit->setObjectName(QStringLiteral("domain_edit"));
+    domain_edit = MakeEdit(QStringLiteral("domain_edit"), QStringLiteral("localhost"), panel);
     domain_edit->setToolTip(QStringLiteral("Right Click to Get More"));
-    nametoip_button = makeButton(QStringLiteral("nametoip_button"), QStringLiteral("Convert"),
-                                 QStringLiteral("Convert"), panel);
+    nametoip_button = MakeSpeedButton(QStringLiteral("nametoip_button"), QStringLiteral("Convert"),
+                                      QStringLiteral("Convert"), panel);
     Memo1 = new QPlainTextEdit(panel);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setMaximumHeight(70);
-    host_edit = new QLineEdit(panel);
-    host_edit->setObjectName(QStringLiteral("host_edit"));
+    host_edit = MakeEdit(QStringLiteral("host_edit"), QString(), panel);
 
-    ip_edit = new QLineEdit(QStringLiteral("127.0.0.1"), panel);
-    ip_edit->setObjectName(QStringLiteral("ip_edit"));
+    ip_edit = MakeEdit(QStringLiteral("ip_edit"), QStringLiteral("127.0.0.1"), panel);
     ip_edit->setToolTip(QStringLiteral("Right Click to Get More"));
-    iptoname_button = makeButton(QStringLiteral("iptoname_button"), QStringLiteral("Convert"),
-                                 QStringLiteral("Convert"), panel);
-    Edit1 = new QLineEdit(panel);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    CheckBox3 = new QCheckBox(QStringLiteral("IP Neighborhood"), panel);
-    CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
-    ComboBox3 = new QComboBox(panel);
-    ComboBox3->setObjectName(QStringLiteral("ComboBox3"));
-    for (int n = 10; n <= 250; n += 10) {
-        ComboBox3->addItem(QString::number(n));
-    }
-    ComboBox3->setCurrentIndex(1);
-    auto* explanation = new QLabel(
+    iptoname_button = MakeSpeedButton(QStringLiteral("iptoname_button"), QStringLiteral("Convert"),
+                                      QStringLiteral("Convert"), panel);
+    Edit1 = MakeEdit(QStringLiteral("Edit1"), QString(), panel);
+    CheckBox3 = MakeCheckBox(QStringLiteral("CheckBox3"), QStringLiteral("IP Neighborhood"), panel);
+    ComboBox3 = MakeChoice(QStringLiteral("ComboBox3"), 10, 250, 10, 20, panel);
+    auto* explanation = MakeLabel(
+        QStringLiteral("Label35"),
         QStringLiteral("IP Neighborhood will take an IP address and do a resolve for the last and "
                        "next number IPs. This is not often found, but can be very useful to see "
                        "what other website domains are hosted by the same ISP"),
         panel);
-    explanation->setObjectName(QStringLiteral("Label35"));
     explanation->setWordWrap(true);
 
     grid->addWidget(new QLabel(QStringLiteral("Domain  Name"), panel), 0, 0);
@@ -159,16 +134,18 @@ void ConverterPage::buildBatchPanel() {
 
     auto* right = new QVBoxLayout;
     auto* controls = new QGridLayout;
-    B_nametoip_start_button = makeButton(QStringLiteral("B_nametoip_start_button"),
-                                         QStringLiteral("Start"), QStringLiteral("Start"), panel);
-    B_nametoip_end_button = makeButton(QStringLiteral("B_nametoip_end_button"),
-                                       QStringLiteral("Stop"), QStringLiteral("Stop"), panel);
-    b_iptoname_start_button = makeButton(QStringLiteral("b_iptoname_start_button"),
-                                         QStringLiteral("Start"), QStringLiteral("Start"), panel);
-    SpeedButton5 = makeButton(QStringLiteral("SpeedButton5"), QStringLiteral("Stop"),
-                              QStringLiteral("Stop"), panel);
-    SpeedButton6 = makeButton(QStringLiteral("SpeedButton6"), QStringLiteral("Export"),
-                              QStringLiteral("Export the result to a file"), panel);
+    B_nametoip_start_button =
+        MakeSpeedButton(QStringLiteral("B_nametoip_start_button"), QStringLiteral("Start"),
+                        QStringLiteral("Start"), panel);
+    B_nametoip_end_button = MakeSpeedButton(QStringLiteral("B_nametoip_end_button"),
+                                            QStringLiteral("Stop"), QStringLiteral("Stop"), panel);
+    b_iptoname_start_button =
+        MakeSpeedButton(QStringLiteral("b_iptoname_start_button"), QStringLiteral("Start"),
+                        QStringLiteral("Start"), panel);
+    SpeedButton5 = MakeSpeedButton(QStringLiteral("SpeedButton5"), QStringLiteral("Stop"),
+                                   QStringLiteral("Stop"), panel);
+    SpeedButton6 = MakeSpeedButton(QStringLiteral("SpeedButton6"), QStringLiteral("Export"),
+                                   QStringLiteral("Export the result to a file"), panel);
     controls->addWidget(new QLabel(QStringLiteral("From Domain / Host Name to IP Address"), panel),
                         0, 0);
     controls->addWidget(B_nametoip_start_button, 0, 1);
@@ -189,10 +166,10 @@ void ConverterPage::buildBatchPanel() {
     m_batch = std::make_unique<BatchConversion>(*m_list->model(), *m_gridModel);
 
     auto* counters = new QHBoxLayout;
-    Label52 = makeValueLabel(QStringLiteral("Label52"), panel);
-    Label18 = makeValueLabel(QStringLiteral("Label18"), panel);
-    Label16 = makeValueLabel(QStringLiteral("Label16"), panel);
-    Label17 = makeValueLabel(QStringLiteral("Label17"), panel);
+    Label52 = MakeValueLabel(QStringLiteral("Label52"), panel);
+    Label18 = MakeValueLabel(QStringLiteral("Label18"), panel);
+    Label16 = MakeValueLabel(QStringLiteral("Label16"), panel);
+    Label17 = MakeValueLabel(QStringLiteral("Label17"), panel);
     counters->addWidget(Label52);
     counters->addStretch();
     counters->addWidget(new QLabel(QStringLiteral("Finished"), panel));

@@ -6,6 +6,7 @@
 #include "core/target_list_model.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
@@ -22,31 +23,6 @@
 
 namespace quendrix {
 namespace {
-
-QToolButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setText(text);
-    button->setToolTip(hint);
-    return button;
-}
-
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-// Counter colours that read on light and dark palettes alike.
-QLabel* makeCounter(const QString& name, const QColor& colour, QWidget* parent) {
-    auto* label = makeLabel(name, QString(), parent);
-    label->setMinimumWidth(50);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-    return label;
-}
 
 TargetListConfig countryListConfig() {
     TargetListConfig config;
@@ -105,24 +81,22 @@ void CountryPage::buildUpperPanel() {
     auto* panel = new QGroupBox(this);
     auto* grid = new QGridLayout(panel);
 
-    Edit3 = new QLineEdit(panel);
-    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit3 = MakeEdit(QStringLiteral("Edit3"), QString(), panel);
     Edit3->setToolTip(QStringLiteral("Right Click to Get More"));
-    SpeedButton24 = makeButton(
+    SpeedButton24 = MakeSpeedButton(
         QStringLiteral("SpeedButton24"), QStringLiteral("IE"),
         QStringLiteral("Query the domain currently open in the Internet Explorer"), panel);
-    SpeedButton9 = makeButton(QStringLiteral("SpeedButton9"), QStringLiteral("Resolve"),
-                              QStringLiteral("Resolve"), panel);
-    Edit6 = new QLineEdit(panel);
-    Edit6->setObjectName(QStringLiteral("Edit6"));
+    SpeedButton9 = MakeSpeedButton(QStringLiteral("SpeedButton9"), QStringLiteral("Resolve"),
+                                   QStringLiteral("Resolve"), panel);
+    Edit6 = MakeEdit(QStringLiteral("Edit6"), QString(), panel);
 
     grid->addWidget(
-        makeLabel(QStringLiteral("Label38"), QStringLiteral("Domain Name / IP Address"), panel), 0,
+        MakeLabel(QStringLiteral("Label38"), QStringLiteral("Domain Name / IP Address"), panel), 0,
         0);
     grid->addWidget(Edit3, 0, 1);
     grid->addWidget(SpeedButton24, 0, 2);
     grid->addWidget(SpeedButton9, 0, 3);
-    grid->addWidget(makeLabel(QStringLiteral("Label39"), QStringLiteral("Country"), panel), 1, 0);
+    grid->addWidget(MakeLabel(QStringLiteral("Label39"), QStringLiteral("Country"), panel), 1, 0);
     grid->addWidget(Edit6, 1, 1, 1, 3);
     grid->setColumnStretch(1, 1);
     body()->addWidget(panel);
@@ -142,16 +116,16 @@ void CountryPage::buildBatchPanel() {
 
     auto* right = new QVBoxLayout;
     auto* controls = new QHBoxLayout;
-    whereis_start = makeButton(QStringLiteral("whereis_start"), QStringLiteral("Start"),
-                               QStringLiteral("Start"), panel);
-    whereis_stop = makeButton(QStringLiteral("whereis_stop"), QStringLiteral("Stop"),
-                              QStringLiteral("Stop"), panel);
-    SpeedButton11 = makeButton(QStringLiteral("SpeedButton11"), QStringLiteral("Export"),
-                               QStringLiteral("Export the result to a file"), panel);
-    Label56 = makeLabel(QStringLiteral("Label56"), QString(), panel);
+    whereis_start = MakeSpeedButton(QStringLiteral("whereis_start"), QStringLiteral("Start"),
+                                    QStringLiteral("Start"), panel);
+    whereis_stop = MakeSpeedButton(QStringLiteral("whereis_stop"), QStringLiteral("Stop"),
+                                   QStringLiteral("Stop"), panel);
+    SpeedButton11 = MakeSpeedButton(QStringLiteral("SpeedButton11"), QStringLiteral("Export"),
+                                    QStringLiteral("Export the result to a file"), panel);
+    Label56 = MakeLabel(QStringLiteral("Label56"), QString(), panel);
     Label56->setMinimumWidth(80);
     controls->addWidget(
-        makeLabel(QStringLiteral("Label40"), QStringLiteral("Batch Lookup"), panel));
+        MakeLabel(QStringLiteral("Label40"), QStringLiteral("Batch Lookup"), panel));
     controls->addWidget(whereis_start);
     controls->addWidget(whereis_stop);
     controls->addWidget(Label56);
@@ -165,12 +139,13 @@ void CountryPage::buildBatchPanel() {
     right->addWidget(StringGrid3, 1);
 
     auto* counters = new QHBoxLayout;
-    Label49 = makeCounter(QStringLiteral("Label49"), QColor(0x2E, 0xA0, 0x43), panel);
-    Label51 = makeCounter(QStringLiteral("Label51"), QColor(0xE0, 0x30, 0x30), panel);
+    // Counter colours that read on light and dark palettes alike.
+    Label49 = MakeValueLabel(QStringLiteral("Label49"), panel, QColor(0x2E, 0xA0, 0x43));
+    Label51 = MakeValueLabel(QStringLiteral("Label51"), panel, QColor(0xE0, 0x30, 0x30));
     counters->addStretch();
-    counters->addWidget(makeLabel(QStringLiteral("Label48"), QStringLiteral("Successful"), panel));
+    counters->addWidget(MakeLabel(QStringLiteral("Label48"), QStringLiteral("Successful"), panel));
     counters->addWidget(Label49);
-    counters->addWidget(makeLabel(QStringLiteral("Label50"), QStringLiteral("Failed"), panel));
+    counters->addWidget(MakeLabel(QStringLiteral("Label50"), QStringLiteral("Failed"), panel));
     counters->addWidget(Label51);
     right->addLayout(counters);
     layout->addLayout(right, 1);

@@ -7,6 +7,7 @@
 #include "core/target_list_model.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
 #include "tools/ping/ping_export.h"
 #include "tools/ping/ping_list.h"
@@ -29,38 +30,6 @@
 
 namespace quendrix {
 namespace {
-
-QToolButton* makeButton(const QString& name, const QString& text, const QString& hint,
-                        QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setText(text);
-    button->setToolTip(hint);
-    return button;
-}
-
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QLineEdit* makeEdit(const QString& name, const QString& text, QWidget* parent) {
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(name);
-    return edit;
-}
-
-QComboBox* makeChoice(const QString& name, int first, int last, int step, int chosen,
-                      QWidget* parent) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(name);
-    for (int value = first; value <= last; value += step) {
-        box->addItem(QString::number(value));
-    }
-    box->setCurrentText(QString::number(chosen));
-    return box;
-}
 
 TargetListConfig pingListConfig() {
     TargetListConfig config;
@@ -114,22 +83,21 @@ void PingPage::buildGenerationPanel() {
     auto* panel = new QGroupBox(this);
     auto* grid = new QGridLayout(panel);
 
-    Edit7 = makeEdit(QStringLiteral("Edit7"), QString(), panel);
-    SpeedButton7 = makeButton(QStringLiteral("SpeedButton7"), QStringLiteral("Ping"),
-                              QStringLiteral("Convert"), panel);
-    Edit8 = makeEdit(QStringLiteral("Edit8"), QString(), panel);
-    SpeedButton18 = makeButton(QStringLiteral("SpeedButton18"), QStringLiteral("Ping"),
-                               QStringLiteral("Convert"), panel);
-    CheckBox4 = new QCheckBox(QStringLiteral("IP Neighborhood"), panel);
-    CheckBox4->setObjectName(QStringLiteral("CheckBox4"));
-    ComboBox4 = makeChoice(QStringLiteral("ComboBox4"), 10, 250, 10, 20, panel);
-    Edit2 = makeEdit(QStringLiteral("Edit2"), QStringLiteral("66.218.71"), panel);
-    Edit4 = makeEdit(QStringLiteral("Edit4"), QStringLiteral("0"), panel);
-    Edit5 = makeEdit(QStringLiteral("Edit5"), QStringLiteral("255"), panel);
+    Edit7 = MakeEdit(QStringLiteral("Edit7"), QString(), panel);
+    SpeedButton7 = MakeSpeedButton(QStringLiteral("SpeedButton7"), QStringLiteral("Ping"),
+                                   QStringLiteral("Convert"), panel);
+    Edit8 = MakeEdit(QStringLiteral("Edit8"), QString(), panel);
+    SpeedButton18 = MakeSpeedButton(QStringLiteral("SpeedButton18"), QStringLiteral("Ping"),
+                                    QStringLiteral("Convert"), panel);
+    CheckBox4 = MakeCheckBox(QStringLiteral("CheckBox4"), QStringLiteral("IP Neighborhood"), panel);
+    ComboBox4 = MakeChoice(QStringLiteral("ComboBox4"), 10, 250, 10, 20, panel);
+    Edit2 = MakeEdit(QStringLiteral("Edit2"), QStringLiteral("66.218.71"), panel);
+    Edit4 = MakeEdit(QStringLiteral("Edit4"), QStringLiteral("0"), panel);
+    Edit5 = MakeEdit(QStringLiteral("Edit5"), QStringLiteral("255"), panel);
     Edit4->setMaximumWidth(50);
     Edit5->setMaximumWidth(50);
-    SpeedButton8 = makeButton(QStringLiteral("SpeedButton8"), QStringLiteral("Create"),
-                              QStringLiteral("Create"), panel);
+    SpeedButton8 = MakeSpeedButton(QStringLiteral("SpeedButton8"), QStringLiteral("Create"),
+                                   QStringLiteral("Create"), panel);
 
     grid->addWidget(new QLabel(QStringLiteral("Domain  Name"), panel), 0, 0);
     grid->addWidget(Edit7, 0, 1);
@@ -177,20 +145,19 @@ void PingPage::buildRunPanel() {
 
     auto* right = new QVBoxLayout;
     auto* controls = new QHBoxLayout;
-    ping_start_button = makeButton(QStringLiteral("ping_start_button"), QStringLiteral("Start"),
-                                   QStringLiteral("Start"), panel);
-    ping_stop_button = makeButton(QStringLiteral("ping_stop_button"), QStringLiteral("Stop"),
-                                  QStringLiteral("Stop"), panel);
-    SpeedButton12 = makeButton(QStringLiteral("SpeedButton12"), QStringLiteral("Export"),
-                               QStringLiteral("Export the result to a file"), panel);
-    ComboBox1 = makeChoice(QStringLiteral("ComboBox1"), 1, 6, 1, 2, panel);
-    ComboBox2 = makeChoice(QStringLiteral("ComboBox2"), 1000, 5000, 500, 2500, panel);
-    CheckBox6 = new QCheckBox(QStringLiteral("Continuous"), panel);
-    CheckBox6->setObjectName(QStringLiteral("CheckBox6"));
-    Edit9 = makeEdit(QStringLiteral("Edit9"), kPerDefault, panel);
+    ping_start_button = MakeSpeedButton(QStringLiteral("ping_start_button"),
+                                        QStringLiteral("Start"), QStringLiteral("Start"), panel);
+    ping_stop_button = MakeSpeedButton(QStringLiteral("ping_stop_button"), QStringLiteral("Stop"),
+                                       QStringLiteral("Stop"), panel);
+    SpeedButton12 = MakeSpeedButton(QStringLiteral("SpeedButton12"), QStringLiteral("Export"),
+                                    QStringLiteral("Export the result to a file"), panel);
+    ComboBox1 = MakeChoice(QStringLiteral("ComboBox1"), 1, 6, 1, 2, panel);
+    ComboBox2 = MakeChoice(QStringLiteral("ComboBox2"), 1000, 5000, 500, 2500, panel);
+    CheckBox6 = MakeCheckBox(QStringLiteral("CheckBox6"), QStringLiteral("Continuous"), panel);
+    Edit9 = MakeEdit(QStringLiteral("Edit9"), kPerDefault, panel);
     Edit9->setEnabled(false);
     Edit9->setMaximumWidth(40);
-    Label54 = makeLabel(QStringLiteral("Label54"), QString(), panel);
+    Label54 = MakeLabel(QStringLiteral("Label54"), QString(), panel);
     Label54->setMinimumWidth(70);
     // Two rows, so the page fits the window's 882 pixels beside the list.
     controls->addWidget(ping_start_button);
@@ -223,18 +190,12 @@ void PingPage::buildRunPanel() {
     right->addWidget(StringGrid1, 1);
 
     auto* counters = new QHBoxLayout;
-    Label60 = makeLabel(QStringLiteral("Label60"), QStringLiteral("Total Count"), panel);
-    Label59 = makeLabel(QStringLiteral("Label59"), QString(), panel);
-    Label33 = makeLabel(QStringLiteral("Label33"), QString(), panel);
-    Label20 = makeLabel(QStringLiteral("Label20"), QString(), panel);
-    Label30 = makeLabel(QStringLiteral("Label30"), QString(), panel);
-    for (QLabel* value : {Label59, Label33, Label20, Label30}) {
-        value->setMinimumWidth(50);
-    }
+    Label60 = MakeLabel(QStringLiteral("Label60"), QStringLiteral("Total Count"), panel);
+    Label59 = MakeValueLabel(QStringLiteral("Label59"), panel);
+    Label33 = MakeValueLabel(QStringLiteral("Label33"), panel);
+    Label20 = MakeValueLabel(QStringLiteral("Label20"), panel);
     // A red that reads on light and dark backgrounds alike.
-    QPalette red = Label30->palette();
-    red.setColor(QPalette::WindowText, QColor(230, 50, 50));
-    Label30->setPalette(red);
+    Label30 = MakeValueLabel(QStringLiteral("Label30"), panel, QColor(230, 50, 50));
     counters->addWidget(Label60);
     counters->addWidget(Label59);
     counters->addStretch();
