@@ -4,41 +4,16 @@
 // the lists hold literal addresses and localhost only; inside it (converter_cli_lab_test)
 // they add the lab's names and a neighbourhood.
 #include "core/widgets/export_dialog.h"
+#include "support/cli_runner.h"
+#include "support/dns_lab.h"
+#include "support/test_files.h"
 #include "tools/convert/conversion_export.h"
 #include "tools/convert/converter_page_fixture.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
-
-#include <fstream>
-#include <iterator>
-#include <string>
 
 namespace quendrix {
 namespace {
-
-bool insideDnsLab() {
-    if (qEnvironmentVariable("QUENDRIX_LAB") != QLatin1String("dns")) {
-        return false;
-    }
-    std::ifstream resolvConf("/etc/resolv.conf");
-    const std::string text{std::istreambuf_iterator<char>(resolvConf), {}};
-    return text.find("# quendrix dns lab") != std::string::npos;
-}
-
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun runCli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH), QStringList{"convert"} + args);
-    EXPECT_TRUE(process.waitForFinished(120000)) << args.join(' ').toStdString();
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 // The bytes with the HTML date line taken out (there is one, and only in HTML pages).
 QByteArray withoutDateLine(QByteArray bytes) {
@@ -54,11 +29,7 @@ QByteArray withoutDateLine(QByteArray bytes) {
 class ConvertCommandTest : public test::ConverterPageFixture {
   protected:
     QString writeList(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+        return test::WriteBytes(dir.filePath(name), bytes);
     }
     // The page's export of every kind of its current grid, by kind.
     QList<QByteArray> pageExports(const QString& tag) {
@@ -69,7 +40,7 @@ class ConvertCommandTest : public test::ConverterPageFixture {
             dialog->choose(kind);
             host.recording.files = {path};
             dialog->Button1Click();
-            files.append(readFile(path));
+            files.append(test::ReadBytes(path));
         }
         return files;
     }
@@ -85,15 +56,16 @@ class ConvertCommandTest : public test::ConverterPageFixture {
             const QString name = ConversionExportKinds().at(kind).cliName;
             SCOPED_TRACE(name.toStdString());
             const QString out = dir.filePath(QStringLiteral("cli-%1-%2").arg(tag).arg(kind));
-            const CliRun run = runCli(listArgs + QStringList{"--export", name, "--out", out});
-            EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+            const test::CliRun run =
+                test::RunCli("convert", listArgs + QStringList{"--export", name, "--out", out});
+            EXPECT_EQ(run.status, 0) << run.err.toStdString();
             EXPECT_EQ(QString::fromLocal8Bit(run.err), counts);
             EXPECT_TRUE(run.out.isEmpty());
-            EXPECT_EQ(withoutDateLine(readFile(out)), withoutDateLine(expected.at(kind)));
+            EXPECT_EQ(withoutDateLine(test::ReadBytes(out)), withoutDateLine(expected.at(kind)));
         }
         // Without --export: the all-csv bytes on standard output.
-        const CliRun run = runCli(listArgs);
-        EXPECT_EQ(run.exitCode, 0);
+        const test::CliRun run = test::RunCli("convert", listArgs);
+        EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, expected.at(5));
         EXPECT_EQ(QString::fromLocal8Bit(run.err), counts);
     }
@@ -103,7 +75,7 @@ class ConvertCommandTest : public test::ConverterPageFixture {
 TEST_F(ConvertCommandTest, WritesThePagesBytesForEveryKind) {
     QByteArray names = "127.0.0.1\r\nhttp://localhost/index.html\r\n 127.0.0.2 \r\n";
     QByteArray addresses = "127.0.0.1\nnot an address\n\n127.0.0.1,comma\n";
-    if (insideDnsLab()) {
+    if (test::InsideDnsLab()) {
         names += "one.lab.test\r\nmissing.lab.test\r\ntwo.lab.test\r\nalias.lab.test\r\n";
         addresses += "10.250.1.13\n10.250.1.99\n";
     }
@@ -121,7 +93,7 @@ TEST_F(ConvertCommandTest, WritesThePagesBytesForEveryKind) {
 }
 
 TEST_F(ConvertCommandTest, NeighbourhoodAsTheList) {
-    if (!insideDnsLab()) {
+    if (!test::InsideDnsLab()) {
         GTEST_SKIP() << "reverse look-ups of a neighbourhood need the DNS lab";
     }
     convertNeighbourhood("10.250.1.12", "20");
@@ -163,8 +135,8 @@ TEST_F(ConvertCommandTest, BadUsageAndUnreadableFilesExitWithTwo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliRun run = runCli(c.args);
-        EXPECT_EQ(run.exitCode, c.exitCode);
+        const test::CliRun run = test::RunCli("convert", c.args);
+        EXPECT_EQ(run.status, c.exitCode);
         EXPECT_TRUE(QString::fromLocal8Bit(run.err).contains(c.errorPart)) << run.err.toStdString();
     }
 }

@@ -2,6 +2,7 @@
 // (tests/lab/dns-lab). Runs only inside the lab: `tests/lab/lab-run dns resolver_lab_test`,
 // which is how ctest -L lab starts it.
 #include "net/resolver.h"
+#include "support/dns_lab.h"
 
 #include <unistd.h>
 
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -21,17 +21,6 @@
 
 namespace quendrix::net {
 namespace {
-
-// The lab marks its resolv.conf; the real one must never be used here.
-bool insideDnsLab() {
-    const char* lab = std::getenv("QUENDRIX_LAB");
-    if (lab == nullptr || std::string(lab) != "dns") {
-        return false;
-    }
-    std::ifstream resolvConf("/etc/resolv.conf");
-    const std::string text{std::istreambuf_iterator<char>(resolvConf), {}};
-    return text.find("# quendrix dns lab") != std::string::npos;
-}
 
 std::string thisHostName() {
     char name[HOST_NAME_MAX + 1] = {};
@@ -49,10 +38,7 @@ std::vector<std::string> dotted(const std::vector<std::uint32_t>& addresses) {
 
 class ResolverLab : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(insideDnsLab())
-            << "not inside the DNS lab: run through tests/lab/lab-run dns (ctest -L lab)";
-    }
+    void SetUp() override { ASSERT_TRUE(test::InsideDnsLab()) << test::kOutsideDnsLab; }
 };
 
 struct ForwardCase {

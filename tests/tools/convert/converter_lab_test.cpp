@@ -1,6 +1,7 @@
 // The converter page against the DNS lab's names (tests/lab/README.md): names with one, two
 // and three addresses, missing names, reverse names, the lab's benchmark names, the IP
 // neighbourhood. Runs only inside the lab (ctest -L lab starts it through lab-run).
+#include "support/dns_lab.h"
 #include "tools/convert/converter_page_fixture.h"
 
 #include <QCheckBox>
@@ -10,21 +11,8 @@
 #include <QLineEdit>
 #include <QSysInfo>
 
-#include <fstream>
-#include <iterator>
-#include <string>
-
 namespace quendrix {
 namespace {
-
-bool insideDnsLab() {
-    if (qEnvironmentVariable("QUENDRIX_LAB") != QLatin1String("dns")) {
-        return false;
-    }
-    std::ifstream resolvConf("/etc/resolv.conf");
-    const std::string text{std::istreambuf_iterator<char>(resolvConf), {}};
-    return text.find("# quendrix dns lab") != std::string::npos;
-}
 
 // The lab's benchmark names 1..count and the rows a name-to-address batch gives for them.
 QStringList benchNames(int count) {
@@ -54,19 +42,10 @@ QStringList benchRows(int count) {
     return rows;
 }
 
-void processEventsFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-}
-
 class ConverterLabTest : public test::ConverterPageFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(insideDnsLab())
-            << "not inside the DNS lab: run through tests/lab/lab-run dns (ctest -L lab)";
+        ASSERT_TRUE(test::InsideDnsLab()) << test::kOutsideDnsLab;
         benchCount = qEnvironmentVariableIntValue("QUENDRIX_LAB_BENCH_NAMES");
     }
     int benchCount = 0;
@@ -153,7 +132,7 @@ TEST_F(ConverterLabTest, StopLeavesNoRowOfAnAbandonedLookUp) {
     // What was written is a prefix of the whole answer, whole entries only.
     EXPECT_EQ(atStop, benchRows(benchCount).mid(0, atStop.size()));
     const QString countersAtStop = counters();
-    processEventsFor(1500);
+    test::ProcessEventsFor(1500);
     EXPECT_EQ(rows(), atStop);
     EXPECT_EQ(counters(), countersAtStop);
 }

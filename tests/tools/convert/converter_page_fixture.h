@@ -5,15 +5,13 @@
 #include "core/result_table_model.h"
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
+#include "support/event_loop.h"
 #include "support/fake_host.h"
 #include "tools/convert/batch_conversion.h"
 #include "tools/convert/converter_page.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
@@ -73,17 +71,7 @@ class ConverterPageFixture : public ::testing::Test {
         control<QComboBox>("ComboBox3")->setCurrentText(size);
         page.iptoname_buttonClick();
         waitForBatch();
-        QElapsedTimer clock;
-        clock.start();
-        while (!button("iptoname_button")->isEnabled() && clock.elapsed() < 30000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        EXPECT_TRUE(button("iptoname_button")->isEnabled());
-    }
-    static QByteArray readFile(const QString& path) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-        return file.readAll();
+        EXPECT_TRUE(WaitUntil([this] { return button("iptoname_button")->isEnabled(); }, 30000));
     }
 
     FakeHost host;

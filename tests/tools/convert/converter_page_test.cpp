@@ -3,11 +3,11 @@
 // slow answers and the neighbourhood run in converter_lab_test.
 #include "core/export_writer.h"
 #include "core/widgets/export_dialog.h"
+#include "support/test_files.h"
 #include "tools/convert/converter_page_fixture.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -23,14 +23,6 @@ QStringList loopbackList(int count) {
             QStringLiteral("127.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256));
     }
     return entries;
-}
-
-void processEventsFor(int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
 }
 
 using ConverterPageTest = test::ConverterPageFixture;
@@ -115,7 +107,7 @@ TEST_F(ConverterPageTest, StopEndsTheJobAtOnce) {
     ASSERT_LT(atStop.size(), 60000);
     EXPECT_EQ(countersAtStop, QStringLiteral("%1/%1/").arg(atStop.size()));
 
-    processEventsFor(300);
+    test::ProcessEventsFor(300);
     EXPECT_EQ(rows(), atStop);
     EXPECT_EQ(counters(), countersAtStop);
 
@@ -168,7 +160,7 @@ class ConverterExportTest : public test::ConverterPageFixture {
         dialog->choose(kind);
         host.recording.files = {path};
         dialog->Button1Click();
-        const QByteArray bytes = readFile(path);
+        const QByteArray bytes = test::ReadBytes(path);
         EXPECT_TRUE(bytes.isEmpty() || bytes.endsWith("\r\n"));
         QStringList lines = QString::fromLocal8Bit(bytes).split(QStringLiteral("\r\n"));
         lines.removeLast();  // after the last CR LF
@@ -255,7 +247,7 @@ TEST_F(ConverterExportTest, TextAndCsvKindsByteForByte) {
     // Nothing but the fixed lines from an empty grid; an empty TXT file.
     page.grid()->clearResults();
     EXPECT_EQ(exportKind(0, "empty.txt"), QStringList{});
-    EXPECT_EQ(readFile(dir.filePath("empty.txt")), QByteArray());
+    EXPECT_EQ(test::ReadBytes(dir.filePath("empty.txt")), QByteArray());
     EXPECT_EQ(exportKind(5, "empty.csv"), QStringList{"Domain / Host Name,IP Address"});
 }
 
@@ -329,7 +321,7 @@ TEST_F(ConverterExportTest, DecliningTheReplaceQuestionLeavesTheFileUntouched) {
     host.recording.files = {path};
     host.recording.answers = {Prompts::Answer::No};
     dialog->Button1Click();
-    EXPECT_EQ(readFile(path), QByteArray("old content"));
+    EXPECT_EQ(test::ReadBytes(path), QByteArray("old content"));
     EXPECT_EQ(host.recording.recorded.constLast().kind, "yesno");
     EXPECT_EQ(host.recording.recorded.constLast().text, ReplaceQuestionText(path));
 }

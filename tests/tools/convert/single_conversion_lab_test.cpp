@@ -1,5 +1,6 @@
 // Single conversion inside the DNS lab: every address of a host in the resolver's order,
 // the official name, and the failure message.
+#include "support/dns_lab.h"
 #include "support/fake_host.h"
 #include "tools/convert/converter_page.h"
 
@@ -14,7 +15,7 @@ namespace quendrix {
 namespace {
 
 TEST(SingleConversionLab, AllAddressesInOrderAndTheOfficialName) {
-    ASSERT_EQ(qgetenv("QUENDRIX_LAB"), QByteArray("dns")) << "run through tests/lab/lab-run";
+    ASSERT_TRUE(test::InsideDnsLab()) << test::kOutsideDnsLab;
     test::FakeHost host;
     ConverterPage page(host);
     auto* domain = page.findChild<QLineEdit*>(QStringLiteral("domain_edit"));

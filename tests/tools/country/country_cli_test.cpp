@@ -1,12 +1,12 @@
 // quendrix-cli country, run as a user runs it, on literal addresses and localhost: the rows on
 // standard output, the counters on standard error, the export files, --address and bad usage.
 #include "core/export_writer.h"
+#include "support/cli_runner.h"
+#include "support/test_files.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 
 #include <QDateTime>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -14,41 +14,20 @@
 namespace quendrix::whereis {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun cli(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH),
-                  QStringList{QStringLiteral("country")} + arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
 class CountryCliTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
-        list = dir.filePath(QStringLiteral("list.txt"));
-        QFile file(list);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         // Windows line ends and a last line without one, as imports accept them.
-        file.write("52.0.0.1\r\n175.1.1.1\r\n http://3.0.0.1/index.htm\r\nlocalhost");
-    }
-    QByteArray read(const QString& path) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-        return file.readAll();
+        list = test::WriteBytes(dir.filePath(QStringLiteral("list.txt")),
+                                "52.0.0.1\r\n175.1.1.1\r\n http://3.0.0.1/index.htm\r\nlocalhost");
     }
     QTemporaryDir dir;
     QString list;
 };
 
 TEST_F(CountryCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
-    const CliRun run = cli({list});
+    const test::CliRun run = test::RunCli(QStringLiteral("country"), {list});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, QByteArray("Domain Name/IP Address,Country\n"
                                   "52.0.0.1,Germany\n"
@@ -76,14 +55,15 @@ TEST_F(CountryCliTest, ExportKindsWriteThePageBytes) {
                  {"all-csv", CountryExportKind::AllCsv}};
     for (const auto& k : kinds) {
         const QString out = dir.filePath(QString::fromLatin1(k.name));
-        const CliRun run = cli({list, QStringLiteral("--export"), QString::fromLatin1(k.name),
-                                QStringLiteral("--out"), out});
+        const test::CliRun run = test::RunCli(
+            QStringLiteral("country"), {list, QStringLiteral("--export"),
+                                        QString::fromLatin1(k.name), QStringLiteral("--out"), out});
         EXPECT_EQ(run.status, 0) << k.name;
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_EQ(run.err, QByteArray("Successful: 3, Failed: 1\n"));
         const QString expectedPath = out + QStringLiteral(".expected");
         QStringList lines = CountryExportLines(grid, k.kind, QDateTime::currentDateTime());
-        QByteArray written = read(out);
+        QByteArray written = test::ReadBytes(out);
         if (k.kind == CountryExportKind::SuccessfulHtm || k.kind == CountryExportKind::AllHtm) {
             // Take the creation line from the written file.
             const QList<QByteArray> writtenLines = written.split('\n');
@@ -91,7 +71,7 @@ TEST_F(CountryCliTest, ExportKindsWriteThePageBytes) {
                 QString::fromUtf8(writtenLines.at(writtenLines.size() - 4).chopped(1));
         }
         ASSERT_FALSE(WriteExportFile(expectedPath, lines).has_value());
-        EXPECT_EQ(written, read(expectedPath)) << k.name;
+        EXPECT_EQ(written, test::ReadBytes(expectedPath)) << k.name;
     }
 }
 
@@ -106,7 +86,9 @@ TEST_F(CountryCliTest, AddressIsLookedUpInTheTableAlone) {
         {"localhost", "X\n"},  // a name is not resolved
     };
     for (const auto& c : cases) {
-        const CliRun run = cli({QStringLiteral("--address"), QString::fromLatin1(c.address)});
+        const test::CliRun run =
+            test::RunCli(QStringLiteral("country"),
+                         {QStringLiteral("--address"), QString::fromLatin1(c.address)});
         EXPECT_EQ(run.status, 0) << c.address;
         EXPECT_EQ(run.out, QByteArray(c.out)) << c.address;
     }
@@ -123,13 +105,13 @@ TEST_F(CountryCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
         {QStringLiteral("--address"), QStringLiteral("1.2.3.4"), list},
     };
     for (const QStringList& arguments : bad) {
-        const CliRun run = cli(arguments);
+        const test::CliRun run = test::RunCli(QStringLiteral("country"), arguments);
         EXPECT_EQ(run.status, 2) << arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_FALSE(run.err.isEmpty());
     }
     const QString missing = dir.filePath(QStringLiteral("missing.txt"));
-    const CliRun run = cli({missing});
+    const test::CliRun run = test::RunCli(QStringLiteral("country"), {missing});
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(run.err.startsWith(
         QStringLiteral("quendrix-cli: Cannot open file \"%1\". ").arg(missing).toUtf8()))
@@ -137,9 +119,10 @@ TEST_F(CountryCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
 }
 
 TEST_F(CountryCliTest, AnExportThatCannotBeWrittenFails) {
-    const CliRun run =
-        cli({list, QStringLiteral("--export"), QStringLiteral("ok-csv"), QStringLiteral("--out"),
-             dir.filePath(QStringLiteral("no/such/dir.csv"))});
+    const test::CliRun run =
+        test::RunCli(QStringLiteral("country"),
+                     {list, QStringLiteral("--export"), QStringLiteral("ok-csv"),
+                      QStringLiteral("--out"), dir.filePath(QStringLiteral("no/such/dir.csv"))});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.endsWith(": File not found\n")) << run.err.data();
 }

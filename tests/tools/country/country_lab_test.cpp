@@ -3,61 +3,25 @@
 // answers after 300 ms (see CMakeLists.txt). Never run outside the lab.
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
-#include "support/fake_host.h"
-#include "tools/country/country_grid_model.h"
-#include "tools/country/country_page.h"
+#include "support/cli_runner.h"
+#include "support/dns_lab.h"
+#include "support/test_files.h"
+#include "tools/country/country_page_fixture.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <string>
-
 namespace quendrix {
 namespace {
 
-// The lab marks its resolv.conf; the real one must never be used here.
-bool insideDnsLab() {
-    const char* lab = std::getenv("QUENDRIX_LAB");
-    if (lab == nullptr || std::string(lab) != "dns") {
-        return false;
-    }
-    std::ifstream resolvConf("/etc/resolv.conf");
-    const std::string text{std::istreambuf_iterator<char>(resolvConf), {}};
-    return text.find("# quendrix dns lab") != std::string::npos;
-}
-
-class CountryLab : public ::testing::Test {
+class CountryLab : public test::CountryPageFixture {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(insideDnsLab())
-            << "not inside the DNS lab: run through tests/lab/lab-run dns (ctest -L lab)";
-    }
-    QString text(const char* label) {
-        return page.findChild<QLabel*>(QString::fromLatin1(label))->text();
-    }
-    QStringList column(int c) {
-        QStringList cells;
-        for (int row = 0; row < page.grid()->resultCount(); ++row) {
-            cells << page.grid()->cell(row, c);
-        }
-        return cells;
-    }
-    QString extraRowCell(int c) {
-        const auto* model = page.grid();
-        return model->data(model->index(model->rowCount() - 1, c), Qt::DisplayRole).toString();
-    }
-    test::FakeHost host;
-    CountryPage page{host};
+    void SetUp() override { ASSERT_TRUE(test::InsideDnsLab()) << test::kOutsideDnsLab; }
 };
 
 using LabNames = CountryLab;
@@ -68,10 +32,7 @@ TEST_F(LabNames, BatchLooksUpTheReducedHostOfEachEntry) {
     const QStringList entries{
         "one.lab.test",       "missing.lab.test", "  http://two.lab.test/index.html",
         "alias.lab.test/a/b", "57.0.0.1",         "HTTP://three.lab.test"};
-    page.list()->model()->replaceAll(entries);
-    page.whereis_startClick();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !page.batchRunning(); }, 30000));
-    QTest::qWait(20);
+    runBatch(entries, 30000);
     EXPECT_EQ(column(0), entries);
     EXPECT_EQ(column(1), (QStringList{"United States", "X", "United States", "United States",
                                       "France", "United States"}));
@@ -94,19 +55,14 @@ TEST_F(LabNames, SingleLookUpOfANameThatDoesNotResolveShowsX) {
 
 TEST_F(LabNames, CommandLineResolvesTheListEntries) {
     QTemporaryDir dir;
-    const QString list = dir.filePath(QStringLiteral("names.txt"));
-    QFile file(list);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("two.lab.test\nmissing.lab.test\nhttp://one.lab.test/x\n");
-    file.close();
-    QProcess process;
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH), {QStringLiteral("country"), list});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_EQ(process.readAllStandardOutput(),
-              QByteArray("Domain Name/IP Address,Country\ntwo.lab.test,United States\n"
-                         "missing.lab.test,X\nhttp://one.lab.test/x,United States\n"));
-    EXPECT_EQ(process.readAllStandardError(), QByteArray("Successful: 2, Failed: 1\n"));
+    const QString list =
+        test::WriteBytes(dir.filePath(QStringLiteral("names.txt")),
+                         "two.lab.test\nmissing.lab.test\nhttp://one.lab.test/x\n");
+    const test::CliRun run = test::RunCli(QStringLiteral("country"), {list});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, QByteArray("Domain Name/IP Address,Country\ntwo.lab.test,United States\n"
+                                  "missing.lab.test,X\nhttp://one.lab.test/x,United States\n"));
+    EXPECT_EQ(run.err, QByteArray("Successful: 2, Failed: 1\n"));
 }
 
 TEST_F(SlowDns, StopWhileANameIsResolvedKeepsItsEntryAndWritesNothingMore) {

@@ -1,14 +1,12 @@
 // The Country Lookup page on literal addresses and localhost (names belong in the lab test):
 // its controls, the single look-up, the batch with its counters and stop, and the four export
 // files of the worked example, byte for byte.
-#include "tools/country/country_page.h"
 #include "core/result_table_model.h"
 #include "core/target_list_model.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/target_list_panel.h"
-#include "support/fake_host.h"
-#include "tools/country/country_grid_model.h"
+#include "tools/country/country_page_fixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,37 +28,7 @@
 namespace quendrix {
 namespace {
 
-class CountryPageTest : public ::testing::Test {
-  protected:
-    template <typename T>
-    T* child(const char* name) {
-        auto* widget = page.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-    QString text(const char* label) { return child<QLabel>(label)->text(); }
-    // Runs a batch over entries to its end.
-    void runBatch(const QStringList& entries) {
-        page.list()->model()->replaceAll(entries);
-        page.whereis_startClick();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !page.batchRunning(); }, 20000));
-        QTest::qWait(20);  // the grid shows written rows at the end of the turn
-    }
-    QStringList column(int c) {
-        QStringList cells;
-        for (int row = 0; row < page.grid()->resultCount(); ++row) {
-            cells << page.grid()->cell(row, c);
-        }
-        return cells;
-    }
-    QString extraRowEntry() {
-        const auto* model = page.grid();
-        return model->data(model->index(model->rowCount() - 1, 0), Qt::DisplayRole).toString();
-    }
-
-    test::FakeHost host;
-    CountryPage page{host};
-};
+using CountryPageTest = test::CountryPageFixture;
 
 TEST_F(CountryPageTest, ControlsCarryTheirNamesAndTexts) {
     EXPECT_EQ(page.objectName(), QStringLiteral("country_lookup_tab"));
@@ -191,7 +159,7 @@ TEST_F(CountryPageTest, BatchWritesEachEntryAsWrittenWithItsOwner) {
     EXPECT_TRUE(host.navigationEnabled);
     // n result rows and the empty extra row (the header is the view's), the last row selected.
     EXPECT_EQ(page.grid()->rowCount(), 6);
-    EXPECT_EQ(extraRowEntry(), QString());
+    EXPECT_EQ(extraRowCell(0), QString());
     EXPECT_EQ(page.gridView()->currentIndex().row(), 4);
 
     // The next batch empties the grid and both counters before its first row; a counter that
@@ -250,12 +218,12 @@ TEST_F(CountryPageTest, StopKeepsWhatWasWrittenAndWritesNothingMore) {
     const int rows = page.grid()->resultCount();
     const QString successful = text("Label49");
     const QString failed = text("Label51");
-    const QString pending = extraRowEntry();
+    const QString pending = extraRowCell(0);
     QTest::qWait(300);
     EXPECT_EQ(page.grid()->resultCount(), rows);
     EXPECT_EQ(text("Label49"), successful);
     EXPECT_EQ(text("Label51"), failed);
-    EXPECT_EQ(extraRowEntry(), pending);
+    EXPECT_EQ(extraRowCell(0), pending);
     ASSERT_GT(rows, 0);
     ASSERT_LT(rows, entries.size());
     EXPECT_EQ(column(0), entries.mid(0, rows));

@@ -1,29 +1,16 @@
 // quendrix-cli ping, run as a user runs it, on loopback addresses only: the rows on standard
 // output, the counters on standard error, the export files, the built lists, cycles and bad
 // usage.
+#include "support/cli_runner.h"
+#include "support/test_files.h"
 #include "tools/ping/print_qstring.h"
 
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace quendrix {
 namespace {
-
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun cli(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH), QStringList{"ping"} + arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 const QByteArray kHeader = "Status,IP or Domain/Host Name,Bytes,Time(ms),Failed Reason\r\n";
 
@@ -52,16 +39,7 @@ class PingCliTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QString writeList(const QByteArray& bytes, const QString& name = "list.txt") {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
-    static QByteArray read(const QString& path) {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-        return file.readAll();
+        return test::WriteBytes(dir.filePath(name), bytes);
     }
     QTemporaryDir dir;
 };
@@ -70,7 +48,7 @@ TEST_F(PingCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
     // Windows line ends and a last line without one, as imports accept them; a bad dotted
     // address fails without any query.
     const QString list = writeList("127.0.0.1\r\n http://127.0.0.2/x \r\n300.1.1.1\r\n127.0.0.3");
-    const CliRun run = cli({list});
+    const test::CliRun run = test::RunCli("ping", {list});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith(kHeader));
     EXPECT_EQ(
@@ -84,10 +62,11 @@ TEST_F(PingCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
     // The same rows through --out are the bytes the export writes: compare them without
     // their times.
     const QString path = dir.filePath("all.csv");
-    const CliRun toFile = cli({list, "--count", "1", "--timeout", "1000", "--out", path});
+    const test::CliRun toFile =
+        test::RunCli("ping", {list, "--count", "1", "--timeout", "1000", "--out", path});
     EXPECT_EQ(toFile.status, 0);
     EXPECT_TRUE(toFile.out.isEmpty());
-    const QByteArray written = read(path);
+    const QByteArray written = test::ReadBytes(path);
     EXPECT_TRUE(written.startsWith(kHeader));
     EXPECT_EQ(rowsWithoutTimes(written),
               (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running, http://127.0.0.2/x ,34,#, ",
@@ -110,10 +89,11 @@ TEST_F(PingCliTest, ExportKindsToFiles) {
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.kind);
         const QString path = dir.filePath(QString::fromLatin1(kind.kind));
-        const CliRun run = cli({list, "--count", "3", "--export", kind.kind, "--out", path});
+        const test::CliRun run =
+            test::RunCli("ping", {list, "--count", "3", "--export", kind.kind, "--out", path});
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         EXPECT_EQ(run.err, "Finished 7, Successful 6, Failed 1, Total Count 7\n");
-        const QByteArray bytes = read(path);
+        const QByteArray bytes = test::ReadBytes(path);
         if (QByteArray(kind.kind).endsWith("htm")) {
             EXPECT_TRUE(bytes.startsWith(kind.expected));
             EXPECT_TRUE(bytes.contains("<font color=\"#FF0000\">Unknown host</font>") ==
@@ -125,13 +105,13 @@ TEST_F(PingCliTest, ExportKindsToFiles) {
 }
 
 TEST_F(PingCliTest, RangeNeighbourhoodAndCycles) {
-    CliRun run = cli({"--range", "127.0.0", "1", "3", "--count", "1"});
+    test::CliRun run = test::RunCli("ping", {"--range", "127.0.0", "1", "3", "--count", "1"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(rowsWithoutTimes(run.out),
               (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running,127.0.0.2,34,#, ",
                                  "Running,127.0.0.3,34,#, "}));
 
-    run = cli({"--neighbourhood", "127.0.1.1", "--size", "4", "--count", "1"});
+    run = test::RunCli("ping", {"--neighbourhood", "127.0.1.1", "--size", "4", "--count", "1"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(rowsWithoutTimes(run.out),
               (QList<QByteArray>{"Running,127.0.0.255,34,#, ", "Running,127.0.1.0,34,#, ",
@@ -140,14 +120,14 @@ TEST_F(PingCliTest, RangeNeighbourhoodAndCycles) {
 
     // Cycles append to the same rows; the counts are the last cycle's.
     const QString list = writeList("127.0.0.1\n300.1.1.1\n");
-    run = cli({list, "--count", "2", "--cycles", "3", "--per", "0"});
+    run = test::RunCli("ping", {list, "--count", "2", "--cycles", "3", "--per", "0"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(rowsWithoutTimes(run.out).size(), 9);
     EXPECT_EQ(run.err, "Finished 3, Successful 2, Failed 1, Total Count 9\n");
     const QString hosts = dir.filePath("hosts.txt");
-    run = cli({list, "--count", "2", "--cycles", "2", "--per", "0", "--export", "running-txt",
-               "--out", hosts});
-    EXPECT_EQ(read(hosts), "127.0.0.1\r\n127.0.0.1\r\n") << "each host once per cycle";
+    run = test::RunCli("ping", {list, "--count", "2", "--cycles", "2", "--per", "0", "--export",
+                                "running-txt", "--out", hosts});
+    EXPECT_EQ(test::ReadBytes(hosts), "127.0.0.1\r\n127.0.0.1\r\n") << "each host once per cycle";
 }
 
 TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
@@ -181,13 +161,13 @@ TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
-        const CliRun run = cli(c.arguments);
+        const test::CliRun run = test::RunCli("ping", c.arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(QString::fromLocal8Bit(run.err).contains(c.message)) << run.err.toStdString();
     }
 
-    const CliRun help = cli({"--help"});
+    const test::CliRun help = test::RunCli("ping", {"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* kind : {"running-txt", "nonrunning-txt", "running-htm", "running-csv",
                              "nonrunning-htm", "nonrunning-csv", "all-htm", "all-csv"}) {

@@ -1,6 +1,7 @@
 // The Batch Ping page against the DNS lab's names (tests/lab): a name that does not resolve
 // is one "Unknown host" row whatever the ping count, a name is pinged at its first address
 // and listed as typed, and an empty entry stands for this computer. Never run outside the lab.
+#include "support/dns_lab.h"
 #include "tools/ping/ping_page_fixture.h"
 
 #include <QComboBox>
@@ -13,8 +14,8 @@ namespace {
 class PingDnsLabTest : public test::PingPageFixture {
   protected:
     void SetUp() override {
-        if (qEnvironmentVariable("QUENDRIX_LAB") != "dns") {
-            GTEST_SKIP() << "runs only inside the DNS lab (tests/lab/lab-run dns ...)";
+        if (!test::InsideDnsLab()) {
+            GTEST_SKIP() << test::kOutsideDnsLab;
         }
         if (!haveSocket()) {
             GTEST_SKIP() << "no ICMP socket here: " << *echo->unavailableReason();

@@ -3,11 +3,11 @@
 // socket), and as nobody without it (no socket at all): lost echoes as "Timed out" rows, the
 // time-out read before each entry, Stop during a long wait, and a page that explains once why
 // it cannot ping. Outside the lab every test skips.
+#include "support/cli_runner.h"
 #include "tools/ping/ping_page_fixture.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <cstdlib>
 
@@ -96,10 +96,10 @@ TEST_F(PingLabTest, TheTimeOutIsReadBeforeEachEntry) {
     QElapsedTimer clock;
     clock.start();
     page.ping_start_buttonClick();
-    test::PingPageFixture::processEventsFor(300);
+    test::ProcessEventsFor(300);
     setTimeout(3000);
     QList<qint64> rowTimes;
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(test::WaitUntil(
         [&] {
             while (rowTimes.size() < page.grid()->resultCount()) {
                 rowTimes.append(clock.elapsed());
@@ -117,7 +117,7 @@ TEST_F(PingLabTest, StopEndsALongWaitAndTheNextRunGoesAhead) {
     setList({drop});
     setTimeout(5000);
     page.ping_start_buttonClick();
-    processEventsFor(300);
+    test::ProcessEventsFor(300);
     page.ping_stop_buttonClick();
     EXPECT_EQ(label("Label54"), "Done!");
     EXPECT_TRUE(startEnabled());
@@ -133,7 +133,7 @@ TEST_F(PingLabTest, StopEndsALongWaitAndTheNextRunGoesAhead) {
     EXPECT_LT(clock.elapsed(), 2500);
     ASSERT_EQ(page.grid()->resultCount(), 1);
     EXPECT_EQ(page.grid()->cell(0, 0), "Running");
-    processEventsFor(500);
+    test::ProcessEventsFor(500);
     EXPECT_EQ(page.grid()->resultCount(), 1) << "nothing of the stopped run arrived";
 }
 
@@ -141,7 +141,7 @@ TEST_F(PingLabNoSocketTest, EveryAttemptTimesOutAndThePageSaysOnceWhy) {
     setList({"127.0.0.1", reply});
     page.ping_start_buttonClick();
     waitForRun();
-    processEventsFor(100);  // the notice follows the rows of its turn
+    test::ProcessEventsFor(100);  // the notice follows the rows of its turn
     const QString lost = "X|%1|0|0|Timed out";
     EXPECT_EQ(rows(), (QStringList{lost.arg("127.0.0.1"), lost.arg("127.0.0.1"), lost.arg(reply),
                                    lost.arg(reply)}));
@@ -156,22 +156,18 @@ TEST_F(PingLabNoSocketTest, EveryAttemptTimesOutAndThePageSaysOnceWhy) {
     // Once: a second run says nothing more.
     page.ping_start_buttonClick();
     waitForRun();
-    processEventsFor(100);
+    test::ProcessEventsFor(100);
     EXPECT_EQ(page.grid()->resultCount(), 4);
     EXPECT_EQ(host.recording.recorded.size(), 1);
 }
 
 TEST_F(PingLabNoSocketTest, CommandLineExplainsOnceAndCompletesTheRun) {
-    QProcess process;
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH),
-                  {"ping", "--range", "127.0.0", "1", "2", "--count", "2"});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 0);
-    const QByteArray out = process.readAllStandardOutput();
-    EXPECT_EQ(out.count("Timed out"), 4) << out.toStdString();
-    const QByteArray err = process.readAllStandardError();
-    EXPECT_EQ(err.count("setcap cap_net_raw+ep"), 1) << err.toStdString();
-    EXPECT_TRUE(err.endsWith("Finished 4, Successful 0, Failed 4, Total Count 4\n"));
+    const test::CliRun run =
+        test::RunCli("ping", {"--range", "127.0.0", "1", "2", "--count", "2"}, 60000);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.count("Timed out"), 4) << run.out.toStdString();
+    EXPECT_EQ(run.err.count("setcap cap_net_raw+ep"), 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.endsWith("Finished 4, Successful 0, Failed 4, Total Count 4\n"));
 }
 
 }  // namespace

@@ -1,24 +1,22 @@
 // A Batch Ping page on a fake host with its own ICMP echo service, and the look-ups a page
-// test needs: controls by name, the grid's rows, the counters, waits on the event loop.
+// test needs: controls by name, the grid's rows, the counters, the wait for a run.
 #pragma once
 
 #include "core/result_table_model.h"
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
 #include "net/icmp_echo.h"
+#include "support/event_loop.h"
 #include "support/fake_host.h"
 #include "tools/ping/ping_page.h"
 #include "tools/ping/ping_run.h"
 #include "tools/ping/print_qstring.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace quendrix::test {
@@ -69,20 +67,6 @@ class PingPageFixture : public ::testing::Test {
     }
     void waitForRun(int timeoutMs = 60000) {
         ASSERT_TRUE(page.run()->waitForIdle(timeoutMs)) << "the run did not end";
-    }
-    static bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > timeoutMs) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
-    }
-    static void processEventsFor(int ms) {
-        waitUntil([] { return false; }, ms);
     }
     bool haveSocket() { return !echo->unavailableReason().has_value(); }
 

@@ -184,7 +184,7 @@ TEST_F(PingPageTest, ContinuousCyclesAppendAndCountPerCycle) {
     int ends = 0;
     QObject::connect(page.run(), &PingRun::finished, [&] { ++ends; });
     const auto waitForEnd = [&](int count) {
-        return waitUntil([&] { return ends == count; }, 10000);
+        return test::WaitUntil([&] { return ends == count; }, 10000);
     };
     goContinuous();
     EXPECT_TRUE(child<QLineEdit>("Edit9")->isEnabled());
@@ -228,7 +228,7 @@ TEST_F(PingPageTest, ContinuousCyclesAppendAndCountPerCycle) {
     ASSERT_TRUE(waitForEnd(4));
     EXPECT_EQ(page.grid()->resultCount(), 8);
     EXPECT_FALSE(timer()->isActive());
-    processEventsFor(1500);
+    test::ProcessEventsFor(1500);
     EXPECT_EQ(ends, 4);
     EXPECT_EQ(page.grid()->resultCount(), 8);
     EXPECT_TRUE(host.recording.messages().isEmpty());
@@ -247,7 +247,7 @@ TEST_F(PingPageTest, StopWhileWaitingOrRunningEndsContinuousMode) {
     EXPECT_FALSE(timer()->isActive());
     EXPECT_EQ(label("Label54"), "Done!");
     EXPECT_TRUE(host.navigationEnabled);
-    processEventsFor(1500);
+    test::ProcessEventsFor(1500);
     EXPECT_EQ(page.grid()->resultCount(), 2) << "no cycle after Stop";
 
     // Stop while a long run goes on: its rows stop at once, it never ends "normally".
@@ -257,14 +257,14 @@ TEST_F(PingPageTest, StopWhileWaitingOrRunningEndsContinuousMode) {
     }
     setList(many);
     page.ping_start_buttonClick();
-    ASSERT_TRUE(waitUntil([&] { return page.grid()->resultCount() >= 5; }, 10000));
+    ASSERT_TRUE(test::WaitUntil([&] { return page.grid()->resultCount() >= 5; }, 10000));
     child<QToolButton>("ping_stop_button")->click();
     const int atStop = page.grid()->resultCount();
     const QString countersAtStop = counters();
     EXPECT_EQ(label("Label54"), "Done!");
     EXPECT_TRUE(startEnabled());
     EXPECT_TRUE(host.navigationEnabled);
-    processEventsFor(1500);
+    test::ProcessEventsFor(1500);
     EXPECT_EQ(page.grid()->resultCount(), atStop);
     EXPECT_LT(atStop, 2 * 40000);
     EXPECT_EQ(counters(), countersAtStop);

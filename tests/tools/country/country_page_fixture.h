@@ -1,0 +1,51 @@
+// A Country Lookup page on a fake host, with the look-ups a page test needs: controls and
+// label texts by name, the grid's columns and its trailing row, a batch run to its end.
+#pragma once
+
+#include "core/target_list_model.h"
+#include "core/widgets/target_list_panel.h"
+#include "support/fake_host.h"
+#include "tools/country/country_grid_model.h"
+#include "tools/country/country_page.h"
+
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace quendrix::test {
+
+class CountryPageFixture : public ::testing::Test {
+  protected:
+    template <typename T>
+    T* child(const char* name) {
+        auto* widget = page.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QString text(const char* label) { return child<QLabel>(label)->text(); }
+    // Runs a batch over entries to its end.
+    void runBatch(const QStringList& entries, int timeoutMs = 20000) {
+        page.list()->model()->replaceAll(entries);
+        page.whereis_startClick();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !page.batchRunning(); }, timeoutMs));
+        QTest::qWait(20);  // the grid shows written rows at the end of the turn
+    }
+    QStringList column(int c) {
+        QStringList cells;
+        for (int row = 0; row < page.grid()->resultCount(); ++row) {
+            cells << page.grid()->cell(row, c);
+        }
+        return cells;
+    }
+    // A cell of the trailing row, where the entry being looked up stands.
+    QString extraRowCell(int c) {
+        const auto* model = page.grid();
+        return model->data(model->index(model->rowCount() - 1, c), Qt::DisplayRole).toString();
+    }
+
+    FakeHost host;
+    CountryPage page{host};
+};
+
+}  // namespace quendrix::test
