@@ -7,6 +7,8 @@
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
 #include "net/icmp_echo.h"
+#include "support/event_loop_gaps.h"
+#include "support/loopback_targets.h"
 #include "support/silent_host.h"
 #include "tools/ping/ping_page.h"
 #include "tools/ping/ping_run.h"
@@ -14,12 +16,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
-
-#include <algorithm>
-#include <vector>
 
 namespace quendrix {
 namespace {
@@ -27,12 +25,7 @@ namespace {
 void BM_PingPageFluidity(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     constexpr int kPingCount = 5;
-    QStringList entries;
-    entries.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        entries.append(
-            QStringLiteral("127.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256));
-    }
+    const QStringList entries = bench::LoopbackTargets(count);
     auto echo = std::make_shared<net::IcmpEcho>();
     if (auto reason = echo->unavailableReason()) {
         state.SkipWithError(reason->c_str());
@@ -48,33 +41,20 @@ void BM_PingPageFluidity(benchmark::State& state) {
         page.list()->model()->replaceAll(entries);
         QApplication::processEvents();
 
-        std::vector<double> gaps;
-        QElapsedTimer clock;
-        QTimer ticker;
-        ticker.setInterval(0);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            gaps.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
-            clock.restart();
-        });
+        bench::EventLoopGaps gaps;
         QElapsedTimer total;
         total.start();
-        clock.start();
-        ticker.start();
+        gaps.start();
         page.ping_start_buttonClick();
         page.run()->waitForIdle(600000);
-        ticker.stop();
+        gaps.stop();
         const double seconds = static_cast<double>(total.nsecsElapsed()) / 1e9;
         state.SetIterationTime(seconds);
 
-        std::sort(gaps.begin(), gaps.end());
         const double rows = page.grid()->resultCount();
         state.counters["rows"] = rows;
         state.counters["successful"] = page.run()->counters().successful;
-        state.counters["turns"] = static_cast<double>(gaps.size());
-        state.counters["max_gap_ms"] = gaps.empty() ? 0 : gaps.back();
-        state.counters["p99_gap_ms"] =
-            gaps.empty() ? 0
-                         : gaps[static_cast<size_t>(0.99 * static_cast<double>(gaps.size() - 1))];
+        gaps.report(state);
         state.counters["us_per_echo"] = rows > 0 ? seconds * 1e6 / rows : 0;
     }
 }
@@ -86,14 +66,3 @@ BENCHMARK(BM_PingPageFluidity)
 
 }  // namespace
 }  // namespace quendrix
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

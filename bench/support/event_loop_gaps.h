@@ -1,0 +1,50 @@
+// The gaps between turns of the event loop while a page works: a zero timer notes each turn,
+// so the longest gap is the longest the window could not answer the user.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace quendrix::bench {
+
+class EventLoopGaps {
+  public:
+    EventLoopGaps() {
+        m_ticker.setInterval(0);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+            m_gaps.push_back(static_cast<double>(m_clock.nsecsElapsed()) / 1e6);
+            m_clock.restart();
+        });
+    }
+    void start() {
+        m_gaps.clear();
+        m_clock.start();
+        m_ticker.start();
+    }
+    void stop() {
+        m_ticker.stop();
+        std::sort(m_gaps.begin(), m_gaps.end());
+    }
+    // turns, max_gap_ms and p99_gap_ms, in milliseconds.
+    void report(benchmark::State& state) const {
+        state.counters["turns"] = static_cast<double>(m_gaps.size());
+        state.counters["max_gap_ms"] = m_gaps.empty() ? 0 : m_gaps.back();
+        state.counters["p99_gap_ms"] =
+            m_gaps.empty()
+                ? 0
+                : m_gaps[static_cast<std::size_t>(0.99 * static_cast<double>(m_gaps.size() - 1))];
+    }
+
+  private:
+    std::vector<double> m_gaps;
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+};
+
+}  // namespace quendrix::bench
