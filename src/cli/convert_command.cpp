@@ -2,7 +2,6 @@
 
 #include "cli/cli_io.h"
 #include "core/errors.h"
-#include "core/export_writer.h"
 #include "core/neighbourhood.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
@@ -12,9 +11,7 @@
 
 #include <QDateTime>
 #include <QEventLoop>
-#include <QFile>
 
-#include <cstdio>
 #include <optional>
 
 namespace quendrix::cli {
@@ -40,21 +37,7 @@ void printConvertUsage(QTextStream& stream) {
     stream.flush();
 }
 
-int usageError(const QString& text) {
-    err() << "quendrix-cli convert: " << text << "\n";
-    err() << "Try 'quendrix-cli convert --help'.\n";
-    return kUsage;
-}
-
-// The bytes WriteExportFile writes, for standard output.
-QByteArray exportBytes(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) {
-        bytes += line.toLocal8Bit();
-        bytes += "\r\n";
-    }
-    return bytes;
-}
+constexpr char kCommand[] = "convert";
 
 struct Request {
     std::optional<ConvertMode> mode;
@@ -100,11 +83,11 @@ std::optional<QString> parse(const QStringList& args, Request& request) {
         } else if (option == QLatin1String("--out")) {
             request.out = value;
         } else if (option == QLatin1String("--in-flight")) {
-            const auto number = ReadWholeNumber(value);
-            if (!number || *number < 1 || *number > 256) {
+            const auto number = NumberIn(value, 1, 256);
+            if (!number) {
                 return QStringLiteral("--in-flight wants a number from 1 to 256");
             }
-            request.inFlight = static_cast<int>(*number);
+            request.inFlight = *number;
         } else {
             return QStringLiteral("unknown option '%1'").arg(option);
         }
@@ -123,8 +106,8 @@ std::optional<QString> parse(const QStringList& args, Request& request) {
 
 // The neighbourhood as the list, as the page builds it; an error text when there is none.
 std::optional<QString> neighbourhoodList(const Request& request, QStringList& entries) {
-    const auto size = ReadWholeNumber(request.neighbourhoodSize);
-    if (!size || *size < 2 || *size > 65536 || *size % 2 != 0) {
+    const auto size = NumberIn(request.neighbourhoodSize, 2, 65536);
+    if (!size || *size % 2 != 0) {
         return QStringLiteral("--size wants an even number from 2 to 65536");
     }
     std::optional<std::array<int, 4>> octets;
@@ -136,7 +119,7 @@ std::optional<QString> neighbourhoodList(const Request& request, QStringList& en
     if (!octets) {
         return QStringLiteral("Please enter the correct IP address!");
     }
-    const Neighbourhood hood = BuildNeighbourhood(*octets, static_cast<int>(*size));
+    const Neighbourhood hood = BuildNeighbourhood(*octets, *size);
     switch (hood.outcome) {
         case Neighbourhood::Outcome::BelowZero:
             return QStringLiteral("the neighbourhood would reach below 0.0.0.0: nothing converted");
@@ -153,31 +136,30 @@ std::optional<QString> neighbourhoodList(const Request& request, QStringList& en
 }  // namespace
 
 int RunConvertCommand(const QStringList& args) {
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    if (WantsHelp(args)) {
         printConvertUsage(out());
         return kOk;
     }
     Request request;
     if (const auto error = parse(args, request)) {
-        return usageError(*error);
+        return UsageError(kCommand, *error);
     }
 
+    const QString errorPrefix = ErrorPrefix(kCommand);
     QStringList entries;
     if (!request.neighbourhoodAddress.isEmpty()) {
         if (const auto error = neighbourhoodList(request, entries)) {
-            return usageError(*error);
+            return UsageError(kCommand, *error);
         }
     } else {
-        QString error;
-        const auto read = ReadTargetFile(request.file, &error);
+        const auto read = ReadListFile(request.file, errorPrefix);
         if (!read) {
-            err() << "quendrix-cli convert: " << error << "\n";
             return kUsage;
         }
         entries = *read;
     }
     if (entries.isEmpty()) {
-        err() << "quendrix-cli convert: the list is empty\n";
+        err() << errorPrefix << "the list is empty\n";
         return kUsage;
     }
 
@@ -197,15 +179,9 @@ int RunConvertCommand(const QStringList& args) {
         ConversionExportLines(grid, request.kind, QDateTime::currentDateTime());
     int status = kOk;
     if (request.out.isEmpty()) {
-        out().flush();
-        QFile stream;
-        if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(exportBytes(lines)) < 0 ||
-            !stream.flush()) {
-            status = kFailed;
-        }
-    } else if (const auto error = WriteExportFile(request.out, lines)) {
-        err() << "quendrix-cli convert: " << request.out << ": " << *error << "\n";
-        status = kFailed;
+        status = StdoutBytes().write(ExportBytes(lines)) ? kOk : kFailed;
+    } else {
+        status = WriteExport(request.out, lines, errorPrefix);
     }
     const BatchCounters& counters = batch.counters();
     err() << "Finished " << counters.finished << ", Successful " << counters.successful

@@ -1,8 +1,6 @@
 #include "cli/country_command.h"
 
 #include "cli/cli_io.h"
-#include "core/export_writer.h"
-#include "core/target_list_model.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
@@ -97,10 +95,10 @@ int RunCountryCommand(const QStringList& args) {
         return usage(QStringLiteral("--export and --out go together"));
     }
 
-    QString error;
-    const std::optional<QStringList> entries = ReadTargetFile(file, &error);
+    // The errors after the usage carry no command name.
+    const QString errorPrefix = QStringLiteral("quendrix-cli: ");
+    const std::optional<QStringList> entries = ReadListFile(file, errorPrefix);
     if (!entries) {
-        err() << "quendrix-cli: " << error << "\n";
         return kUsage;
     }
 
@@ -137,10 +135,7 @@ int RunCountryCommand(const QStringList& args) {
     if (kind) {
         const QStringList lines =
             whereis::CountryExportLines(grid, *kind, QDateTime::currentDateTime());
-        if (const auto problem = WriteExportFile(outPath, lines)) {
-            err() << "quendrix-cli: " << outPath << ": " << *problem << "\n";
-            return kFailed;
-        }
+        return WriteExport(outPath, lines, errorPrefix);
     }
     return kOk;
 }

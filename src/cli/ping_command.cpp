@@ -2,7 +2,6 @@
 
 #include "cli/cli_io.h"
 #include "core/errors.h"
-#include "core/export_writer.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
@@ -13,10 +12,8 @@
 
 #include <QDateTime>
 #include <QEventLoop>
-#include <QFile>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -47,11 +44,7 @@ void printPingUsage(QTextStream& stream) {
     stream.flush();
 }
 
-int usageError(const QString& text) {
-    err() << "quendrix-cli ping: " << text << "\n";
-    err() << "Try 'quendrix-cli ping --help'.\n";
-    return kUsage;
-}
+constexpr char kCommand[] = "ping";
 
 struct Request {
     QString file;
@@ -66,14 +59,6 @@ struct Request {
     bool kindGiven = false;
     QString out;
 };
-
-std::optional<int> numberIn(const QString& text, int low, int high) {
-    const auto value = ReadWholeNumber(text);
-    if (!value || *value < low || *value > high) {
-        return std::nullopt;
-    }
-    return static_cast<int>(*value);
-}
 
 // Parses the arguments; returns an error text for bad usage.
 std::optional<QString> parse(const QStringList& args, Request& request) {
@@ -101,25 +86,25 @@ std::optional<QString> parse(const QStringList& args, Request& request) {
         } else if (option == QLatin1String("--size")) {
             request.neighbourhoodSize = value;
         } else if (option == QLatin1String("--count")) {
-            const auto number = numberIn(value, 1, 1000);
+            const auto number = NumberIn(value, 1, 1000);
             if (!number) {
                 return QStringLiteral("--count wants a number from 1 to 1000");
             }
             request.count = *number;
         } else if (option == QLatin1String("--timeout")) {
-            const auto number = numberIn(value, 1, 60000);
+            const auto number = NumberIn(value, 1, 60000);
             if (!number) {
                 return QStringLiteral("--timeout wants milliseconds from 1 to 60000");
             }
             request.timeoutMs = *number;
         } else if (option == QLatin1String("--cycles")) {
-            const auto number = numberIn(value, 1, 1000000);
+            const auto number = NumberIn(value, 1, 1000000);
             if (!number) {
                 return QStringLiteral("--cycles wants a number from 1 to 1000000");
             }
             request.cycles = *number;
         } else if (option == QLatin1String("--per")) {
-            const auto number = numberIn(value, 0, 86400);
+            const auto number = NumberIn(value, 0, 86400);
             if (!number) {
                 return QStringLiteral("--per wants seconds from 0 to 86400");
             }
@@ -149,7 +134,8 @@ std::optional<QString> parse(const QStringList& args, Request& request) {
     return std::nullopt;
 }
 
-// Builds the list as the page's fills do; an error text when there is nothing to ping.
+// Builds a range or a neighbourhood as the page's fills do; an error text when there is
+// nothing to ping.
 std::optional<QString> buildList(const Request& request, QStringList& entries) {
     if (!request.range.isEmpty()) {
         const PingListFill fill =
@@ -164,7 +150,7 @@ std::optional<QString> buildList(const Request& request, QStringList& entries) {
         return std::nullopt;
     }
     if (!request.neighbourhoodAddress.isEmpty()) {
-        const auto size = numberIn(request.neighbourhoodSize, 2, 65536);
+        const auto size = NumberIn(request.neighbourhoodSize, 2, 65536);
         if (!size || *size % 2 != 0) {
             return QStringLiteral("--size wants an even number from 2 to 65536");
         }
@@ -188,34 +174,35 @@ std::optional<QString> buildList(const Request& request, QStringList& entries) {
                 return kBadAddressMessage;
         }
     }
-    QString error;
-    const auto read = ReadTargetFile(request.file, &error);
-    if (!read) {
-        return error;
-    }
-    entries = *read;
     return std::nullopt;
 }
 
 }  // namespace
 
 int RunPingCommand(const QStringList& args) {
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    if (WantsHelp(args)) {
         printPingUsage(out());
         return kOk;
     }
     Request request;
     if (const auto error = parse(args, request)) {
-        return usageError(*error);
+        return UsageError(kCommand, *error);
     }
+    const QString errorPrefix = ErrorPrefix(kCommand);
     QStringList entries;
-    if (const auto error = buildList(request, entries)) {
-        err() << "quendrix-cli ping: " << *error << "\n";
+    if (request.range.isEmpty() && request.neighbourhoodAddress.isEmpty()) {
+        const auto read = ReadListFile(request.file, errorPrefix);
+        if (!read) {
+            return kUsage;
+        }
+        entries = *read;
+    } else if (const auto error = buildList(request, entries)) {
+        err() << errorPrefix << *error << "\n";
         return kUsage;
     }
     if (entries.isEmpty()) {
-        err() << "quendrix-cli ping: the list is empty: please add the IP address or "
-                 "domain/host name\n";
+        err() << errorPrefix
+              << "the list is empty: please add the IP address or domain/host name\n";
         return kUsage;
     }
 
@@ -224,18 +211,20 @@ int RunPingCommand(const QStringList& args) {
     ResultTableModel grid(PingGridHeaders());
     PingRun run(list, grid, std::make_shared<net::IcmpEcho>());
     run.setTimeout(std::chrono::milliseconds(request.timeoutMs));
-    QObject::connect(&run, &PingRun::echoUnavailable, [](const QString& notice) {
-        err() << "quendrix-cli ping: " << notice << "\n";
+    QObject::connect(&run, &PingRun::echoUnavailable, [&errorPrefix](const QString& notice) {
+        err() << errorPrefix << notice << "\n";
         err().flush();
     });
 
     // Without --out the rows stream to standard output as they are written.
-    bool streamFailed = false;
-    QFile stream;
+    std::optional<StdoutBytes> stream;
+    if (request.out.isEmpty()) {
+        stream.emplace();
+        stream->write(ExportBytes({PingCsvHeader()}));
+    }
     int printed = 0;
-    const bool streaming = request.out.isEmpty();
     const auto printRows = [&] {
-        if (!streaming || streamFailed) {
+        if (!stream || stream->failed()) {
             return;
         }
         // One text and one write for all the rows of a collection.
@@ -245,21 +234,8 @@ int RunPingCommand(const QStringList& args) {
             AppendPingCsvLine(text, grid, printed);
             text += QLatin1String("\r\n");
         }
-        const QByteArray bytes = text.toLocal8Bit();
-        if (!bytes.isEmpty() && (stream.write(bytes) != bytes.size() || !stream.flush())) {
-            streamFailed = true;
-        }
+        stream->write(text.toLocal8Bit());
     };
-    if (streaming) {
-        out().flush();
-        if (!stream.open(stdout, QIODevice::WriteOnly)) {
-            streamFailed = true;
-        }
-        const QByteArray header = PingCsvHeader().toLocal8Bit() + "\r\n";
-        if (!streamFailed && (stream.write(header) != header.size() || !stream.flush())) {
-            streamFailed = true;
-        }
-    }
     QObject::connect(&run, &PingRun::countersChanged, printRows);
 
     for (int cycle = 0; cycle < request.cycles; ++cycle) {
@@ -276,15 +252,12 @@ int RunPingCommand(const QStringList& args) {
     printRows();
 
     int status = kOk;
-    if (streaming) {
-        status = streamFailed ? kFailed : kOk;
+    if (stream) {
+        status = stream->failed() ? kFailed : kOk;
     } else {
         const QStringList lines =
             PingExportLines(grid, request.kind, run.lastPingCount(), QDateTime::currentDateTime());
-        if (const auto error = WriteExportFile(request.out, lines)) {
-            err() << "quendrix-cli ping: " << request.out << ": " << *error << "\n";
-            status = kFailed;
-        }
+        status = WriteExport(request.out, lines, errorPrefix);
     }
     const PingCounters& counters = run.counters();
     err() << "Finished " << counters.finished << ", Successful " << counters.successful
