@@ -1,6 +1,6 @@
 // The batch conversion's worker (nametoip_thread): walks the converter list position by
-// position and hands over the rows of each entry strictly in list order, while a small pool
-// of threads that the worker owns resolves the next entries ahead of it.
+// position and hands over the rows of each entry strictly in list order, while the next
+// entries are resolved ahead of it on a small pool of threads (core/ordered_lookahead.h).
 #pragma once
 
 #include "tools/convert/conversion.h"
@@ -14,8 +14,8 @@ namespace quendrix {
 class TargetListModel;
 
 struct BatchWorkerOptions {
-    // Look-ups at once: the number of resolving threads. Slow links gain the most (with a
-    // 20 ms round trip, 64 at once convert about twice as fast as 32).
+    // Look-ups at once, the worker's own included (1 to 256). Slow links gain the most (with
+    // a 20 ms round trip, 64 at once convert about twice as fast as 32).
     int inFlight = 64;
     // Entries resolved ahead of the one handed over next (at least inFlight); 0 for 8 times
     // inFlight. Bounds what waits behind one slow look-up.

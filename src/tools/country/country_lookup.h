@@ -15,8 +15,8 @@ namespace quendrix::whereis {
 // looked up in the owner table. "X" when the name does not resolve or the address has no owner.
 QString LookupTarget(const QString& target);
 
-// Where the batch takes its entries from; read before each entry, from the batch's thread, so
-// edits made during a run are seen from the next entry on.
+// Where the batch takes its entries from; read before each entry, so edits made during a run
+// are seen from the next entry on. Read from the batch's thread and its look-up threads.
 struct BatchSource {
     std::function<int()> count;
     // nullopt when the position no longer exists (the list shrank meanwhile).
@@ -40,10 +40,11 @@ struct BatchEvents {
 };
 
 struct BatchOptions {
-    // Look-ups in flight at once. Entries ahead of the current one are resolved by a small
-    // pool of threads, owned and joined by the batch, so that a slow DNS costs one round trip
-    // per this many entries; 1 resolves one at a time on the caller's thread. Rows are
-    // reported in list order either way.
+    // Look-ups in flight at once, the batch's own thread included. Entries ahead of the
+    // current one are resolved by a small pool of threads, owned and joined by the batch
+    // (core/ordered_lookahead.h), so that a slow DNS costs one round trip per this many
+    // entries; 1 resolves one at a time on the caller's thread. Rows are reported in list
+    // order either way.
     int resolvers = 32;
     // The look-up of one entry; LookupTarget unless given.
     std::function<QString(const QString& entry)> lookup;
