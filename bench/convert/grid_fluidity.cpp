@@ -21,7 +21,7 @@ namespace {
 
 void BM_GridFluidity(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
-    const QStringList entries = bench::LoopbackTargets(count);
+    const QStringList entries = test::LoopbackTargets(count);
     for (auto _ : state) {
         bench::SilentHost host;
         ConverterPage page(host);

@@ -24,7 +24,7 @@ namespace {
 void BM_PingPageFluidity(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     constexpr int kPingCount = 5;
-    const QStringList entries = bench::LoopbackTargets(count);
+    const QStringList entries = test::LoopbackTargets(count);
     auto echo = std::make_shared<net::IcmpEcho>();
     if (auto reason = echo->unavailableReason()) {
         state.SkipWithError(reason->c_str());

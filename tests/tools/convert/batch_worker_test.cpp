@@ -3,6 +3,7 @@
 // slow answers are in converter_lab_test).
 #include "tools/convert/batch_worker.h"
 #include "core/target_list_model.h"
+#include "support/loopback_targets.h"
 #include "tools/convert/conversion.h"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,6 @@
 
 namespace quendrix {
 namespace {
-
-// Distinct loopback addresses; entry i converts to itself.
-QStringList loopbackList(int count) {
-    QStringList entries;
-    for (int i = 0; i < count; ++i) {
-        entries.append(
-            QStringLiteral("127.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256));
-    }
-    return entries;
-}
 
 struct Handed {
     int position;
@@ -72,7 +63,7 @@ TEST(ConvertEntry, RowsOfOneEntry) {
 TEST(BatchWorker, HandsOverEveryEntryInListOrder) {
     // localhost goes through the hosts file and answers more slowly than the literal
     // addresses around it, so answers come back out of order.
-    QStringList entries = loopbackList(3000);
+    QStringList entries = test::LoopbackTargets(3000);
     for (int i = 0; i < entries.size(); i += 7) {
         entries[i] = QStringLiteral("localhost");
     }
@@ -127,7 +118,7 @@ TEST(BatchWorker, SeesEditsMadeDuringTheRun) {
 
 TEST(BatchWorker, StopHandsOverNothingMore) {
     TargetListModel list;
-    list.replaceAll(loopbackList(5000));
+    list.replaceAll(test::LoopbackTargets(5000));
     std::stop_source stop;
     const auto handed =
         run(ConvertMode::NameToIp, list, {16, 0}, stop.get_token(), [&](int position) {

@@ -3,6 +3,7 @@
 // slow answers and the neighbourhood run in converter_lab_test.
 #include "core/export_writer.h"
 #include "core/widgets/export_dialog.h"
+#include "support/loopback_targets.h"
 #include "support/test_files.h"
 #include "tools/convert/converter_page_fixture.h"
 
@@ -14,16 +15,6 @@
 
 namespace quendrix {
 namespace {
-
-// Distinct loopback addresses, each converting to itself by name-to-address.
-QStringList loopbackList(int count) {
-    QStringList entries;
-    for (int i = 0; i < count; ++i) {
-        entries.append(
-            QStringLiteral("127.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256));
-    }
-    return entries;
-}
 
 using ConverterPageTest = test::ConverterPageFixture;
 
@@ -92,7 +83,7 @@ TEST_F(ConverterPageTest, ConvertsTheListBothWaysWithConsistentCounters) {
 }
 
 TEST_F(ConverterPageTest, StopEndsTheJobAtOnce) {
-    setList(loopbackList(60000));
+    setList(test::LoopbackTargets(60000));
     page.B_nametoip_start_buttonClick();
     while (page.grid()->resultCount() == 0) {
         QCoreApplication::processEvents();
@@ -132,7 +123,7 @@ TEST_F(ConverterPageTest, RowsReachTheGridInBatches) {
     int batches = 0;
     QObject::connect(page.grid(), &QAbstractItemModel::rowsInserted, &page, [&] { ++inserts; });
     QObject::connect(page.batch(), &BatchConversion::countersChanged, &page, [&] { ++batches; });
-    setList(loopbackList(20000));
+    setList(test::LoopbackTargets(20000));
     page.B_nametoip_start_buttonClick();
     waitForBatch();
     QCoreApplication::processEvents();

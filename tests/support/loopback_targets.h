@@ -1,9 +1,10 @@
 // Distinct loopback addresses as list entries: they convert and answer without any query.
+// Shared by tests and benchmarks.
 #pragma once
 
 #include <QStringList>
 
-namespace quendrix::bench {
+namespace quendrix::test {
 
 inline QStringList LoopbackTargets(int count) {
     QStringList entries;
@@ -15,4 +16,4 @@ inline QStringList LoopbackTargets(int count) {
     return entries;
 }
 
-}  // namespace quendrix::bench
+}  // namespace quendrix::test
