@@ -81,10 +81,6 @@ std::optional<std::string> lookupAddress(std::uint32_t address) {
     return entry->officialName;
 }
 
-std::uint32_t dottedTextToAddress(const std::string& text) {
-    return inet_addr(text.c_str());
-}
-
 std::optional<std::uint32_t> parseDottedText(const std::string& text) {
     in_addr address{};
     if (inet_aton(text.c_str(), &address) == 0) {

@@ -22,11 +22,8 @@ std::optional<HostEntry> lookupHost(const std::string& name);
 // Reverse look-up of an IPv4 address (network byte order); nullopt when nothing is found.
 std::optional<std::string> lookupAddress(std::uint32_t address);
 
-// The classic dotted-text conversion: accepts a, a.b, a.b.c and a.b.c.d with decimal, octal
-// (leading 0) and hex (0x) parts; INADDR_NONE (255.255.255.255) when the text is rejected.
-std::uint32_t dottedTextToAddress(const std::string& text);
-
-// The same conversion, but telling a rejected text apart from 255.255.255.255.
+// The classic dotted-text conversion (inet_aton): accepts a, a.b, a.b.c and a.b.c.d with decimal,
+// octal (leading 0) and hex (0x) parts; nullopt when the text is rejected.
 std::optional<std::uint32_t> parseDottedText(const std::string& text);
 
 // Network byte order address as dotted text.

@@ -4,8 +4,6 @@
 
 #include <QApplication>
 
-#include "core/errors.h"
-
 namespace quendrix {
 
 class Prompts;
@@ -23,18 +21,5 @@ class Application : public QApplication {
   private:
     Prompts* m_prompts = nullptr;
 };
-
-// Runs handler and turns an escaping error into the general error report, for code paths
-// that do not pass through an event (direct calls from tests or hand-offs).
-template <typename Handler>
-void RunReported(Handler&& handler) {
-    try {
-        handler();
-    } catch (const UserError& error) {
-        if (auto* app = qobject_cast<Application*>(QCoreApplication::instance())) {
-            app->reportError(error.message());
-        }
-    }
-}
 
 }  // namespace quendrix

@@ -53,12 +53,4 @@ GridView::GridView(const QString& objectName, ResultTableModel* model, const QLi
     });
 }
 
-int GridView::currentResultRow() const {
-    const QModelIndex current = currentIndex();
-    if (!current.isValid() || current.row() >= m_model->resultCount()) {
-        return -1;
-    }
-    return current.row();
-}
-
 }  // namespace quendrix

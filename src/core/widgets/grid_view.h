@@ -14,8 +14,6 @@ class GridView : public QTableView {
     GridView(const QString& objectName, ResultTableModel* model, const QList<int>& widths,
              bool showHeader, QWidget* parent = nullptr);
     ResultTableModel* resultModel() const { return m_model; }
-    // The row the context menu was opened on, or the selected one; -1 when none.
-    int currentResultRow() const;
 
   private:
     ResultTableModel* m_model;
