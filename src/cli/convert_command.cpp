@@ -1,7 +1,6 @@
 #include "cli/convert_command.h"
 
 #include "cli/cli_io.h"
-#include "core/errors.h"
 #include "core/neighbourhood.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
@@ -110,11 +109,9 @@ std::optional<QString> neighbourhoodList(const Request& request, QStringList& en
     if (!size || *size % 2 != 0) {
         return QStringLiteral("--size wants an even number from 2 to 65536");
     }
-    std::optional<std::array<int, 4>> octets;
-    try {
-        octets = ParseDottedAddress(request.neighbourhoodAddress);
-    } catch (const UserError& error) {
-        return error.message();
+    const auto octets = ParseDottedAddress(request.neighbourhoodAddress);
+    if (!octets && octets.code() == ErrorCode::InvalidInput) {
+        return QString::fromStdString(octets.error().text);
     }
     if (!octets) {
         return QStringLiteral("Please enter the correct IP address!");
