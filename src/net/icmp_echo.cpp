@@ -132,8 +132,7 @@ EchoResult IcmpEcho::echoLocked(std::uint32_t address, std::span<const std::uint
             const Clock::time_point receivedAt = Clock::now();
             const IcmpReceived& datagram = **received;
             const auto reply = decodeIcmpMessage(
-                std::span<const std::uint8_t>(m_receiveBuffer.data(), datagram.size),
-                withIpHeader);
+                std::span<const std::uint8_t>(m_receiveBuffer.data(), datagram.size), withIpHeader);
             if (!reply || reply->kind != IcmpKind::EchoReply) {
                 continue;
             }

@@ -59,9 +59,9 @@ bool attachIdentifierFilter(int fd, std::uint16_t identifier, IcmpTraffic traffi
     };
     sock_filter withErrors[] = {
         BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),
-        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                   // A = ICMP type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 2, 0),  // -> 5
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_DEST_UNREACH, 3, 0),  // -> 7
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                           // A = ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_ECHOREPLY, 2, 0),       // -> 5
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_DEST_UNREACH, 3, 0),    // -> 7
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP_TIME_EXCEEDED, 2, 10),  // -> 7 / 15
         BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 7, 8),  // -> 14 / 15
@@ -197,11 +197,11 @@ Result<IcmpSocket> IcmpSocket::open(IcmpTraffic traffic) {
 
     const bool refused = (datagramError == EACCES || datagramError == EPERM) &&
                          (rawError == EACCES || rawError == EPERM);
-    return Error{refused ? ErrorCode::AccessDenied : ErrorCode::System,
-                 rawError != 0 ? rawError : datagramError,
-                 "no ICMP socket can be opened (datagram socket: " +
-                     Error::errorText(datagramError) +
-                     "; raw socket: " + Error::errorText(rawError) + ")"};
+    return Error{
+        refused ? ErrorCode::AccessDenied : ErrorCode::System,
+        rawError != 0 ? rawError : datagramError,
+        "no ICMP socket can be opened (datagram socket: " + Error::errorText(datagramError) +
+            "; raw socket: " + Error::errorText(rawError) + ")"};
 }
 
 Result<void> IcmpSocket::setTimeToLive(int timeToLive) {

@@ -12,19 +12,19 @@
 namespace quendrix {
 
 enum class ErrorCode {
-    System,          // a system call failed; systemError is its errno
-    HostNotFound,    // the resolver knows no such host (HOST_NOT_FOUND)
-    TryAgain,        // the resolver had a temporary failure (TRY_AGAIN)
-    NoRecovery,      // the resolver failed for good (NO_RECOVERY)
-    NoData,          // the name exists but has no IPv4 address (NO_DATA)
-    AccessDenied,    // the system refused for want of a privilege (EACCES, EPERM)
-    TimedOut,        // nothing came before the deadline
-    Stopped,         // the caller's stop request ended the call
-    Truncated,       // received bytes end before the message does
-    UnsupportedType, // a well-formed message of a kind the reader does not handle
-    Malformed,       // received bytes that do not form a valid message
-    InvalidInput,    // a text given by the user is refused; text says why
-    OutOfRange,      // a number given by the user is outside its range
+    System,           // a system call failed; systemError is its errno
+    HostNotFound,     // the resolver knows no such host (HOST_NOT_FOUND)
+    TryAgain,         // the resolver had a temporary failure (TRY_AGAIN)
+    NoRecovery,       // the resolver failed for good (NO_RECOVERY)
+    NoData,           // the name exists but has no IPv4 address (NO_DATA)
+    AccessDenied,     // the system refused for want of a privilege (EACCES, EPERM)
+    TimedOut,         // nothing came before the deadline
+    Stopped,          // the caller's stop request ended the call
+    Truncated,        // received bytes end before the message does
+    UnsupportedType,  // a well-formed message of a kind the reader does not handle
+    Malformed,        // received bytes that do not form a valid message
+    InvalidInput,     // a text given by the user is refused; text says why
+    OutOfRange,       // a number given by the user is outside its range
 };
 
 struct Error {

@@ -87,8 +87,8 @@ struct Ip {
 Bytes ip(const Bytes& payload, const Ip& h = {}) {
     Bytes header(static_cast<std::size_t>(std::max(h.headerWords, 5)) * 4, 0);
     header[0] = static_cast<std::uint8_t>((h.version << 4) | h.headerWords);
-    const auto length =
-        static_cast<std::uint16_t>(h.totalLength >= 0 ? h.totalLength : header.size() + payload.size());
+    const auto length = static_cast<std::uint16_t>(
+        h.totalLength >= 0 ? h.totalLength : header.size() + payload.size());
     header[2] = static_cast<std::uint8_t>(length >> 8);
     header[3] = static_cast<std::uint8_t>(length);
     header[8] = h.timeToLive;
@@ -108,8 +108,9 @@ Bytes errorQuoting(std::uint8_t type, std::uint8_t code, const Bytes& quotedData
     return icmp(type, code, join({{0, 0, 0, 0}, quotedDatagram}));
 }
 
-const Bytes kOurRequest = ip(echo(8, 0xbeef, 0x0102, "-payload-"),
-                             {.source = "10.250.61.1", .destination = "10.250.9.9", .timeToLive = 1});
+const Bytes kOurRequest =
+    ip(echo(8, 0xbeef, 0x0102, "-payload-"),
+       {.source = "10.250.61.1", .destination = "10.250.9.9", .timeToLive = 1});
 const Bytes kOurRequestHeaderOnly(kOurRequest.begin(), kOurRequest.begin() + 28);
 
 TEST(IcmpMessageTest, ReadsEchoRepliesAndErrorsQuotingOurEcho) {
@@ -134,8 +135,8 @@ TEST(IcmpMessageTest, ReadsEchoRepliesAndErrorsQuotingOurEcho) {
          IcmpKind::EchoReply, "10.250.61.2", "-payload-", nullptr},
         {"reply with IP options", ip(echo(0, 0xbeef, 0x0102, "-payload-"), {.headerWords = 7}),
          true, IcmpKind::EchoReply, "10.250.61.2", "-payload-", nullptr},
-        {"reply with link padding", padded, true, IcmpKind::EchoReply, "10.250.61.2",
-         "-payload-", nullptr},
+        {"reply with link padding", padded, true, IcmpKind::EchoReply, "10.250.61.2", "-payload-",
+         nullptr},
         {"empty reply", echo(0, 0xbeef, 0x0102, ""), false, IcmpKind::EchoReply, nullptr, "",
          nullptr},
         {"our own request seen on loopback", echo(8, 0xbeef, 0x0102, "-payload-"), false,
@@ -144,8 +145,9 @@ TEST(IcmpMessageTest, ReadsEchoRepliesAndErrorsQuotingOurEcho) {
          IcmpKind::TimeExceeded, "10.250.61.2", "", "10.250.9.9"},
         {"time exceeded quoting all of the request", ip(errorQuoting(11, 0, kOurRequest)), true,
          IcmpKind::TimeExceeded, "10.250.61.2", "", "10.250.9.9"},
-        {"quoted header with options", ip(errorQuoting(11, 1, quotedWithOptions), {.headerWords = 6}),
-         true, IcmpKind::TimeExceeded, "10.250.61.2", "", "10.250.9.9"},
+        {"quoted header with options",
+         ip(errorQuoting(11, 1, quotedWithOptions), {.headerWords = 6}), true,
+         IcmpKind::TimeExceeded, "10.250.61.2", "", "10.250.9.9"},
         {"host unreachable", ip(errorQuoting(3, 1, kOurRequestHeaderOnly)), true,
          IcmpKind::DestinationUnreachable, "10.250.61.2", "", "10.250.9.9"},
         {"bare time exceeded", errorQuoting(11, 0, kOurRequestHeaderOnly), false,
