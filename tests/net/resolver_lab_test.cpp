@@ -91,7 +91,7 @@ TEST_F(ResolverLab, ForwardGivesOfficialNameAndEveryAddressInServedOrder) {
 
 // A name the DNS says does not exist is "host not found" with the resolver's own code and
 // text, not some other failure (the trace tells the user which one it was).
-TEST_F(ResolverLab, UnknownNamesAreHostNotFound) {
+TEST_F(ResolverLab, FailuresKeepTheResolversCodeAndText) {
     for (const std::string name : {"missing.lab.test", "nothing.invalid", "one.lab.test.nowhere"}) {
         SCOPED_TRACE(name);
         const auto entry = lookupHost(name);
@@ -103,6 +103,13 @@ TEST_F(ResolverLab, UnknownNamesAreHostNotFound) {
     const auto name = lookupAddress(parseDottedText("10.250.1.99").value());
     ASSERT_FALSE(name.has_value());
     EXPECT_EQ(name.code(), ErrorCode::HostNotFound);
+
+    // A name that exists without an address is told apart from one that does not exist.
+    const auto noAddress = lookupHost("text.lab.test");
+    ASSERT_FALSE(noAddress.has_value());
+    EXPECT_EQ(noAddress.code(), ErrorCode::NoData);
+    EXPECT_EQ(noAddress.error().systemError, NO_DATA);
+    EXPECT_EQ(noAddress.error().text, hstrerror(NO_DATA));
 }
 
 TEST_F(ResolverLab, ReverseFindsPtrNamesAndNothingWhereThereIsNone) {
