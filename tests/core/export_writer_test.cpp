@@ -175,14 +175,21 @@ TEST(WriteExportFile, AFullDiskSaysSoAndKeepsTheOldFile) {
             return "skip: no private mount namespace here (" + std::string(strerror(errno)) + ")";
         }
         if (uid != 0) {
-            QFile setgroups(QStringLiteral("/proc/self/setgroups"));
-            QFile uidMap(QStringLiteral("/proc/self/uid_map"));
-            QFile gidMap(QStringLiteral("/proc/self/gid_map"));
-            if (!setgroups.open(QIODevice::WriteOnly) || setgroups.write("deny") < 0 ||
-                !uidMap.open(QIODevice::WriteOnly) ||
-                uidMap.write(QByteArray::number(uid) + " " + QByteArray::number(uid) + " 1") < 0 ||
-                !gidMap.open(QIODevice::WriteOnly) ||
-                gidMap.write(QByteArray::number(gid) + " " + QByteArray::number(gid) + " 1") < 0) {
+            // In order, each written at once: gid_map is refused before setgroups is denied.
+            const auto put = [](const char* file, const std::string& text) {
+                const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+                const bool done = fd >= 0 && ::write(fd, text.data(), text.size()) ==
+                                                 static_cast<ssize_t>(text.size());
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+                return done;
+            };
+            if (!put("/proc/self/setgroups", "deny") ||
+                !put("/proc/self/uid_map",
+                     std::to_string(uid) + " " + std::to_string(uid) + " 1") ||
+                !put("/proc/self/gid_map",
+                     std::to_string(gid) + " " + std::to_string(gid) + " 1")) {
                 return "skip: cannot map the user into its namespace";
             }
         }
