@@ -138,9 +138,10 @@ int writeDirectly(const QByteArray& nativePath, const QByteArray& bytes) {
 int createTemporary(const QString& target, QByteArray& tempPath) {
     const QFileInfo info(target);
     for (int attempt = 0; attempt < 64; ++attempt) {
-        const QString name =
-            info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
-            QString::number(QRandomGenerator::global()->generate(), 16) + QStringLiteral(".tmp");
+        // A short name of its own: the target's name may already be as long as names go.
+        const QString name = info.absolutePath() + QStringLiteral("/.quendrix-") +
+                             QString::number(QRandomGenerator::global()->generate(), 16) +
+                             QStringLiteral(".tmp");
         tempPath = QFile::encodeName(name);
         const int fd =
             ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
@@ -211,6 +212,10 @@ int writeExport(const QString& path, const QByteArray& bytes) {
     }
     if (!S_ISREG(status.st_mode)) {
         return writeDirectly(nativeTarget, bytes);
+    }
+    // A file the user may not write is not theirs to replace, even in their own folder.
+    if (::access(nativeTarget.constData(), W_OK) != 0) {
+        return errno;
     }
     bool denied = false;
     const int error = writeReplacing(target, &status, bytes, denied);

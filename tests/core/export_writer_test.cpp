@@ -3,7 +3,6 @@
 // reporting why it could not.
 #include "core/export_writer.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -287,30 +286,42 @@ TEST(WriteExportFile, ADeviceNodeIsWrittenNeverReplaced) {
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("null")});
 }
 
-// A folder its user may not write to, holding a file they may write: the file is replaced in
-// place; a new file there is refused. Root passes every permission check, so as root the
-// writer runs in a child that has become nobody.
-TEST(WriteExportFile, AWritableFileInAReadOnlyFolderIsReplacedInPlace) {
+// The user's permissions decide, not the writer's way of writing. A folder they may not write
+// to, holding a file they may write: the file is replaced in place; a new file there is
+// refused. A file they may not write, in their own folder: refused and left alone. Root passes
+// every permission check, so as root the writer runs in a child that has become nobody.
+TEST(WriteExportFile, FollowsTheUsersPermissions) {
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("list.txt"));
-    const QString fresh = dir.filePath(QStringLiteral("new.txt"));
-    writeFile(file, "an old and longer content\r\n");
-    const QByteArray nativeDir = QFile::encodeName(dir.path());
-    const QByteArray nativeFile = QFile::encodeName(file);
+    const QString closed = dir.filePath(QStringLiteral("closed"));
+    const QString open = dir.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkdir(closed));
+    ASSERT_TRUE(QDir().mkdir(open));
+    const QString writable = closed + QStringLiteral("/list.txt");
+    const QString fresh = closed + QStringLiteral("/new.txt");
+    const QString readOnly = open + QStringLiteral("/kept.txt");
+    writeFile(writable, "an old and longer content\r\n");
+    writeFile(readOnly, "kept\r\n");
 
     uid_t uid = ::geteuid();
     gid_t gid = ::getegid();
     if (uid == 0) {
         const passwd* nobody = ::getpwnam("nobody");
         if (nobody == nullptr) {
-            GTEST_SKIP() << "root bypasses folder permissions and there is no user nobody";
+            GTEST_SKIP() << "root bypasses permissions and there is no user nobody";
         }
         uid = nobody->pw_uid;
         gid = nobody->pw_gid;
-        ASSERT_EQ(::chown(nativeFile.constData(), uid, gid), 0);
     }
-    ASSERT_EQ(::chmod(nativeDir.constData(), 0555), 0);
-    ASSERT_EQ(::chmod(nativeFile.constData(), 0644), 0);
+    const auto own = [&](const QString& path, mode_t mode) {
+        const QByteArray native = QFile::encodeName(path);
+        EXPECT_EQ(::chown(native.constData(), uid, gid), 0);
+        EXPECT_EQ(::chmod(native.constData(), mode), 0);
+    };
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    own(writable, 0644);
+    own(closed, 0555);
+    own(readOnly, 0444);
+    own(open, 0755);
 
     EXPECT_CHILD_OK(inChild([&]() -> std::string {
         if (::getegid() != gid && ::setgid(gid) != 0) {
@@ -320,16 +331,22 @@ TEST(WriteExportFile, AWritableFileInAReadOnlyFolderIsReplacedInPlace) {
             return "setuid failed";
         }
         std::string report;
-        const auto error = WriteExportFile(file, {QStringLiteral("new")});
-        report += check(!error.has_value(), "replacing gave " + show(error));
-        report += check(readAll(file) == "new\r\n", "content is " + readAll(file).toStdString());
+        const auto error = WriteExportFile(writable, {QStringLiteral("new")});
+        report += check(!error.has_value(), "replacing in place gave " + show(error));
+        report +=
+            check(readAll(writable) == "new\r\n", "content is " + readAll(writable).toStdString());
         const auto createError = WriteExportFile(fresh, {QStringLiteral("new")});
         report += check(createError == QStringLiteral("File access denied"),
                         "creating gave " + show(createError));
+        const auto readOnlyError = WriteExportFile(readOnly, {QStringLiteral("new")});
+        report += check(readOnlyError == QStringLiteral("File access denied"),
+                        "replacing a read-only file gave " + show(readOnlyError));
+        report += check(readAll(readOnly) == "kept\r\n", "the read-only file changed");
         return report;
     }));
-    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("list.txt")});
-    ::chmod(nativeDir.constData(), 0700);
+    EXPECT_EQ(filesIn(closed), QStringList{QStringLiteral("list.txt")});
+    EXPECT_EQ(filesIn(open), QStringList{QStringLiteral("kept.txt")});
+    ::chmod(QFile::encodeName(closed).constData(), 0700);
 }
 
 TEST(WriteExportFile, NamesTheReason) {
@@ -338,27 +355,6 @@ TEST(WriteExportFile, NamesTheReason) {
               QStringLiteral("File not found"));
     EXPECT_EQ(WriteExportFile(dir.path(), {}), QStringLiteral("Invalid filename"));
     EXPECT_EQ(WriteExportFile(QString(), {}), QStringLiteral("File not found"));
-}
-
-TEST(ExportText, ReplaceQuestionAndHtmlPieces) {
-    EXPECT_EQ(ReplaceQuestionText(QStringLiteral("/tmp/a.htm")),
-              QStringLiteral("/tmp/a.htm already exists.\rDo you want to replace it?"));
-    EXPECT_EQ(ReplaceQuestionText(QStringLiteral("/tmp/a.txt"),
-                                  {QStringLiteral("Confirm"),
-                                   QStringLiteral("The file has existed, replace it or not?")}),
-              QStringLiteral("The file has existed, replace it or not?"));
-    EXPECT_EQ(HtmlRowStart(0), QStringLiteral("<tr>"));
-    EXPECT_EQ(HtmlRowStart(1), QStringLiteral("<tr bgcolor=\"#E4E4E4\">"));
-    EXPECT_EQ(HtmlCell(QStringLiteral("5%"), QStringLiteral("3"), true),
-              QStringLiteral("<td height=\"21\" width=\"5%\"><div align=\"center\"><font "
-                             "color=\"#FF0000\">3</font><div></td>"));
-    const QStringList tail = HtmlPageTail(QDateTime::currentDateTime());
-    ASSERT_EQ(tail.size(), 4);
-    EXPECT_TRUE(tail.at(1).startsWith(QStringLiteral(
-        "<tr><td><div align=\"center\"><font size=\"2\"><b><font color=\"#003399\">Created by "
-        "Quendrix ")));
-    EXPECT_TRUE(tail.at(1).endsWith(QStringLiteral(" </font></b></font></div>")));
-    EXPECT_EQ(tail.at(3), QStringLiteral("</td></tr></table></body></html> "));
 }
 
 }  // namespace
