@@ -41,7 +41,7 @@ struct ExportKind {
     QString saveFilter() const { return QStringLiteral("*.%1 (*.%1)").arg(fileType()); }
 };
 
-// The kind of kinds with the given id, or nullptr.
+// The kind in kinds with the given id, or nullptr.
 inline const ExportKind* ExportKindWithId(const QList<ExportKind>& kinds, int id) {
     for (const ExportKind& kind : kinds) {
         if (kind.id == id) {
