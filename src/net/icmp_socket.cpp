@@ -229,13 +229,16 @@ Result<void> IcmpSocket::sendEcho(std::uint32_t address, std::uint16_t sequence,
         std::memcpy(m_sendBuffer.data() + kIcmpHeaderSize, data.data(), data.size());
     }
     writeBigEndian16(&m_sendBuffer[2], internetChecksum(m_sendBuffer));
+    return send(address, m_sendBuffer);
+}
 
+Result<void> IcmpSocket::send(std::uint32_t address, std::span<const std::uint8_t> message) {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_addr.s_addr = address;
     ssize_t sent;
     do {
-        sent = sendto(m_fd, m_sendBuffer.data(), m_sendBuffer.size(), 0,
+        sent = sendto(m_fd, message.data(), message.size(), 0,
                       reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
     } while (sent < 0 && errno == EINTR);
     if (sent < 0) {

@@ -77,6 +77,10 @@ class IcmpSocket {
     Result<void> sendEcho(std::uint32_t address, std::uint16_t sequence,
                           std::span<const std::uint8_t> data);
 
+    // Sends a message built by the caller (checksum included) as it is; a datagram socket's
+    // kernel still puts in its own identifier and checksum.
+    Result<void> send(std::uint32_t address, std::span<const std::uint8_t> message);
+
     // Takes the next queued datagram into buffer; nullopt when none is queued.
     Result<std::optional<IcmpReceived>> receive(std::span<std::uint8_t> buffer);
 
