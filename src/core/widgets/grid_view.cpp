@@ -53,4 +53,16 @@ GridView::GridView(const QString& objectName, ResultTableModel* model, const QLi
     });
 }
 
+std::optional<QString> GridView::currentRowCell(int column) const {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) {
+        return std::nullopt;
+    }
+    const QString text = m_model->index(current.row(), column).data().toString();
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
 }  // namespace quendrix

@@ -4,6 +4,8 @@
 
 #include <QTableView>
 
+#include <optional>
+
 namespace quendrix {
 
 class ResultTableModel;
@@ -14,6 +16,8 @@ class GridView : public QTableView {
     GridView(const QString& objectName, ResultTableModel* model, const QList<int>& widths,
              bool showHeader, QWidget* parent = nullptr);
     ResultTableModel* resultModel() const { return m_model; }
+    // The cell of the row the user last selected; nothing when that cell is empty.
+    std::optional<QString> currentRowCell(int column) const;
 
   private:
     ResultTableModel* m_model;

@@ -160,7 +160,7 @@ TEST_F(CountryPageTest, BatchWritesEachEntryAsWrittenWithItsOwner) {
     // n result rows and the empty extra row (the header is the view's), the last row selected.
     EXPECT_EQ(page.grid()->rowCount(), 6);
     EXPECT_EQ(extraRowCell(0), QString());
-    EXPECT_EQ(page.gridView()->currentIndex().row(), 4);
+    EXPECT_EQ(page.findChild<GridView*>(QStringLiteral("StringGrid3"))->currentIndex().row(), 4);
 
     // The next batch empties the grid and both counters before its first row; a counter that
     // never changes stays blank.
