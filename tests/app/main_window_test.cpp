@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "core/widgets/grid_view.h"
 #include "core/widgets/target_list_panel.h"
 #include "core/widgets/tool_page.h"
 #include "support/recording_prompts.h"
@@ -6,7 +7,10 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -326,6 +330,49 @@ TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
     window->page(0)->findChild<QLineEdit*>("domain_edit")->clear();
     EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "domain_edit", toCountryBox));
     EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString());
+}
+
+// At the smallest size the window allows, no button, label or drop-down list on any page is
+// cut, and every grid column is as wide as its header.
+TEST_F(MainWindowTest, NothingIsClippedAtTheMinimumSize) {
+    auto window = open();
+    window->show();
+    window->resize(1, 1);
+    EXPECT_EQ(window->size(), window->minimumSize());
+    EXPECT_LE(window->minimumWidth(), 882);
+    EXPECT_LE(window->minimumHeight(), 645);
+    for (int index = 0; index < Tmain::kPageCount; ++index) {
+        window->showPage(index);
+        QCoreApplication::processEvents();
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QComboBox*>(widget) != nullptr ||
+                                 qobject_cast<QAbstractButton*>(widget) != nullptr ||
+                                 qobject_cast<QLabel*>(widget) != nullptr;
+            if (!control || !widget->isVisible()) {
+                continue;
+            }
+            // A drop-down list must show its whole value; others need their minimum.
+            const QSize needed = qobject_cast<QComboBox*>(widget) != nullptr
+                                     ? widget->sizeHint()
+                                     : widget->minimumSizeHint();
+            EXPECT_GE(widget->width(), needed.width())
+                << index << " " << widget->metaObject()->className() << " "
+                << widget->objectName().toStdString();
+            EXPECT_GE(widget->height(), needed.height())
+                << index << " " << widget->objectName().toStdString();
+        }
+        for (GridView* grid : window->page(index)->findChildren<GridView*>()) {
+            for (int column = 0; column < grid->model()->columnCount(); ++column) {
+                EXPECT_GE(grid->columnWidth(column),
+                          grid->horizontalHeader()->sectionSizeHint(column))
+                    << grid->objectName().toStdString() << " " << column;
+            }
+        }
+    }
+    // The ping status column fits its longest status.
+    auto* ping = window->page(1)->findChild<GridView*>("StringGrid1");
+    ASSERT_NE(ping, nullptr);
+    EXPECT_GT(ping->columnWidth(0), ping->fontMetrics().horizontalAdvance("Running"));
 }
 
 }  // namespace

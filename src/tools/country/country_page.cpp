@@ -162,6 +162,7 @@ void CountryPage::buildBatchPanel() {
     m_gridModel = new whereis::CountryGridModel(this);
     StringGrid3 =
         new GridView(QStringLiteral("StringGrid3"), m_gridModel, {160, 2000}, true, panel);
+    StringGrid3->fitColumn(0, {QStringLiteral("255.255.255.255")});
     right->addWidget(StringGrid3, 1);
 
     auto* counters = new QHBoxLayout;

@@ -207,6 +207,8 @@ void PingPage::buildRunPanel() {
     m_gridModel = new ResultTableModel(PingGridHeaders(), this);
     StringGrid1 = new GridView(QStringLiteral("StringGrid1"), m_gridModel, {50, 150, 40, 65, 2000},
                                true, panel);
+    StringGrid1->fitColumn(0, {kPingRunning});
+    StringGrid1->fitColumn(1, {QStringLiteral("255.255.255.255")});
     right->addWidget(StringGrid1, 1);
 
     auto* counters = new QHBoxLayout;
