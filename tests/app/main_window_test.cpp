@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -373,6 +374,21 @@ TEST_F(MainWindowTest, NothingIsClippedAtTheMinimumSize) {
     auto* ping = window->page(1)->findChild<GridView*>("StringGrid1");
     ASSERT_NE(ping, nullptr);
     EXPECT_GT(ping->columnWidth(0), ping->fontMetrics().horizontalAdvance("Running"));
+}
+
+// The help page shipped with the program has a section for every page that is built.
+TEST_F(MainWindowTest, TheHelpPageCoversEveryBuiltPage) {
+    QFile help(qEnvironmentVariable("QUENDRIX_SOURCE_DIR") + "/docs/quendrix-help.html");
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly)) << help.fileName().toStdString();
+    const QString text = QString::fromUtf8(help.readAll());
+    auto window = open();
+    for (int index = 0; index < Tmain::kPageCount; ++index) {
+        if (window->page(index)->metaObject() == &ToolPage::staticMetaObject) {
+            continue;  // a page that shows its header only
+        }
+        const QString caption = window->menuItem(index)->text().trimmed();
+        EXPECT_TRUE(text.contains("<h2>" + caption + "</h2>")) << caption.toStdString();
+    }
 }
 
 }  // namespace
