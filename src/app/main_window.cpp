@@ -131,6 +131,12 @@ void Tmain::buildPages(const std::vector<PageEntry>& pages) {
             button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
             button->setMinimumHeight(34);
             button->setCheckable(true);
+            // Room for the caption in bold, so the bar keeps its width whichever page is shown.
+            QFont bold = button->font();
+            bold.setBold(true);
+            button->setFont(bold);
+            button->setMinimumWidth(button->sizeHint().width());
+            button->setFont(QFont());
             groupLayout->addWidget(button);
             m_barButtons->addButton(button, entry.index);
             const int index = entry.index;
@@ -138,6 +144,13 @@ void Tmain::buildPages(const std::vector<PageEntry>& pages) {
         }
         bar->addWidget(group);
     };
+    // Pressed and in bold: the mark reads in every style and palette.
+    connect(m_barButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        QAbstractButton* button = m_barButtons->button(id);
+        QFont font = button->font();
+        font.setBold(checked);
+        button->setFont(font);
+    });
     addGroup(PageEntry::Bar::Tools, QStringLiteral("Tools"));
     addGroup(PageEntry::Bar::Information, QStringLiteral("Information"));
     bar->addStretch();

@@ -141,6 +141,7 @@ TEST_F(MainWindowTest, NinePagesBehindTheMenuAndTheBar) {
             if (button->isChecked()) {
                 on << button->text();
             }
+            EXPECT_EQ(button->font().bold(), button->isChecked()) << button->text().toStdString();
         }
         return on;
     };
