@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "core/result_table_model.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/target_list_panel.h"
 #include "core/widgets/tool_page.h"
@@ -327,6 +328,18 @@ TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
     // A target page without the box (whois is not built yet): nothing happens.
     EXPECT_FALSE(router.deliver(toWhois, "x"));
     EXPECT_EQ(window->activePage(), 4);
+
+    // A grid hands over the cell of the row last selected, never the empty last row.
+    auto* grid = converter->findChild<GridView*>("StringGrid2");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_FALSE(router.handOff("ip_to_domain_converter_tab", "StringGrid2", toCountryBox));
+    grid->resultModel()->writeRow({"host.example", "10.0.0.1"});
+    grid->resultModel()->flush();
+    grid->selectRow(1);
+    EXPECT_FALSE(router.handOff("ip_to_domain_converter_tab", "StringGrid2", toCountryBox));
+    grid->selectRow(0);
+    EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "StringGrid2", toCountryBox));
+    EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString("host.example"));
 
     // An empty box is handed over as it is, and replaces the target's text.
     window->page(0)->findChild<QLineEdit*>("domain_edit")->clear();
