@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -15,8 +16,19 @@
 namespace quendrix::net {
 namespace {
 
+std::atomic<int> g_lookupsInProgress{0};
+
+// Counts the calls that wait inside the C library.
+struct LookupInProgress {
+    LookupInProgress() { g_lookupsInProgress.fetch_add(1, std::memory_order_relaxed); }
+    ~LookupInProgress() { g_lookupsInProgress.fetch_sub(1, std::memory_order_relaxed); }
+    LookupInProgress(const LookupInProgress&) = delete;
+    LookupInProgress& operator=(const LookupInProgress&) = delete;
+};
+
 template <typename Call>
 Result<HostEntry> withHostBuffer(Call call) {
+    const LookupInProgress counted;
     std::vector<char> buffer(2048);
     for (;;) {
         hostent entry{};
@@ -67,6 +79,10 @@ Result<std::string> ownHostName() {
 }
 
 }  // namespace
+
+int LookupsInProgress() {
+    return g_lookupsInProgress.load(std::memory_order_relaxed);
+}
 
 Error resolverError(int herr) {
     switch (herr) {

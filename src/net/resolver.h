@@ -36,6 +36,10 @@ std::optional<std::uint32_t> parseDottedText(const std::string& text);
 // parseDottedText gives, or no host at all.
 bool isDottedLiteral(const std::string& text);
 
+// How many look-ups are waiting inside the C library right now, on any thread. Such a wait
+// cannot be woken; the program may leave it behind when it ends.
+int LookupsInProgress();
+
 // The failure the resolver reports for an h_errno value, with its text.
 Error resolverError(int herr);
 
