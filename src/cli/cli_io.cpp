@@ -44,8 +44,10 @@ ExitStatusSpec FailedStatus(const QString& meaning) {
     return {kFailed, meaning};
 }
 
-ExitStatusSpec UsageStatus() {
-    return {kUsage, QStringLiteral("bad usage, a list that cannot be read, or an empty list")};
+ExitStatusSpec UsageStatus(bool takesList) {
+    return {kUsage, takesList
+                        ? QStringLiteral("bad usage, a list that cannot be read, or an empty list")
+                        : QStringLiteral("bad usage")};
 }
 
 ExitStatusSpec RefusedStatus(const QString& meaning) {

@@ -23,7 +23,8 @@ constexpr int kRefused = 3;  // the system refused (no ICMP socket)
 // The meanings above as the help lists them; a command adds what 1 and 3 mean for it.
 ExitStatusSpec DoneStatus(const QString& meaning = {});
 ExitStatusSpec FailedStatus(const QString& meaning);
-ExitStatusSpec UsageStatus();
+// takesList: the command reads a list, which may be unreadable or empty.
+ExitStatusSpec UsageStatus(bool takesList = true);
 ExitStatusSpec RefusedStatus(const QString& meaning);
 
 // Standard output. Text is buffered and handed to the system by flush() (and whenever much

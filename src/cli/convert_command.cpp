@@ -94,7 +94,8 @@ const CommandSpec& ConvertCommandSpec() {
         {},
         0,
         0,
-        {DoneStatus(), FailedStatus(QStringLiteral("the output could not be written")),
+        {DoneStatus(),
+         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
          UsageStatus()},
     };
     return spec;

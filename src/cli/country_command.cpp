@@ -46,8 +46,8 @@ const CommandSpec& CountryCommandSpec() {
         0,
         1,
         {DoneStatus(QStringLiteral("done (entries without an owner are rows with X)")),
-         FailedStatus(QStringLiteral("the --address has no owner (X), or the output could not "
-                                     "be written")),
+         FailedStatus(QStringLiteral("the --address has no owner (X), or standard output or the "
+                                     "--out file could not be written")),
          UsageStatus()},
     };
     return spec;

@@ -149,7 +149,8 @@ const CommandSpec& PingCommandSpec() {
         0,
         1,
         {DoneStatus(QStringLiteral("done (hosts that do not answer are rows)")),
-         FailedStatus(QStringLiteral("the output could not be written")), UsageStatus(),
+         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
+         UsageStatus(),
          RefusedStatus(QStringLiteral("no ICMP socket can be opened (the message says how to "
                                       "allow one)"))},
     };

@@ -19,7 +19,7 @@ const CommandSpec& ResolveCommandSpec() {
         {DoneStatus(QStringLiteral("the addresses were printed")),
          FailedStatus(QStringLiteral("NAME does not resolve (X), or the output could not be "
                                      "written")),
-         UsageStatus()},
+         UsageStatus(false)},
     };
     return spec;
 }
@@ -36,7 +36,7 @@ const CommandSpec& ReverseCommandSpec() {
         {DoneStatus(QStringLiteral("the name was printed")),
          FailedStatus(QStringLiteral("ADDRESS has no name (X), or the output could not be "
                                      "written")),
-         UsageStatus()},
+         UsageStatus(false)},
     };
     return spec;
 }
