@@ -1,29 +1,29 @@
 #include "cli/export_kinds.h"
 
 namespace quendrix::cli {
+namespace {
+
+template <class Kind>
+std::vector<NamedKind<Kind>> named(const QList<ExportKind>& kinds) {
+    std::vector<NamedKind<Kind>> names;
+    for (const ExportKind& kind : kinds) {
+        names.push_back({kind.cliName, static_cast<Kind>(kind.id)});
+    }
+    return names;
+}
+
+}  // namespace
 
 std::vector<NamedKind<ConversionExport>> ConvertKinds() {
-    std::vector<NamedKind<ConversionExport>> kinds;
-    for (const ConversionExportKind& kind : ConversionExportKinds()) {
-        kinds.push_back({kind.cliName, kind.kind});
-    }
-    return kinds;
+    return named<ConversionExport>(ConversionExportKinds());
 }
 
 std::vector<NamedKind<PingExport>> PingKinds() {
-    std::vector<NamedKind<PingExport>> kinds;
-    for (const PingExportKind& kind : PingExportKinds()) {
-        kinds.push_back({kind.cliName, kind.kind});
-    }
-    return kinds;
+    return named<PingExport>(PingExportKinds());
 }
 
 std::vector<NamedKind<whereis::CountryExportKind>> CountryKinds() {
-    using whereis::CountryExportKind;
-    return {{QStringLiteral("ok-htm"), CountryExportKind::SuccessfulHtm},
-            {QStringLiteral("ok-csv"), CountryExportKind::SuccessfulCsv},
-            {QStringLiteral("all-htm"), CountryExportKind::AllHtm},
-            {QStringLiteral("all-csv"), CountryExportKind::AllCsv}};
+    return named<whereis::CountryExportKind>(whereis::CountryExportKinds());
 }
 
 }  // namespace quendrix::cli

@@ -1,6 +1,6 @@
-// The export kinds each command writes with --export KIND, by their command-line names. The
-// names and the one look-up live here, so that a kind description shared with the window can
-// take their place in this file alone.
+// The export kinds each command writes with --export KIND, by their command-line names, as
+// the kind lists the window shares (core/export_kind.h) give them. The command line reads
+// those lists here alone.
 #pragma once
 
 #include "tools/convert/conversion_export.h"
