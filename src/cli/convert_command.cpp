@@ -91,9 +91,10 @@ const CommandSpec& ConvertCommandSpec() {
              QStringLiteral("look-ups at once, 1-256 (default %1)")
                  .arg(BatchWorkerOptions{}.inFlight)},
         },
-        {},
+        // A file alone is read as a word of its own only to say which option it needs.
+        QStringLiteral("FILE"),
         0,
-        0,
+        1,
         {DoneStatus(),
          FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
          UsageStatus()},
@@ -110,6 +111,12 @@ int RunConvertCommand(const QStringList& args) {
     const ParsedArguments& given = parsed.arguments;
     if (given.help) {
         return PrintHelp(spec);
+    }
+    if (!given.positionals.isEmpty()) {
+        return UsageProblem(spec,
+                            QStringLiteral("'%1' needs its direction: --to-ip FILE (names to "
+                                           "addresses) or --to-name FILE (addresses to names)")
+                                .arg(given.positionals.at(0)));
     }
     const int lists = static_cast<int>(given.has(kToIp)) + static_cast<int>(given.has(kToName)) +
                       static_cast<int>(given.has(kNeighbourhood));

@@ -135,7 +135,10 @@ TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
         {{"reverse", "--to", "x"}, 2, "quendrix-cli reverse: unknown option '--to'"},
         // A list option without its file says what is missing.
         {{"convert", "--to-ip"}, 2, "quendrix-cli convert: missing FILE after --to-ip"},
-        {{"convert", "one.txt"}, 2, "quendrix-cli convert: unexpected argument 'one.txt'"},
+        {{"convert", "one.txt"},
+         2,
+         "quendrix-cli convert: 'one.txt' needs its direction: --to-ip FILE (names to addresses) "
+         "or --to-name FILE (addresses to names)"},
         {{"ping", "--range", "127.0.0", "1"}, 2, "quendrix-cli ping: missing TO after --range"},
         {{"country", "--out"}, 2, "quendrix-cli country: missing PATH after --out"},
         // The one answer asked for is a failure.

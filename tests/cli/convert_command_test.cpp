@@ -115,7 +115,7 @@ TEST_F(ConvertCommandTest, BadUsageAndUnreadableFilesExitWithTwo) {
          QStringLiteral("Cannot open file \"%1\". ").arg(dir.filePath("missing.txt"))},
         {{}, 2, "missing the list: --to-ip FILE, --to-name FILE or --neighbourhood"},
         {{"--to-ip"}, 2, "missing FILE after --to-ip"},
-        {{"one.txt"}, 2, "unexpected argument 'one.txt'"},
+        {{"one.txt"}, 2, "'one.txt' needs its direction: --to-ip FILE"},
         {{"--to-ip", list, "--to-name", list}, 2, "give one list"},
         {{"--to-ip", list, "--export", "all-xls", "--out", dir.filePath("x")}, 2, "all-xls"},
         {{"--to-ip", list, "--export", "all-htm"}, 2, "missing --out PATH for --export"},
