@@ -1,7 +1,7 @@
 // A whois server of the tests' own on 127.0.0.1 (a free port): it accepts connections one
 // after another, records what each client sent up to its CR LF, and answers as the case
-// scripts it: reply and close, close at once, never close, reset part-way, stream a large
-// amount, or drip the reply byte by byte. Owned threads only; the destructor ends and joins.
+// scripts it, per connection: reply and close, close at once, never close, reset part-way, stream a
+// large amount, or drip the reply byte by byte. Owned threads only; the destructor ends and joins.
 #pragma once
 
 #include <arpa/inet.h>
@@ -37,7 +37,11 @@ struct WhoisScript {
 
 class WhoisFixtureServer {
   public:
-    explicit WhoisFixtureServer(WhoisScript script) : m_script(std::move(script)) {
+    explicit WhoisFixtureServer(WhoisScript script)
+        : WhoisFixtureServer(std::vector<WhoisScript>{std::move(script)}) {}
+
+    // One script per connection in the order they come; the last serves the rest.
+    explicit WhoisFixtureServer(std::vector<WhoisScript> scripts) : m_scripts(std::move(scripts)) {
         m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         sockaddr_in address{};
@@ -140,6 +144,7 @@ class WhoisFixtureServer {
     }
 
     void handle(int client) {
+        const WhoisScript& script = m_scripts.at(std::min(m_connections++, m_scripts.size() - 1));
         std::string query;
         char byte = 0;
         while (query.size() < 4096 &&
@@ -156,16 +161,16 @@ class WhoisFixtureServer {
         m_changed.notify_all();
 
         bool going = true;
-        if (m_script.drip) {
-            for (std::size_t i = 0; going && i < m_script.reply.size(); ++i) {
-                going = sendAll(client, &m_script.reply[i], 1);
+        if (script.drip) {
+            for (std::size_t i = 0; going && i < script.reply.size(); ++i) {
+                going = sendAll(client, &script.reply[i], 1);
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the pace of a drip
             }
         } else {
-            going = sendAll(client, m_script.reply.data(), m_script.reply.size());
+            going = sendAll(client, script.reply.data(), script.reply.size());
         }
         const std::string filler(64 * 1024, 'x');
-        for (std::size_t left = m_script.streamBytes; going && left > 0;) {
+        for (std::size_t left = script.streamBytes; going && left > 0;) {
             const std::size_t chunk = std::min(left, filler.size());
             going = sendAll(client, filler.data(), chunk);
             left -= chunk;
@@ -173,7 +178,7 @@ class WhoisFixtureServer {
         if (!going) {
             return;
         }
-        switch (m_script.ending) {
+        switch (script.ending) {
             case WhoisScript::Ending::Close:
                 break;
             case WhoisScript::Ending::Reset: {
@@ -189,7 +194,8 @@ class WhoisFixtureServer {
         }
     }
 
-    WhoisScript m_script;
+    std::vector<WhoisScript> m_scripts;
+    std::size_t m_connections = 0;  // server thread only
     int m_listen = -1;
     int m_wake = -1;
     std::uint16_t m_port = 0;
