@@ -29,7 +29,6 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
       m_port(port),
       m_runner(new JobRunner(this)),
       m_lines{QByteArray()} {
-
     Label41 = MakeLabel(QStringLiteral("Label41"), QStringLiteral("WWW."), this);
     edDomain = MakeEdit(QStringLiteral("edDomain"), QString(), this);
     edDomain->setToolTip(QStringLiteral("Right Click to Get More"));

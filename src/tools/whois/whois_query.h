@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 
 namespace quendrix::whois {
@@ -31,5 +32,11 @@ std::string QueryBytes(const QString& normalisedDomain);
 // The reply's lines as the page keeps them: split at line feeds, the cut mark last when the
 // reply was cut.
 QByteArrayList ReplyLines(const net::WhoisReply& reply);
+
+// The server a reply refers the query to: the value of its first "refer:", "whois:" or
+// "Registrar WHOIS Server:" line (any letter case, blanks around it ignored, a "whois://"
+// prefix and a trailing "/" dropped). Nothing when there is none or the value is empty or
+// names another protocol.
+std::optional<QString> ReferralServer(const QByteArrayList& lines);
 
 }  // namespace quendrix::whois

@@ -29,5 +29,28 @@ TEST(WhoisQuery, ExportKeepsEveryByteValue) {
     EXPECT_EQ(ExportFileBytes(WhoisExportLines(lines), kWhoisExportEncoding), expected);
 }
 
+TEST(WhoisQuery, ReferralServer) {
+    struct Case {
+        const char* name;
+        QByteArrayList lines;
+        std::optional<QString> server;
+    };
+    const Case cases[] = {
+        {"refer", {"% note\r", "refer:        whois.example.net\r", ""}, "whois.example.net"},
+        {"whois line, capitals", {"WHOIS: whois.example.org"}, "whois.example.org"},
+        {"registrar line",
+         {"   Registrar WHOIS Server: whois://whois.registrar.example/\r"},
+         "whois.registrar.example"},
+        {"the first one counts", {"whois: a.example", "refer: b.example"}, "a.example"},
+        {"empty value", {"refer:\r", "whois:   "}, std::nullopt},
+        {"another protocol", {"refer: rwhois://rwhois.example:4321"}, std::nullopt},
+        {"a word inside a line is no referral", {"Domain whois: x.example"}, std::nullopt},
+        {"none", {"Domain: example.com"}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReferralServer(c.lines), c.server) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace quendrix::whois
