@@ -40,16 +40,22 @@ class WhoisFixtureServer {
     explicit WhoisFixtureServer(WhoisScript script)
         : WhoisFixtureServer(std::vector<WhoisScript>{std::move(script)}) {}
 
-    // One script per connection in the order they come; the last serves the rest.
-    explicit WhoisFixtureServer(std::vector<WhoisScript> scripts) : m_scripts(std::move(scripts)) {
+    // One script per connection in the order they come; the last serves the rest. Lab tests
+    // give an address of their namespace and the real port; others take loopback and any port.
+    explicit WhoisFixtureServer(std::vector<WhoisScript> scripts,
+                                const char* listenAddress = "127.0.0.1", std::uint16_t port = 0)
+        : m_scripts(std::move(scripts)) {
         m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         sockaddr_in address{};
         address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
         socklen_t length = sizeof address;
+        const int reuse = 1;
         const bool ready =
             m_listen >= 0 && m_wake >= 0 &&
+            inet_pton(AF_INET, listenAddress, &address.sin_addr) == 1 &&
+            setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) == 0 &&
             bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
             listen(m_listen, 8) == 0 &&
             getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0;
