@@ -6,9 +6,15 @@
 #include "support/dns_lab.h"
 
 #include <arpa/inet.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <netinet/in.h>
 #include <sched.h>
+#include <stddef.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -257,6 +263,55 @@ TEST_F(TcpTableLab, ClosingConnectionsLeaveTheTable) {
     ASSERT_EQ(socketsInState("06"), 1) << "no time_wait socket";
     EXPECT_EQ(readTable(TcpTable::Source::Netlink), onlyListener);
     EXPECT_EQ(readTable(TcpTable::Source::ProcFiles), onlyListener);
+}
+
+// Makes every later socket(AF_NETLINK, ...) of this process fail with EACCES, as a sandbox
+// that forbids netlink does.
+bool refuseNetlinkSockets() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_socket, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AF_NETLINK, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Where netlink is refused, the table comes from the /proc files. The refusal is made in a
+// child process, which inherits this namespace and reports through its exit status.
+TEST_F(TcpTableLab, RefusedNetlinkFallsBackToProcFiles) {
+    const int listener = listenOn("127.0.0.1", 80);
+    connect("10.250.3.1", 40001, "127.0.0.1", 80, listener);
+    const auto expected = readTable(TcpTable::Source::Netlink);
+    ASSERT_EQ(expected.size(), 3u);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!refuseNetlinkSockets()) {
+            _exit(10);
+        }
+        TcpTable netlinkOnly(TcpTable::Source::Netlink);
+        const auto refused = netlinkOnly.read();
+        if (refused || refused.error().systemError != EACCES) {
+            _exit(11);
+        }
+        TcpTable automatic;
+        const auto rows = automatic.read();
+        if (!rows || *rows != expected || automatic.lastSource() != TcpTable::Source::ProcFiles) {
+            _exit(12);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    // 10: seccomp refused; 11: netlink not refused; 12: the fallback gave other rows.
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Enough sockets that the dump spans many netlink datagrams.
