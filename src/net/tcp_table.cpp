@@ -81,6 +81,16 @@ Error truncated(const char* text) {
     return {ErrorCode::Truncated, 0, text};
 }
 
+// The kernel's negative errno in an error or end message. Received bytes can hold any number,
+// INT_MIN included, which has no positive counterpart.
+Error kernelError(int status) {
+    constexpr int kLargestErrno = 4095;
+    if (status < -kLargestErrno) {
+        return malformed("netlink error code out of range");
+    }
+    return Error::fromErrno(-status);
+}
+
 // One SOCK_DIAG_BY_FAMILY message's payload.
 Result<void> parseInetDiagMessage(std::span<const std::uint8_t> payload,
                                   std::vector<TcpConnection>& rows) {
@@ -295,7 +305,7 @@ Result<bool> parseSockDiagDatagram(std::span<const std::uint8_t> bytes, std::uin
                     std::memcpy(&status, payload.data(), sizeof status);
                 }
                 if (status < 0) {
-                    return Error::fromErrno(-status);
+                    return kernelError(status);
                 }
                 return true;
             }
@@ -306,7 +316,7 @@ Result<bool> parseSockDiagDatagram(std::span<const std::uint8_t> bytes, std::uin
                 }
                 std::memcpy(&status, payload.data(), sizeof status);
                 if (status < 0) {
-                    return Error::fromErrno(-status);
+                    return kernelError(status);
                 }
                 if (status > 0) {
                     return malformed("netlink error message with a positive code");

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -136,6 +137,11 @@ TEST(SockDiagDatagram, EndAndFailuresOfTheDump) {
         ASSERT_FALSE(parsed);
         EXPECT_EQ(parsed.code(), ErrorCode::System);
         EXPECT_EQ(parsed.error().systemError, EPERM);
+    }
+    // Any number may arrive, the one without a positive counterpart too.
+    for (const auto& nonsense : {Datagram().error(INT_MIN).bytes, Datagram().done(1, INT_MIN).bytes,
+                                 Datagram().error(1).bytes}) {
+        EXPECT_EQ(parseSockDiagDatagram(nonsense, 1, rows).code(), ErrorCode::Malformed);
     }
     // An answer to another request ends nothing.
     parsed = parseSockDiagDatagram(Datagram().done(2).bytes, 1, rows);
