@@ -71,6 +71,8 @@ Result<bool> parseSockDiagDatagram(std::span<const std::uint8_t> bytes, std::uin
 // Fails with Malformed on a line that is not a table row.
 Result<void> parseProcNetTcp(std::string_view text, bool ipv6, std::vector<TcpConnection>& rows);
 
+// One reader of the table. It keeps its buffers between reads, so one object serves one
+// caller at a time (the monitor's ticks never overlap); separate objects read in parallel.
 class TcpTable {
   public:
     enum class Source {

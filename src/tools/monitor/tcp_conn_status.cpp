@@ -83,8 +83,8 @@ QString stateName(net::TcpState state) {
     return text(kStateNames[static_cast<std::size_t>(value - 1)]);
 }
 
-TcpConnStatus connStatus(const net::TcpConnection& connection) {
-    TcpConnStatus status;
+TTcpConnStatus connStatus(const net::TcpConnection& connection) {
+    TTcpConnStatus status;
     status.localAddress = addressText(connection.localAddress);
     status.localPort = portText(connection.localPort);
     if (connection.remoteAddress != 0) {
@@ -98,12 +98,12 @@ TcpConnStatus connStatus(const net::TcpConnection& connection) {
     return status;
 }
 
-Result<std::vector<TcpConnStatus>> readConnectionTable(net::TcpTable& table) {
+Result<std::vector<TTcpConnStatus>> readConnectionTable(net::TcpTable& table) {
     auto rows = table.read();
     if (!rows) {
         return rows.error();
     }
-    std::vector<TcpConnStatus> statuses;
+    std::vector<TTcpConnStatus> statuses;
     statuses.reserve(rows->size());
     for (const auto& row : *rows) {
         statuses.push_back(connStatus(row));

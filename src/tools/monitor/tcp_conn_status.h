@@ -15,14 +15,14 @@
 namespace quendrix::monitor {
 
 // One connection of the table, as texts.
-struct TcpConnStatus {
+struct TTcpConnStatus {
     QString localAddress;   // padded address text
     QString localPort;      // port text
     QString remoteAddress;  // padded address text, or "..." when the remote address is 0
     QString remotePort;     // port text, or "..." when the remote address is 0
     QString status;         // state name
 
-    friend bool operator==(const TcpConnStatus&, const TcpConnStatus&) = default;
+    friend bool operator==(const TTcpConnStatus&, const TTcpConnStatus&) = default;
 };
 
 // The four octets, first to last, each right-aligned in three blanks-filled characters and
@@ -41,10 +41,10 @@ QString compactAddress(const QString& paddedAddress);
 QString stateName(net::TcpState state);
 
 // The texts of one row of the table.
-TcpConnStatus connStatus(const net::TcpConnection& connection);
+TTcpConnStatus connStatus(const net::TcpConnection& connection);
 
 // The table now, as texts, in table order. A failure of the read is a value: the caller adds
 // nothing and tries again later.
-Result<std::vector<TcpConnStatus>> readConnectionTable(net::TcpTable& table);
+Result<std::vector<TTcpConnStatus>> readConnectionTable(net::TcpTable& table);
 
 }  // namespace quendrix::monitor

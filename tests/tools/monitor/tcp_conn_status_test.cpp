@@ -63,13 +63,13 @@ TEST(TcpConnStatus, RowsOfListeningAndEstablishedConnections) {
     using net::TcpState;
     // Listening on port 80 of all local addresses.
     EXPECT_EQ(connStatus({TcpState::Listening, 0, 80, 0, 0}),
-              (TcpConnStatus{"  0.  0.  0.  0", "HTTP", "...", "...", "listening"}));
+              (TTcpConnStatus{"  0.  0.  0.  0", "HTTP", "...", "...", "listening"}));
     EXPECT_EQ(
         connStatus({TcpState::Established, ipv4("10.250.3.1"), 40001, ipv4("10.250.3.2"), 20}),
-        (TcpConnStatus{" 10.250.  3.  1", "40001", " 10.250.  3.  2", "FTP ", "established"}));
+        (TTcpConnStatus{" 10.250.  3.  1", "40001", " 10.250.  3.  2", "FTP ", "established"}));
     // A remote address of 0 hides the remote port as well.
     EXPECT_EQ(connStatus({TcpState::Listening, ipv4("127.0.0.1"), 8080, 0, 81}),
-              (TcpConnStatus{"127.  0.  0.  1", "8080", "...", "...", "listening"}));
+              (TTcpConnStatus{"127.  0.  0.  1", "8080", "...", "...", "listening"}));
 }
 
 }  // namespace
