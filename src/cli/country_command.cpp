@@ -1,15 +1,17 @@
 #include "cli/country_command.h"
 
 #include "cli/cli_io.h"
+#include "core/target_list_model.h"
+#include "tools/country/country_batch.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
 #include "tools/country/owner_table.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 
 #include <optional>
-#include <stop_token>
 
 namespace quendrix::cli {
 namespace {
@@ -102,35 +104,38 @@ int RunCountryCommand(const QStringList& args) {
         return kUsage;
     }
 
-    whereis::BatchSource source;
-    source.count = [&] { return static_cast<int>(entries->size()); };
-    source.entryAt = [&](int position) -> std::optional<QString> {
-        if (position < 0 || position >= entries->size()) {
-            return std::nullopt;
-        }
-        return entries->at(position);
-    };
     // For a file the rows are kept in the grid model the page uses, so that the export bytes
     // are the page's; on standard output they stream as they come.
+    TargetListModel list;
+    list.replaceAll(*entries);
     whereis::CountryGridModel grid;
-    whereis::BatchEvents events;
-    int successful = 0;
-    int failed = 0;
+    whereis::CountryBatch batch(list, grid);
     if (!kind) {
         out() << whereis::CountryCsvHeader() << "\n";
+        out().flush();
     }
-    events.rowDone = [&](const whereis::BatchRow& row) {
-        successful = row.successfulCount;
-        failed = row.failedCount;
+    int printed = 0;
+    const auto printRows = [&] {
         if (kind) {
-            grid.writeResult(row.entry, row.owner);
-        } else {
-            out() << whereis::CountryCsvLine(row.entry, row.owner) << "\n";
-            out().flush();
+            return;
         }
+        for (; printed < grid.resultCount(); ++printed) {
+            out() << whereis::CountryCsvLine(grid.cell(printed, 0), grid.cell(printed, 1)) << "\n";
+        }
+        out().flush();
     };
-    whereis::RunBatchLookup(source, events, std::stop_token());
-    err() << "Successful: " << successful << ", Failed: " << failed << "\n";
+    QObject::connect(&batch, &whereis::CountryBatch::countersChanged, printRows);
+    QEventLoop loop;
+    QObject::connect(&batch, &whereis::CountryBatch::finished, &loop, &QEventLoop::quit);
+    batch.start();
+    loop.exec();
+    printRows();
+    const BatchCounters& counters = batch.counters();
+    err() << "Successful: " << counters.successful << ", Failed: " << counters.failed << "\n";
+    if (batch.outcome().failed()) {
+        err() << errorPrefix << batch.outcome().text << "\n";
+        return kFailed;
+    }
 
     if (kind) {
         const QStringList lines =

@@ -259,7 +259,7 @@ int RunPingCommand(const QStringList& args) {
             PingExportLines(grid, request.kind, run.lastPingCount(), QDateTime::currentDateTime());
         status = WriteExport(request.out, lines, errorPrefix);
     }
-    const PingCounters& counters = run.counters();
+    const BatchCounters& counters = run.counters();
     err() << "Finished " << counters.finished << ", Successful " << counters.successful
           << ", Failed " << counters.failed << ", Total Count " << grid.resultCount() << "\n";
     return status;
