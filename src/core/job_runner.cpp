@@ -88,6 +88,14 @@ void JobRunnerBase::rowAddedLocked(std::unique_lock<std::mutex>& lock, std::size
 }
 
 void JobRunnerBase::collect(bool timer) {
+    if (m_applying) {
+        // Called from an event loop that something applied is running (a message box): the
+        // rows being applied must stay where they are, so this collection comes afterwards.
+        std::lock_guard lock(m_mutex);
+        (timer ? m_timerDue : m_posted) = false;
+        m_collectAgain = true;
+        return;
+    }
     std::vector<End> ends;
     bool armTimer = false;
     {
@@ -103,7 +111,22 @@ void JobRunnerBase::collect(bool timer) {
             m_timerDue = true;
         }
     }
+    m_applying = true;
     applyTaken();
+    m_applying = false;
+    if (m_collectAgain) {
+        m_collectAgain = false;
+        bool post = false;
+        {
+            std::lock_guard lock(m_mutex);
+            post = !m_posted;
+            m_posted = true;
+        }
+        if (post) {
+            QMetaObject::invokeMethod(
+                this, [this] { collect(false); }, Qt::QueuedConnection);
+        }
+    }
     Q_EMIT collected();
     for (const End& end : ends) {
         finishJob(end);

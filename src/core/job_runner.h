@@ -159,9 +159,11 @@ class JobRunnerBase : public QObject {
 
     std::vector<std::unique_ptr<Job>> m_jobs;  // UI thread only
     JobId m_nextId = 1;
-    std::vector<End> m_ends;  // guarded by m_mutex
-    bool m_posted = false;    // guarded: a wake-up is on its way to the UI thread
-    bool m_timerDue = false;  // guarded: the UI thread's next collection is scheduled
+    std::vector<End> m_ends;      // guarded by m_mutex
+    bool m_posted = false;        // guarded: a wake-up is on its way to the UI thread
+    bool m_timerDue = false;      // guarded: the UI thread's next collection is scheduled
+    bool m_applying = false;      // UI thread: applyTaken() is on the stack
+    bool m_collectAgain = false;  // UI thread: a collection was put off while applying
 };
 
 // A runner whose jobs hand over rows of type Row. apply receives, on the UI thread, the rows

@@ -3,9 +3,11 @@
 // stops alone, and nothing of a stopped or destroyed job is applied.
 #include "core/job_runner.h"
 #include "core/errors.h"
+#include "support/event_loop.h"
 
 #include <QCoreApplication>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -88,6 +90,43 @@ TEST(JobRunner, RowsArriveInOrderInCollectionsThenOneDoneEnd) {
     ASSERT_EQ(record.ends[id].size(), 1u);
     EXPECT_TRUE(record.ends[id].front().done());
     EXPECT_FALSE(runner.isRunning());
+}
+
+TEST(JobRunner, AnEventLoopRunFromApplyKeepsEveryRowOnceAndInOrder) {
+    // A message box shown while rows are applied runs an event loop, in which the worker's
+    // wake-ups and the collection timer arrive.
+    std::vector<int> applied;
+    std::atomic<bool> pushedAll{false};
+    Gate first;
+    Gate rest;
+    bool nested = false;
+    Runner runner([&](JobId, std::span<int> rows) {
+        applied.insert(applied.end(), rows.begin(), rows.end());
+        if (!nested) {
+            nested = true;
+            first.open();
+            test::WaitUntil([&] { return pushedAll.load(); }, 30000);
+            test::ProcessEventsFor(60);  // past the collection period
+            rest.open();
+        }
+    });
+    const JobId id = runner.start([&](Runner::Context& job) {
+        job.push(0);
+        first.arriveAndWait();
+        for (int i = 1; i < 2000; ++i) {
+            job.push(i);
+        }
+        pushedAll = true;
+        rest.arriveAndWait();
+        for (int i = 2000; i < 3000; ++i) {
+            job.push(i);
+        }
+    });
+    ASSERT_TRUE(runner.wait(id, 30000));
+    ASSERT_EQ(applied.size(), 3000u);
+    for (int i = 0; i < 3000; ++i) {
+        ASSERT_EQ(applied[static_cast<size_t>(i)], i);
+    }
 }
 
 TEST(JobRunner, AnExceptionOrAFailEndsTheJobFailedWithItsText) {
