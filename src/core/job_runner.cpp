@@ -4,10 +4,16 @@
 #include "core/prompts.h"
 
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <exception>
+#include <system_error>
 
 namespace quendrix {
 namespace {
@@ -26,13 +32,21 @@ void ShowJobFailure(Prompts& prompts, const JobOutcome& outcome) {
     }
 }
 
-JobRunnerBase::JobRunnerBase(QObject* parent) : QObject(parent) {
+JobRunnerBase::JobRunnerBase(QObject* parent)
+    : QObject(parent), m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     qRegisterMetaType<JobOutcome>();
+    if (m_wakeFd < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    m_wake = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+    connect(m_wake, &QSocketNotifier::activated, this, &JobRunnerBase::onWake);
 }
 
 JobRunnerBase::~JobRunnerBase() {
     // The typed runner has shut down already; this only covers a runner that never started.
     shutdown();
+    delete m_wake;
+    ::close(m_wakeFd);
 }
 
 JobId JobRunnerBase::launch(
@@ -59,17 +73,12 @@ JobId JobRunnerBase::launch(
             end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException,
                            QStringLiteral("unknown exception")};
         }
-        bool wake = false;
-        {
-            std::lock_guard lock(m_mutex);
-            m_ends.push_back(std::move(end));
-            // The end is never left for the timer: whoever waits for it hears at once.
-            wake = !m_posted;
+        std::lock_guard lock(m_mutex);
+        m_ends.push_back(std::move(end));
+        // The end is never left for the timer: whoever waits for it hears at once.
+        if (!m_posted) {
             m_posted = true;
-        }
-        if (wake) {
-            QMetaObject::invokeMethod(
-                this, [this] { collect(false); }, Qt::QueuedConnection);
+            postCollect();
         }
     });
     const JobId id = job->id;
@@ -78,13 +87,23 @@ JobId JobRunnerBase::launch(
 }
 
 void JobRunnerBase::rowAddedLocked(std::unique_lock<std::mutex>& lock, std::size_t waiting) {
-    const bool wake = !m_posted && (!m_timerDue || waiting >= kWakeRows);
-    m_posted = m_posted || wake;
-    lock.unlock();
-    if (wake) {
-        QMetaObject::invokeMethod(
-            this, [this] { collect(false); }, Qt::QueuedConnection);
+    if (!m_posted && (!m_timerDue || waiting >= kWakeRows)) {
+        m_posted = true;
+        postCollect();
     }
+    lock.unlock();
+}
+
+void JobRunnerBase::postCollect() {
+    // A counter write: no Qt object is touched off the UI thread, so waking costs no event or
+    // slot object made on one thread and deleted on the other.
+    eventfd_write(m_wakeFd, 1);
+}
+
+void JobRunnerBase::onWake() {
+    eventfd_t count = 0;
+    eventfd_read(m_wakeFd, &count);
+    collect(false);
 }
 
 void JobRunnerBase::collect(bool timer) {
@@ -123,8 +142,7 @@ void JobRunnerBase::collect(bool timer) {
             m_posted = true;
         }
         if (post) {
-            QMetaObject::invokeMethod(
-                this, [this] { collect(false); }, Qt::QueuedConnection);
+            postCollect();
         }
     }
     Q_EMIT collected();

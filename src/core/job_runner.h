@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QString>
 
+class QSocketNotifier;
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -128,8 +130,9 @@ class JobRunnerBase : public QObject {
     JobId launch(std::function<void(ContextBase&)> work,
                  std::function<std::unique_ptr<ContextBase>(JobId, std::stop_token)> makeContext);
 
-    // Called by a worker after adding a row under m_mutex (lock still held): schedules a
-    // collection when the UI thread is not going to look anyway, or when many rows wait.
+    // Called by a worker after adding a row under m_mutex (lock still held; released here):
+    // schedules a collection when the UI thread is not going to look anyway, or when many
+    // rows wait.
     void rowAddedLocked(std::unique_lock<std::mutex>& lock, std::size_t waiting);
 
     // UI thread, m_mutex held: moves the waiting rows to the UI side.
@@ -153,10 +156,15 @@ class JobRunnerBase : public QObject {
         JobOutcome outcome;
     };
 
+    // Asks the UI thread for a collection; any thread.
+    void postCollect();
+    void onWake();
     void collect(bool timer);
     void finishJob(const End& end);
     const Job* findJob(JobId id) const;
 
+    const int m_wakeFd;                        // eventfd the workers write to wake the UI thread
+    QSocketNotifier* m_wake = nullptr;         // watches m_wakeFd on the UI thread
     std::vector<std::unique_ptr<Job>> m_jobs;  // UI thread only
     JobId m_nextId = 1;
     std::vector<End> m_ends;      // guarded by m_mutex
