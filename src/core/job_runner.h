@@ -12,8 +12,6 @@
 #include <QObject>
 #include <QString>
 
-class QSocketNotifier;
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -24,6 +22,8 @@ class QSocketNotifier;
 #include <thread>
 #include <utility>
 #include <vector>
+
+class QSocketNotifier;
 
 namespace quendrix {
 
