@@ -36,6 +36,8 @@ class ConverterPage : public ToolPage {
 
     // Name to address for the text of domain_edit (also Enter in the box).
     void nametoip_buttonClick();
+    // The browser button: converts the host of the page open in the browser.
+    void SpeedButton20Click();
     // Address to name for the text of ip_edit (also Enter in the box).
     void iptoname_buttonClick();
     // The address-to-name worker has ended.
@@ -60,6 +62,7 @@ class ConverterPage : public ToolPage {
   private:
     void buildUpperPanel();
     void buildBatchPanel();
+    void declareHandOffPoints();
     void startBatch(ConvertMode mode);
     void showCounters();
     // Fills the list with the addresses around the given one and converts them.
@@ -73,6 +76,7 @@ class ConverterPage : public ToolPage {
     std::vector<JobId> m_findNameEnabling;
 
     QLineEdit* domain_edit;
+    QToolButton* SpeedButton20;
     QToolButton* nametoip_button;
     QPlainTextEdit* Memo1;
     QLineEdit* host_edit;

@@ -42,7 +42,7 @@ TEST_F(LabNames, BatchLooksUpTheReducedHostOfEachEntry) {
 }
 
 TEST_F(LabNames, SingleLookUpOfANameThatDoesNotResolveShowsX) {
-    auto* input = page.inputBox();
+    auto* input = page.findChild<QLineEdit*>(QStringLiteral("Edit3"));
     auto* result = page.findChild<QLineEdit*>(QStringLiteral("Edit6"));
     input->setText(QStringLiteral("http://three.lab.test/page"));
     QTest::keyClick(input, Qt::Key_Return);
@@ -88,7 +88,7 @@ TEST_F(SlowDns, StopWhileANameIsResolvedKeepsItsEntryAndWritesNothingMore) {
 }
 
 TEST_F(SlowDns, TheSingleLookUpThatEndsLastIsShown) {
-    auto* input = page.inputBox();
+    auto* input = page.findChild<QLineEdit*>(QStringLiteral("Edit3"));
     auto* result = page.findChild<QLineEdit*>(QStringLiteral("Edit6"));
     input->setText(QStringLiteral("one.lab.test"));
     page.SpeedButton9Click();
