@@ -1,6 +1,7 @@
 // A PageHost for benchmarks: prompts that answer No and show nothing.
 #pragma once
 
+#include "core/hand_off.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 
@@ -22,9 +23,13 @@ class SilentHost : public PageHost {
     void setNavigationEnabled(bool) override {}
     QString openDialogDirectory() const override { return {}; }
     void setOpenDialogDirectory(const QString&) override {}
+    QString setting(const QString&) const override { return {}; }
+    void setSetting(const QString&, const QString&) override {}
+    const HandOffRouter& handOff() const override { return m_router; }
 
   private:
     SilentPrompts m_prompts;
+    HandOffRouter m_router{[](const QString&) { return false; }};
 };
 
 }  // namespace quendrix::bench

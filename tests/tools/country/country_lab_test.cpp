@@ -62,7 +62,7 @@ TEST_F(LabNames, CommandLineResolvesTheListEntries) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, QByteArray("Domain Name/IP Address,Country\ntwo.lab.test,United States\n"
                                   "missing.lab.test,X\nhttp://one.lab.test/x,United States\n"));
-    EXPECT_EQ(run.err, QByteArray("Successful: 2, Failed: 1\n"));
+    EXPECT_EQ(run.err, QByteArray("Finished 3, Successful 2, Failed 1\n"));
 }
 
 TEST_F(SlowDns, StopWhileANameIsResolvedKeepsItsEntryAndWritesNothingMore) {
