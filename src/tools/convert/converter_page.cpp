@@ -61,9 +61,9 @@ ConverterPage::ConverterPage(PageHost& host, QWidget* parent)
     buildUpperPanel();
     buildBatchPanel();
     // findip_thread: several may run at once; each writes its own answer when it ends.
-    m_findIp = std::make_unique<JobRunner<std::optional<ResolvedHost>>>(
-        [this](JobId, std::span<std::optional<ResolvedHost>> answers) {
-            for (const std::optional<ResolvedHost>& found : answers) {
+    m_findIp = std::make_unique<JobRunner<Result<ResolvedHost>>>(
+        [this](JobId, std::span<Result<ResolvedHost>> answers) {
+            for (const Result<ResolvedHost>& found : answers) {
                 if (!found) {
                     m_host.prompts().message(QStringLiteral("Error"),
                                              QStringLiteral("Host does not exist!  "),
@@ -279,9 +279,8 @@ void ConverterPage::nametoip_buttonClick() {
         domain_edit->setText(host);
     }
     // findip_thread: several may run at once; each writes its own answer when it ends.
-    m_findIp->start([host](JobRunner<std::optional<ResolvedHost>>::Context& job) {
-        job.push(ResolveHost(host));
-    });
+    m_findIp->start(
+        [host](JobRunner<Result<ResolvedHost>>::Context& job) { job.push(ResolveHost(host)); });
 }
 
 void ConverterPage::SpeedButton20Click() {

@@ -70,7 +70,7 @@ class ConverterPage : public ToolPage {
 
     PageHost& m_host;
     // Single conversions, several at once: each hands over its answer.
-    std::unique_ptr<JobRunner<std::optional<ResolvedHost>>> m_findIp;
+    std::unique_ptr<JobRunner<Result<ResolvedHost>>> m_findIp;
     std::unique_ptr<JobRunner<QString>> m_findName;
     // Address-to-name jobs whose end gives the button back.
     std::vector<JobId> m_findNameEnabling;
