@@ -9,9 +9,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -167,14 +169,18 @@ struct Recorder {
     Walk::Events events(std::function<void(int position)> afterDone = {}) {
         return {
             [this](int position, const std::string& entry) {
-                std::lock_guard lock(mutex);
-                log.push_back("taken " + std::to_string(position) + " " + entry);
+                {
+                    std::lock_guard lock(mutex);
+                    log.push_back("taken " + std::to_string(position) + " " + entry);
+                }
+                changed.notify_all();
             },
             [this, afterDone](int position, const std::string& entry, std::string result) {
                 {
                     std::lock_guard lock(mutex);
                     log.push_back("done " + std::to_string(position) + " " + entry + " " + result);
                 }
+                changed.notify_all();
                 if (afterDone) {
                     afterDone(position);
                 }
@@ -184,7 +190,13 @@ struct Recorder {
         std::lock_guard lock(mutex);
         return log;
     }
+    // Waits (at most 20 s) until the log so far satisfies reached.
+    bool waitUntil(const std::function<bool(const std::vector<std::string>&)>& reached) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 20s, [&] { return reached(log); });
+    }
     std::mutex mutex;
+    std::condition_variable changed;
     std::vector<std::string> log;
 };
 
@@ -311,19 +323,43 @@ TEST(OrderedLookahead, AShrunkListEndsWhereItNowEnds) {
     EXPECT_EQ(second.log, oneByOne({"e0"}));
 }
 
+// A walk on a thread of its own. However the test leaves it, an ASSERT returning early
+// included, the walk is stopped, the held look-ups are released and the thread is joined.
+class BackgroundWalk {
+  public:
+    BackgroundWalk(FakeLookup& lookup, std::function<void(std::stop_token)> walk)
+        : m_lookup(lookup), m_thread([this, walk = std::move(walk)](std::stop_token stop) {
+              walk(std::move(stop));
+              m_returned = true;
+          }) {}
+    ~BackgroundWalk() {
+        m_thread.request_stop();
+        m_lookup.release();
+    }
+    BackgroundWalk(const BackgroundWalk&) = delete;
+    BackgroundWalk& operator=(const BackgroundWalk&) = delete;
+
+    void stop() { m_thread.request_stop(); }
+    void join() { m_thread.join(); }
+    bool returned() const { return m_returned; }
+
+  private:
+    FakeLookup& m_lookup;
+    std::atomic<bool> m_returned = false;
+    std::jthread m_thread;  // last: started once the rest exists, joined before it goes
+};
+
 TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) {
     const int inFlight = 6;
     for (const bool grown : {false, true}) {
         // From e10 on every look-up blocks until released. Grown: the list has ten entries
-        // until the walk reaches its end, so the pool has nothing to claim at e10 and the
-        // walking thread is blocked in e10's look-up itself.
+        // until the walk reaches its end, so the pool has nothing to claim at e10 until the
+        // walking thread takes it.
         LiveList list(numbered(grown ? 10 : 200));
         FakeLookup lookup;
         lookup.hold([](const std::string& entry) { return std::stoi(entry.substr(1)) >= 10; });
         Recorder recorder;
-        std::stop_source stop;
-        std::atomic<bool> returned = false;
-        std::thread walking([&] {
+        BackgroundWalk walking(lookup, [&](std::stop_token stop) {
             Walk(list.source(), lookup.function(), {inFlight, 0})
                 .run(recorder.events([&](int position) {
                     if (grown && position == 9) {
@@ -332,32 +368,28 @@ TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) 
                         }
                     }
                 }),
-                     stop.get_token());
-            returned = true;
+                     stop);
         });
         // The walk is at e10, and every look-up at once is blocked: none can start until one
         // returns.
-        const auto atTen = [&] {
-            const std::vector<std::string> log = recorder.snapshot();
+        ASSERT_TRUE(recorder.waitUntil([](const std::vector<std::string>& log) {
             return !log.empty() && log.back() == "taken 10 e10";
-        };
-        for (int waited = 0; !atTen() && waited < 20000; ++waited) {
-            std::this_thread::sleep_for(1ms);
-        }
-        ASSERT_TRUE(atTen());
-        ASSERT_TRUE(lookup.waitBlocked(inFlight));
+        }));
+        ASSERT_TRUE(lookup.waitBlocked(inFlight)) << "grown " << grown;
         const std::size_t askedBeforeStop = lookup.asked().size();
-        stop.request_stop();
-        // The walk returns only once the blocked look-ups have come back.
+        walking.stop();
+        // The walk returns only once the blocked look-ups have come back: give a wrong one
+        // the time to return early.
         std::this_thread::sleep_for(50ms);
-        EXPECT_FALSE(returned);
+        EXPECT_FALSE(walking.returned());
         EXPECT_EQ(lookup.atOnce(), inFlight);
         lookup.release();
         walking.join();
 
         std::vector<std::string> expected = oneByOne(numbered(10));
         expected.push_back("taken 10 e10");
-        EXPECT_EQ(recorder.log, expected) << "nothing reported after the stop; grown " << grown;
+        EXPECT_EQ(recorder.snapshot(), expected)
+            << "nothing reported after the stop; grown " << grown;
         EXPECT_EQ(lookup.asked().size(), askedBeforeStop) << "no look-up started after the stop";
         EXPECT_EQ(lookup.atOnce(), 0) << "every look-up ended before the walk returned";
         EXPECT_EQ(lookup.maxAtOnce(), inFlight);
@@ -372,6 +404,36 @@ TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) 
     Walk(list.source(), unused.function(), {inFlight, 0}).run(none.events(), early.get_token());
     EXPECT_TRUE(none.log.empty());
     EXPECT_TRUE(unused.asked().empty());
+}
+
+// Places that open while the walking thread is itself blocked in a look-up (here: the list
+// grows from inside a look-up on a pool thread) are claimed up to the bound all the same,
+// not only when the walking thread next hands a row over.
+TEST(OrderedLookahead, PlacesOpenedWhileTheWalkingThreadIsBlockedAreClaimedUpToTheBound) {
+    const int inFlight = 6;
+    LiveList list(numbered(5));
+    FakeLookup lookup;
+    // e0 (the walking thread's own) and everything appended block; e4 grows the list.
+    lookup.hold([](const std::string& entry) { return entry == "e0" || entry[0] == 'x'; });
+    const Walk::Lookup growing = [&](const std::string& entry) {
+        if (entry == "e4") {
+            for (int i = 0; i < 20; ++i) {
+                list.append("x" + std::to_string(i));
+            }
+        }
+        return lookup.function()(entry);
+    };
+    Recorder recorder;
+    BackgroundWalk walking(lookup, [&](std::stop_token stop) {
+        Walk(list.source(), growing, {inFlight, 0}).run(recorder.events(), stop);
+    });
+    ASSERT_TRUE(lookup.waitBlocked(inFlight));
+    EXPECT_EQ(lookup.atOnce(), inFlight);
+    walking.stop();
+    lookup.release();
+    walking.join();
+    EXPECT_EQ(recorder.snapshot(), std::vector<std::string>{"taken 0 e0"});
+    EXPECT_EQ(lookup.maxAtOnce(), inFlight);
 }
 
 }  // namespace
