@@ -1,6 +1,5 @@
 #include "core/export_writer.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -60,23 +59,6 @@ TEST(WriteExportFile, NamesTheReason) {
     EXPECT_EQ(WriteExportFile(dir.filePath(QStringLiteral("no/such/dir/x.txt")), {}),
               QStringLiteral("File not found"));
     EXPECT_EQ(WriteExportFile(dir.path(), {}), QStringLiteral("Invalid filename"));
-}
-
-TEST(ExportText, ReplaceQuestionAndHtmlPieces) {
-    EXPECT_EQ(ReplaceQuestionText(QStringLiteral("/tmp/a.htm")),
-              QStringLiteral("/tmp/a.htm already exists.\rDo you want to replace it?"));
-    EXPECT_EQ(HtmlRowStart(0), QStringLiteral("<tr>"));
-    EXPECT_EQ(HtmlRowStart(1), QStringLiteral("<tr bgcolor=\"#E4E4E4\">"));
-    EXPECT_EQ(HtmlCell(QStringLiteral("5%"), QStringLiteral("3"), true),
-              QStringLiteral("<td height=\"21\" width=\"5%\"><div align=\"center\"><font "
-                             "color=\"#FF0000\">3</font><div></td>"));
-    const QStringList tail = HtmlPageTail(QDateTime::currentDateTime());
-    ASSERT_EQ(tail.size(), 4);
-    EXPECT_TRUE(tail.at(1).startsWith(QStringLiteral(
-        "<tr><td><div align=\"center\"><font size=\"2\"><b><font color=\"#003399\">Created by "
-        "Quendrix ")));
-    EXPECT_TRUE(tail.at(1).endsWith(QStringLiteral(" </font></b></font></div>")));
-    EXPECT_EQ(tail.at(3), QStringLiteral("</td></tr></table></body></html> "));
 }
 
 }  // namespace

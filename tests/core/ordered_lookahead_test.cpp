@@ -2,6 +2,7 @@
 // in-flight bound, entries edited or removed after they were looked up ahead, and stop while
 // look-ups are blocked. The pool is what is tested, so nothing is resolved here.
 #include "core/ordered_lookahead.h"
+#include "support/live_list.h"
 
 #include <gtest/gtest.h>
 
@@ -24,44 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using Walk = OrderedLookahead<std::string, std::string>;
 
-// A list the test edits while a walk reads it, as the page's list is edited during a run.
-class LiveList {
-  public:
-    explicit LiveList(std::vector<std::string> entries) : m_entries(std::move(entries)) {}
-    Walk::Source source() {
-        return {[this] {
-                    std::lock_guard lock(m_mutex);
-                    return static_cast<int>(m_entries.size());
-                },
-                [this](int position) -> std::optional<std::string> {
-                    std::lock_guard lock(m_mutex);
-                    if (position >= static_cast<int>(m_entries.size())) {
-                        return std::nullopt;
-                    }
-                    return m_entries[static_cast<std::size_t>(position)];
-                }};
-    }
-    void edit(int position, std::string entry) {
-        std::lock_guard lock(m_mutex);
-        m_entries[static_cast<std::size_t>(position)] = std::move(entry);
-    }
-    void resize(std::size_t size) {
-        std::lock_guard lock(m_mutex);
-        m_entries.resize(size);
-    }
-    void append(std::string entry) {
-        std::lock_guard lock(m_mutex);
-        m_entries.push_back(std::move(entry));
-    }
-    std::vector<std::string> entries() {
-        std::lock_guard lock(m_mutex);
-        return m_entries;
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_entries;
-};
+using LiveList = test::LiveList<std::string>;
 
 std::vector<std::string> numbered(int count, const std::string& prefix = "e") {
     std::vector<std::string> entries;
@@ -234,7 +198,7 @@ TEST(OrderedLookahead, ReportsInListOrderWithinTheInFlightBound) {
             return lookup.function()(entry);
         };
         Recorder recorder;
-        Walk(list.source(), recordThread, {c.inFlight, c.lookAhead})
+        Walk(list.source<Walk::Source>(), recordThread, {c.inFlight, c.lookAhead})
             .run(recorder.events(), std::stop_token());
 
         EXPECT_EQ(recorder.log, oneByOne(entries)) << "inFlight " << c.inFlight;
@@ -258,7 +222,7 @@ TEST(OrderedLookahead, EntriesEditedAfterTheyWereLookedUpAheadAreLookedUpAgain) 
     Recorder recorder;
     bool e6EndedBeforeRow6 = true;
     std::vector<std::string> askedBeforeRelease;
-    Walk(list.source(), lookup.function(), {3, 8})
+    Walk(list.source<Walk::Source>(), lookup.function(), {3, 8})
         .run(recorder.events([&](int position) {
             if (position == 2) {
                 ASSERT_TRUE(lookup.waitFinished("e5"));
@@ -301,7 +265,7 @@ TEST(OrderedLookahead, AShrunkListEndsWhereItNowEnds) {
     LiveList list(numbered(100));
     FakeLookup lookup;
     Recorder recorder;
-    Walk(list.source(), lookup.function(), {4, 0})
+    Walk(list.source<Walk::Source>(), lookup.function(), {4, 0})
         .run(recorder.events([&](int position) {
             if (position == 5) {
                 // Positions 8 and 9 were looked up ahead with other entries.
@@ -318,7 +282,7 @@ TEST(OrderedLookahead, AShrunkListEndsWhereItNowEnds) {
     // Emptied while the walk is at its first entry.
     LiveList emptied(numbered(50));
     Recorder second;
-    Walk(emptied.source(), lookup.function(), {4, 0})
+    Walk(emptied.source<Walk::Source>(), lookup.function(), {4, 0})
         .run(second.events([&](int) { emptied.resize(0); }), std::stop_token());
     EXPECT_EQ(second.log, oneByOne({"e0"}));
 }
@@ -360,7 +324,7 @@ TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) 
         lookup.hold([](const std::string& entry) { return std::stoi(entry.substr(1)) >= 10; });
         Recorder recorder;
         BackgroundWalk walking(lookup, [&](std::stop_token stop) {
-            Walk(list.source(), lookup.function(), {inFlight, 0})
+            Walk(list.source<Walk::Source>(), lookup.function(), {inFlight, 0})
                 .run(recorder.events([&](int position) {
                     if (grown && position == 9) {
                         for (int i = 10; i < 200; ++i) {
@@ -401,7 +365,8 @@ TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) 
     early.request_stop();
     FakeLookup unused;
     Recorder none;
-    Walk(list.source(), unused.function(), {inFlight, 0}).run(none.events(), early.get_token());
+    Walk(list.source<Walk::Source>(), unused.function(), {inFlight, 0})
+        .run(none.events(), early.get_token());
     EXPECT_TRUE(none.log.empty());
     EXPECT_TRUE(unused.asked().empty());
 }
@@ -425,7 +390,7 @@ TEST(OrderedLookahead, PlacesOpenedWhileTheWalkingThreadIsBlockedAreClaimedUpToT
     };
     Recorder recorder;
     BackgroundWalk walking(lookup, [&](std::stop_token stop) {
-        Walk(list.source(), growing, {inFlight, 0}).run(recorder.events(), stop);
+        Walk(list.source<Walk::Source>(), growing, {inFlight, 0}).run(recorder.events(), stop);
     });
     ASSERT_TRUE(lookup.waitBlocked(inFlight));
     EXPECT_EQ(lookup.atOnce(), inFlight);
