@@ -26,7 +26,7 @@ void printConvertUsage(QTextStream& stream) {
               "(--to-ip) or from address to name (--to-name), or the N + 1 addresses around\n"
               "ADDRESS to names (--neighbourhood; N even). Rows go to standard output as\n"
               "all-csv, or with --out to PATH as KIND, one of:\n";
-    for (const ConversionExportKind& kind : ConversionExportKinds()) {
+    for (const ExportKind& kind : ConversionExportKinds()) {
         stream << "  " << kind.cliName << "\n";
     }
     stream << "--in-flight N: look-ups at once (1-256, default " << BatchWorkerOptions{}.inFlight
@@ -74,7 +74,7 @@ std::optional<QString> parse(const QStringList& args, Request& request) {
         } else if (option == QLatin1String("--size")) {
             request.neighbourhoodSize = value;
         } else if (option == QLatin1String("--export")) {
-            const auto kind = ConversionExportFromCliName(value);
+            const auto kind = ExportIdFromCliName<ConversionExport>(ConversionExportKinds(), value);
             if (!kind) {
                 return QStringLiteral("unknown export kind '%1'").arg(value);
             }

@@ -22,19 +22,7 @@ const char kUsageText[] =
     "KIND: ok-htm, ok-csv, all-htm, all-csv\n";
 
 std::optional<CountryExportKind> kindNamed(const QString& name) {
-    if (name == QLatin1String("ok-htm")) {
-        return CountryExportKind::SuccessfulHtm;
-    }
-    if (name == QLatin1String("ok-csv")) {
-        return CountryExportKind::SuccessfulCsv;
-    }
-    if (name == QLatin1String("all-htm")) {
-        return CountryExportKind::AllHtm;
-    }
-    if (name == QLatin1String("all-csv")) {
-        return CountryExportKind::AllCsv;
-    }
-    return std::nullopt;
+    return ExportIdFromCliName<CountryExportKind>(whereis::CountryExportKinds(), name);
 }
 
 int usage(const QString& problem) {

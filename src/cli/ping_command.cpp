@@ -33,7 +33,7 @@ void printPingUsage(QTextStream& stream) {
               "seconds apart (default 3), appending to the same results.\n"
               "Rows go to standard output as all-csv while they come, or with --out to PATH\n"
               "as KIND (default all-csv), one of:\n";
-    for (const PingExportKind& kind : PingExportKinds()) {
+    for (const ExportKind& kind : PingExportKinds()) {
         stream << "  " << kind.cliName << "\n";
     }
     stream << "The counts of the last cycle and the rows in all go to standard error:\n"
@@ -110,7 +110,7 @@ std::optional<QString> parse(const QStringList& args, Request& request) {
             }
             request.perSeconds = *number;
         } else if (option == QLatin1String("--export")) {
-            const auto kind = PingExportFromCliName(value);
+            const auto kind = ExportIdFromCliName<PingExport>(PingExportKinds(), value);
             if (!kind) {
                 return QStringLiteral("unknown export kind '%1'").arg(value);
             }

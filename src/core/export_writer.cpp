@@ -2,11 +2,16 @@
 
 #include "core/prompts.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
+#include <csignal>
+#include <ctime>
 
 namespace quendrix {
 namespace {
@@ -26,56 +31,234 @@ QString errorText(int error) {
         case EACCES:
         case EPERM:
         case EROFS:
+        case ETXTBSY:
             return QStringLiteral("File access denied");
         case ENOSPC:
         case EDQUOT:
             return QStringLiteral("Disk full");
+        case ENXIO:
+            // What opening a FIFO without a reader gives.
+            return QStringLiteral("Nothing is reading from the pipe");
+        case EPIPE:
+            return QStringLiteral("The reader closed the pipe");
         default:
             return QStringLiteral("I/O error %1").arg(error);
     }
 }
 
+// While alive, a reader that goes away mid-write gives EPIPE instead of a SIGPIPE that would
+// end the program; a SIGPIPE raised meanwhile is taken back before the old mask returns.
+class SigpipeHeld {
+  public:
+    SigpipeHeld() {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_oldMask);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+    }
+    ~SigpipeHeld() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now{};
+            sigtimedwait(&m_pipe, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_oldMask, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+  private:
+    sigset_t m_pipe{};
+    sigset_t m_oldMask{};
+    bool m_wasPending = false;
+};
+
+// Writes every byte, then, for a regular file, has the file system take them: a full disk
+// must show here, not after the rename. Returns 0 or the errno.
+int writeAll(int fd, const QByteArray& bytes, bool regular) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (written == 0) {
+            return EIO;
+        }
+        data += written;
+        left -= written;
+    }
+    if (regular && ::fsync(fd) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+// Closes fd and returns the first of the two errors (0 when both are 0).
+int closeAfter(int fd, int writeError) {
+    if (::close(fd) != 0 && writeError == 0 && errno != EINTR) {
+        return errno;
+    }
+    return writeError;
+}
+
+// Writes into the existing file itself: a special file as it is, a regular file truncated.
+// A FIFO is opened without waiting, so one that nobody reads gives ENXIO at once; once open,
+// writes wait for the reader like any pipe.
+int writeDirectly(const QByteArray& nativePath, const QByteArray& bytes) {
+    const int fd = ::open(nativePath.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return errno;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return closeAfter(fd, errno);
+    }
+    const bool regular = S_ISREG(status.st_mode);
+    if (regular && ::ftruncate(fd, 0) != 0) {
+        return closeAfter(fd, errno);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return closeAfter(fd, errno);
+    }
+    const SigpipeHeld held;
+    return closeAfter(fd, writeAll(fd, bytes, regular));
+}
+
+// A temporary file beside the target, created with the default permissions; -1 and errno set
+// when the folder refuses it.
+int createTemporary(const QString& target, QByteArray& tempPath) {
+    const QFileInfo info(target);
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        // A short name of its own: the target's name may already be as long as names go.
+        const QString name = info.absolutePath() + QStringLiteral("/.quendrix-") +
+                             QString::number(QRandomGenerator::global()->generate(), 16) +
+                             QStringLiteral(".tmp");
+        tempPath = QFile::encodeName(name);
+        const int fd =
+            ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The atomic replacement. existing is the target's status when it exists: the new file takes
+// over its permissions (and, where allowed, its owner). Sets denied when the folder refused
+// the temporary file.
+int writeReplacing(const QString& target, const struct stat* existing, const QByteArray& bytes,
+                   bool& denied) {
+    QByteArray tempPath;
+    const int fd = createTemporary(target, tempPath);
+    if (fd < 0) {
+        denied = errno == EACCES || errno == EPERM;
+        return errno;
+    }
+    if (existing != nullptr) {
+        ::fchmod(fd, existing->st_mode & 07777);
+        if (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) {
+            // Only root may give a file away; for anyone else the file stays theirs.
+            [[maybe_unused]] const int ignored = ::fchown(fd, existing->st_uid, existing->st_gid);
+        }
+    }
+    int error = closeAfter(fd, writeAll(fd, bytes, true));
+    const QByteArray nativeTarget = QFile::encodeName(target);
+    struct stat now {};
+    if (error == 0 && ::lstat(nativeTarget.constData(), &now) == 0 && !S_ISREG(now.st_mode)) {
+        // Something else took the name meanwhile (a FIFO, a device): never rename over it.
+        ::unlink(tempPath.constData());
+        return writeDirectly(nativeTarget, bytes);
+    }
+    if (error == 0 && ::rename(tempPath.constData(), nativeTarget.constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(tempPath.constData());
+    }
+    return error;
+}
+
+int writeExport(const QString& path, const QByteArray& bytes) {
+    if (path.isEmpty()) {
+        return ENOENT;
+    }
+    // A link is followed: the file it names is the one replaced, the link stays.
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink() && info.exists()) {
+        target = info.canonicalFilePath();
+    }
+    const QByteArray nativeTarget = QFile::encodeName(target);
+    struct stat status {};
+    if (::stat(nativeTarget.constData(), &status) != 0) {
+        if (errno != ENOENT) {
+            return errno;
+        }
+        bool denied = false;
+        return writeReplacing(target, nullptr, bytes, denied);
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return writeDirectly(nativeTarget, bytes);
+    }
+    // A file the user may not write is not theirs to replace, even in their own folder.
+    if (::access(nativeTarget.constData(), W_OK) != 0) {
+        return errno;
+    }
+    bool denied = false;
+    const int error = writeReplacing(target, &status, bytes, denied);
+    if (denied) {
+        // The folder is closed to us but the file may still be writable: replace its content.
+        return writeDirectly(nativeTarget, bytes);
+    }
+    return error;
+}
+
 }  // namespace
 
-std::optional<QString> WriteExportFile(const QString& path, const QStringList& lines) {
-    if (path.isEmpty()) {
-        return errorText(ENOENT);
-    }
-    if (QFileInfo(path).isDir()) {
-        return errorText(EISDIR);
-    }
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        return errorText(errno != 0 ? errno : EIO);
-    }
+QByteArray ExportFileBytes(const QStringList& lines, TextEncoding encoding) {
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += line.toLocal8Bit();
+        bytes += encoding == TextEncoding::Latin1 ? line.toLatin1() : line.toLocal8Bit();
         bytes += "\r\n";
     }
-    errno = 0;
-    if (file.write(bytes) != bytes.size()) {
-        const int error = errno != 0 ? errno : EIO;
-        file.cancelWriting();
+    return bytes;
+}
+
+std::optional<QString> WriteExportFile(const QString& path, const QStringList& lines,
+                                       TextEncoding encoding) {
+    if (const int error = writeExport(path, ExportFileBytes(lines, encoding)); error != 0) {
         return errorText(error);
-    }
-    errno = 0;
-    if (!file.commit()) {
-        return errorText(errno != 0 ? errno : EIO);
     }
     return std::nullopt;
 }
 
-QString ReplaceQuestionText(const QString& path) {
-    return path + QStringLiteral(" already exists.\rDo you want to replace it?");
+ReplaceQuestion AlreadyExistsQuestion() {
+    return {QStringLiteral("Confirm"),
+            QStringLiteral("%1 already exists.\rDo you want to replace it?")};
 }
 
-bool ConfirmReplace(Prompts& prompts, const QString& path) {
+QString ReplaceQuestionText(const QString& path, const ReplaceQuestion& question) {
+    return question.text.contains(QLatin1String("%1")) ? question.text.arg(path) : question.text;
+}
+
+bool ConfirmReplace(Prompts& prompts, const QString& path, const ReplaceQuestion& question) {
     if (!QFileInfo::exists(path)) {
         return true;
     }
-    return prompts.askYesNo(QStringLiteral("Confirm"), ReplaceQuestionText(path)) ==
+    return prompts.askYesNo(question.caption, ReplaceQuestionText(path, question)) ==
            Prompts::Answer::Yes;
 }
 

@@ -1,7 +1,9 @@
-// What every export shares: the 8-bit CR LF file writer (never leaves a half-written file
-// over a good one), the replace question, and the HTML page frame the tools' pages use.
+// What every export shares: the CR LF file writer (never leaves a half-written file over a
+// good one, never reports a failed write as success), the replace question, and the HTML page
+// frame the tools' pages use.
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -12,17 +14,43 @@ namespace quendrix {
 
 class Prompts;
 
-// Writes each line followed by CR LF as 8-bit text, through a temporary file that replaces
-// the target only once everything is written. Returns the error text on failure:
-// "File not found", "Invalid filename", "Too many open files", "File access denied",
-// "Disk full" or "I/O error <n>".
-std::optional<QString> WriteExportFile(const QString& path, const QStringList& lines);
+// How the lines become bytes: the locale's 8-bit text, or Latin-1 for texts that hold bytes
+// shown one per character (whois replies), so that every byte reaches the file unchanged.
+enum class TextEncoding { Local8Bit, Latin1 };
+
+// The bytes of an export: every line in the encoding, followed by CR LF.
+QByteArray ExportFileBytes(const QStringList& lines, TextEncoding encoding);
+
+// Writes the lines as ExportFileBytes. Returns the error text on failure: "File not found",
+// "Invalid filename", "Too many open files", "File access denied", "Disk full",
+// "Nothing is reading from the pipe", "The reader closed the pipe" or "I/O error <n>".
+//
+// A new file, or an existing regular file in a folder the user may write to, is replaced
+// atomically: the bytes go to a temporary file in the same folder, are flushed to the disk and
+// checked, and only then renamed over the target, so a failure leaves the old file whole. An
+// existing special file (FIFO, device) is written directly and never renamed over; a FIFO that
+// nobody reads is an error, not a wait. An existing writable file in a folder the user may not
+// write to is truncated and written directly.
+std::optional<QString> WriteExportFile(const QString& path, const QStringList& lines,
+                                       TextEncoding encoding = TextEncoding::Local8Bit);
+
+// The question asked before an existing file is replaced; "%1" in text stands for the full
+// file name.
+struct ReplaceQuestion {
+    QString caption;
+    QString text;
+};
+
+// "<file> already exists.", CR, "Do you want to replace it?", under "Confirm".
+ReplaceQuestion AlreadyExistsQuestion();
 
 // The text of the replace question for an existing file.
-QString ReplaceQuestionText(const QString& path);
+QString ReplaceQuestionText(const QString& path,
+                            const ReplaceQuestion& question = AlreadyExistsQuestion());
 
 // True when path may be written: it does not exist, or the user answered Yes.
-bool ConfirmReplace(Prompts& prompts, const QString& path);
+bool ConfirmReplace(Prompts& prompts, const QString& path,
+                    const ReplaceQuestion& question = AlreadyExistsQuestion());
 
 // The project's home page, linked from every HTML export.
 inline const QString kHomePageUrl = QStringLiteral("https://quendrix.org/");

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
 
 #include <mutex>
@@ -125,18 +126,55 @@ QStringList SplitTargetLines(const QByteArray& bytes) {
 
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error) {
     QFile file(path);
+    const auto fail = [&](const QString& reason) -> std::optional<QStringList> {
+        if (error != nullptr) {
+            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
+        }
+        return std::nullopt;
+    };
+    const QString tooLarge =
+        QStringLiteral("File too large (more than %1 MiB)").arg(kTargetFileLimit / (1024 * 1024));
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error != nullptr) {
-            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
-        }
-        return std::nullopt;
+        return fail(file.errorString());
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error != nullptr) {
-            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString());
+    // Refused before reading where the size is known; counted while reading where it is not
+    // (devices, pipes, files that grow), so that no more than the limit is ever held.
+    if (!file.isSequential() && file.size() > kTargetFileLimit) {
+        return fail(tooLarge);
+    }
+    QByteArray bytes;
+    if (!file.isSequential()) {
+        bytes.reserve(file.size());
+    }
+    QByteArray chunk(qsizetype{1} << 20, Qt::Uninitialized);
+    qint64 total = 0;
+    bool ended = false;  // a NUL ends the text: what follows counts only against the limit
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0) {
+            return fail(file.errorString());
         }
-        return std::nullopt;
+        if (got == 0) {
+            break;
+        }
+        total += got;
+        if (total > kTargetFileLimit) {
+            return fail(tooLarge);
+        }
+        if (ended) {
+            continue;
+        }
+        qsizetype keep = static_cast<qsizetype>(got);
+        if (const void* nul = std::memchr(chunk.constData(), '\0', static_cast<size_t>(keep))) {
+            keep = static_cast<const char*>(nul) - chunk.constData();
+            ended = true;
+        }
+        if (bytes.size() + keep > bytes.capacity()) {
+            // Grow as usual, but never past the limit.
+            bytes.reserve(std::min<qint64>(
+                kTargetFileLimit, std::max<qint64>(bytes.capacity() * 2, bytes.size() + keep)));
+        }
+        bytes.append(chunk.constData(), keep);
     }
     return SplitTargetLines(bytes);
 }

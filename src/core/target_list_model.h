@@ -41,8 +41,13 @@ class TargetListModel : public QAbstractListModel {
 // a break counts; a break at the very end adds no empty entry; a NUL ends the text.
 QStringList SplitTargetLines(const QByteArray& bytes);
 
+// The largest list file read, far above any real list: a larger file (or an endless device
+// such as /dev/zero) is refused rather than filling the memory.
+inline constexpr qint64 kTargetFileLimit = qint64{256} * 1024 * 1024;
+
 // Reads a target file. On failure returns nullopt and sets error to
-// "Cannot open file "<name>". <reason>".
+// "Cannot open file "<name>". <reason>"; the reason for a file over kTargetFileLimit says it
+// is too large.
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error);
 
 }  // namespace quendrix

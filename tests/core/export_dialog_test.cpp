@@ -20,12 +20,12 @@ class ExportDialogTest : public ::testing::Test {
     }
     QTemporaryDir dir;
     test::RecordingPrompts prompts;
-    ExportDialog dialog{
-        QStringLiteral("Tsome_export"),
-        {{QStringLiteral("RadioButton1"), QStringLiteral("Text (*.txt)"), QStringLiteral("txt")},
-         {QStringLiteral("RadioButton2"), QStringLiteral("Page (*.htm)"), QStringLiteral("htm")}},
-        prompts,
-        [](int kind) { return QStringList{QStringLiteral("kind %1").arg(kind)}; }};
+    const QList<ExportKind> kinds{
+        {7, "RadioButton1", "Text (*.txt)", ExportFormat::Txt, ExportRows::Answered, "text"},
+        {9, "RadioButton2", "Page (*.htm)", ExportFormat::Htm, ExportRows::All, "page"}};
+    ExportDialog dialog{QStringLiteral("Tsome_export"), kinds, prompts, [](const ExportKind& kind) {
+                            return QStringList{QStringLiteral("kind %1").arg(kind.id)};
+                        }};
 };
 
 TEST_F(ExportDialogTest, WritesTheChosenKindAndOpensItOnRequest) {
@@ -38,7 +38,7 @@ TEST_F(ExportDialogTest, WritesTheChosenKindAndOpensItOnRequest) {
     dialog.Button1Click();
     EXPECT_EQ(prompts.lastSaveFilter, QStringLiteral("*.htm (*.htm)"));
     EXPECT_EQ(prompts.lastSaveSuffix, QStringLiteral("htm"));
-    EXPECT_EQ(read(path), QByteArray("kind 1\r\n"));
+    EXPECT_EQ(read(path), QByteArray("kind 9\r\n"));
     EXPECT_EQ(prompts.recorded.constLast().kind, QStringLiteral("shell"));
     EXPECT_EQ(prompts.recorded.constLast().text, path);
 }
@@ -57,7 +57,37 @@ TEST_F(ExportDialogTest, DecliningTheReplaceQuestionKeepsTheFile) {
     EXPECT_EQ(prompts.recorded.at(1).text,
               path + QStringLiteral(" already exists.\rDo you want to replace it?"));
     dialog.Button1Click();
-    EXPECT_EQ(read(path), QByteArray("kind 0\r\n"));
+    EXPECT_EQ(read(path), QByteArray("kind 7\r\n"));
+}
+
+// Another tool's question and encoding: the question's own caption and text, and the lines'
+// characters as single bytes.
+TEST(ExportDialogOptions, AskTheGivenQuestionAndWriteTheGivenEncoding) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("reply.txt"));
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    }
+    test::RecordingPrompts prompts;
+    ExportDialog dialog{
+        QStringLiteral("Tother_export"),
+        {{0, "RadioButton1", "Reply (*.txt)", ExportFormat::Txt, ExportRows::All, "reply"}},
+        prompts,
+        [](const ExportKind&) { return QStringList{QStringLiteral("caf\u00e9")}; },
+        nullptr,
+        {TextEncoding::Latin1,
+         {QStringLiteral("Replace"), QStringLiteral("The file has existed, replace it or not?")}}};
+    prompts.files = {path};
+    prompts.answers = {Prompts::Answer::Yes};
+    dialog.Button1Click();
+    ASSERT_GE(prompts.recorded.size(), 2);
+    EXPECT_EQ(prompts.recorded.at(1).caption, QStringLiteral("Replace"));
+    EXPECT_EQ(prompts.recorded.at(1).text,
+              QStringLiteral("The file has existed, replace it or not?"));
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), QByteArray("caf\xe9\r\n"));
 }
 
 TEST_F(ExportDialogTest, AWriteErrorIsReported) {

@@ -1,5 +1,6 @@
 #include "core/target_list_model.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,34 @@ TEST(ReadTargetFile, ReportsAnUnreadableFile) {
     EXPECT_FALSE(ReadTargetFile(missing, &error).has_value());
     EXPECT_EQ(error,
               QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(missing));
+}
+
+// Files at and over the size limit, and an endless device: the limit holds whether the size
+// is known before reading or only while reading.
+TEST(ReadTargetFile, StopsAtTheSizeLimit) {
+    QTemporaryDir dir;
+    const auto sparse = [&](const QString& name, qint64 size) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("a\nb\n");
+        EXPECT_TRUE(file.resize(size));  // the rest is a hole that reads as NULs
+        return path;
+    };
+    const QString tooLarge =
+        QStringLiteral("Cannot open file \"%1\". File too large (more than 256 MiB)");
+    QString error;
+
+    const QString atLimit = sparse(QStringLiteral("at-limit.txt"), kTargetFileLimit);
+    EXPECT_EQ(ReadTargetFile(atLimit, &error), (QStringList{"a", "b"}));
+
+    const QString overLimit = sparse(QStringLiteral("over-limit.txt"), kTargetFileLimit + 1);
+    EXPECT_EQ(ReadTargetFile(overLimit, &error), std::nullopt);
+    EXPECT_EQ(error, tooLarge.arg(overLimit));
+
+    const QString zero = QStringLiteral("/dev/zero");
+    EXPECT_EQ(ReadTargetFile(zero, &error), std::nullopt);
+    EXPECT_EQ(error, tooLarge.arg(zero));
 }
 
 TEST(TargetListModel, EditsKeepOrderAndText) {

@@ -1,6 +1,5 @@
 #include "core/widgets/export_dialog.h"
 
-#include "core/export_writer.h"
 #include "core/prompts.h"
 #include "core/widgets/centre_on_screen.h"
 
@@ -15,11 +14,16 @@
 namespace quendrix {
 
 ExportDialog::ExportDialog(const QString& objectName, const QList<ExportKind>& kinds,
-                           Prompts& prompts, Producer producer, QWidget* parent)
-    : QDialog(parent), m_kinds(kinds), m_prompts(prompts), m_producer(std::move(producer)) {
+                           Prompts& prompts, Producer producer, QWidget* parent,
+                           ExportFileOptions options)
+    : QDialog(parent),
+      m_kinds(kinds),
+      m_prompts(prompts),
+      m_producer(std::move(producer)),
+      m_options(std::move(options)) {
     setObjectName(objectName);
     setWindowTitle(QStringLiteral("Choose"));
-    setModal(true);
+    setWindowModality(Qt::ApplicationModal);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
@@ -71,17 +75,21 @@ void ExportDialog::choose(int kind) {
     m_radios.at(kind)->setChecked(true);
 }
 
+void ExportDialog::showModal() {
+    show();
+    raise();
+    activateWindow();
+}
+
 void ExportDialog::Button1Click() {
-    const int kind = chosenKind();
-    const QString type = m_kinds.at(kind).fileType;
-    const QString path =
-        m_prompts.saveFile(QString(), QStringLiteral("*.%1 (*.%1)").arg(type), type);
-    if (path.isEmpty() || !ConfirmReplace(m_prompts, path)) {
+    const ExportKind& kind = m_kinds.at(chosenKind());
+    const QString path = m_prompts.saveFile(QString(), kind.saveFilter(), kind.fileType());
+    if (path.isEmpty() || !ConfirmReplace(m_prompts, path, m_options.replaceQuestion)) {
         return;
     }
     // The lines are taken now, on the UI thread: rows a running job hands over meanwhile
     // are applied after the export.
-    if (const auto error = WriteExportFile(path, m_producer(kind))) {
+    if (const auto error = WriteExportFile(path, m_producer(kind), m_options.encoding)) {
         m_prompts.message(QStringLiteral("Quendrix"), *error, Prompts::Icon::Error);
         return;
     }

@@ -69,60 +69,64 @@ QStringList htmlLines(const ResultTableModel& grid, bool all, const QDateTime& n
 
 }  // namespace
 
-const QList<ConversionExportKind>& ConversionExportKinds() {
-    static const QList<ConversionExportKind> kinds = {
-        {ConversionExport::RunningIpsTxt, QStringLiteral("RadioButton1"),
-         QStringLiteral("The Running IP Addresses List (*.txt)"), QStringLiteral("txt"),
-         QStringLiteral("running-ips-txt")},
-        {ConversionExport::RunningNamesTxt, QStringLiteral("RadioButton2"),
-         QStringLiteral("The Running Domain / Host Names List (*.txt)"), QStringLiteral("txt"),
-         QStringLiteral("running-names-txt")},
-        {ConversionExport::RunningHtm, QStringLiteral("RadioButton3"),
-         QStringLiteral("The Running IP Address and Domain / Host Names (*.htm)"),
-         QStringLiteral("htm"), QStringLiteral("running-htm")},
-        {ConversionExport::RunningCsv, QStringLiteral("RadioButton5"),
-         QStringLiteral("The Running IP Address and Domain / Host Names (*.csv)"),
-         QStringLiteral("csv"), QStringLiteral("running-csv")},
-        {ConversionExport::AllHtm, QStringLiteral("RadioButton4"),
-         QStringLiteral("All the IP Addresses and Domain / Host Names (*.htm) "),
-         QStringLiteral("htm"), QStringLiteral("all-htm")},
-        {ConversionExport::AllCsv, QStringLiteral("RadioButton6"),
-         QStringLiteral("All the IP Addresses and Domain / Host Names (*.csv) "),
-         QStringLiteral("csv"), QStringLiteral("all-csv")},
+const QList<ExportKind>& ConversionExportKinds() {
+    const auto kind = [](ConversionExport id, const char* radio, const char* caption,
+                         ExportFormat format, ExportRows rows, const char* cliName,
+                         int column = -1) {
+        return ExportKind{static_cast<int>(id),
+                          QLatin1String(radio),
+                          QLatin1String(caption),
+                          format,
+                          rows,
+                          QLatin1String(cliName),
+                          column};
+    };
+    // The last two captions end in a blank: that is what the dialog shows.
+    static const QList<ExportKind> kinds = {
+        kind(ConversionExport::RunningIpsTxt, "RadioButton1",
+             "The Running IP Addresses List (*.txt)", ExportFormat::Txt, ExportRows::Answered,
+             "running-ips-txt", kRight),
+        kind(ConversionExport::RunningNamesTxt, "RadioButton2",
+             "The Running Domain / Host Names List (*.txt)", ExportFormat::Txt,
+             ExportRows::Answered, "running-names-txt", kLeft),
+        kind(ConversionExport::RunningHtm, "RadioButton3",
+             "The Running IP Address and Domain / Host Names (*.htm)", ExportFormat::Htm,
+             ExportRows::Answered, "running-htm"),
+        kind(ConversionExport::RunningCsv, "RadioButton5",
+             "The Running IP Address and Domain / Host Names (*.csv)", ExportFormat::Csv,
+             ExportRows::Answered, "running-csv"),
+        kind(ConversionExport::AllHtm, "RadioButton4",
+             "All the IP Addresses and Domain / Host Names (*.htm) ", ExportFormat::Htm,
+             ExportRows::All, "all-htm"),
+        kind(ConversionExport::AllCsv, "RadioButton6",
+             "All the IP Addresses and Domain / Host Names (*.csv) ", ExportFormat::Csv,
+             ExportRows::All, "all-csv"),
     };
     return kinds;
-}
-
-std::optional<ConversionExport> ConversionExportFromCliName(const QString& name) {
-    for (const ConversionExportKind& kind : ConversionExportKinds()) {
-        if (kind.cliName == name) {
-            return kind.kind;
-        }
-    }
-    return std::nullopt;
 }
 
 bool IsRunningRow(const ResultTableModel& grid, int row) {
     return grid.cell(row, kLeft) != kUnknown && grid.cell(row, kRight) != kUnknown;
 }
 
-QStringList ConversionExportLines(const ResultTableModel& grid, ConversionExport kind,
+QStringList ConversionExportLines(const ResultTableModel& grid, const ExportKind& kind,
                                   const QDateTime& now) {
-    switch (kind) {
-        case ConversionExport::RunningIpsTxt:
-            return textLines(grid, kRight);
-        case ConversionExport::RunningNamesTxt:
-            return textLines(grid, kLeft);
-        case ConversionExport::RunningHtm:
-            return htmlLines(grid, false, now);
-        case ConversionExport::RunningCsv:
-            return csvLines(grid, false);
-        case ConversionExport::AllHtm:
-            return htmlLines(grid, true, now);
-        case ConversionExport::AllCsv:
-            return csvLines(grid, true);
+    const bool all = kind.rows == ExportRows::All;
+    switch (kind.format) {
+        case ExportFormat::Txt:
+            return textLines(grid, kind.column);
+        case ExportFormat::Htm:
+            return htmlLines(grid, all, now);
+        case ExportFormat::Csv:
+            return csvLines(grid, all);
     }
     return {};
+}
+
+QStringList ConversionExportLines(const ResultTableModel& grid, ConversionExport kind,
+                                  const QDateTime& now) {
+    const ExportKind* described = ExportKindWithId(ConversionExportKinds(), static_cast<int>(kind));
+    return described != nullptr ? ConversionExportLines(grid, *described, now) : QStringList{};
 }
 
 }  // namespace quendrix

@@ -2,12 +2,12 @@
 // over the grid's model, so that the page's dialog and the command line write the same bytes.
 #pragma once
 
+#include "core/export_kind.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 namespace quendrix {
 
@@ -22,23 +22,17 @@ enum class ConversionExport {
     AllCsv,
 };
 
-struct ConversionExportKind {
-    ConversionExport kind;
-    QString radioName;  // the dialog's radio button
-    QString caption;
-    QString fileType;  // "txt", "htm" or "csv"
-    QString cliName;   // the command line's name for the kind
-};
-
-// The kinds in the order the dialog lists them, top to bottom.
-const QList<ConversionExportKind>& ConversionExportKinds();
-std::optional<ConversionExport> ConversionExportFromCliName(const QString& name);
+// The kinds in the order the dialog lists them, top to bottom; each kind's id is its
+// ConversionExport value.
+const QList<ExportKind>& ConversionExportKinds();
 
 // A row has an answer when neither of its cells is exactly "Unknown".
 bool IsRunningRow(const ResultTableModel& grid, int row);
 
 // The lines of the kind for the grid's result rows (the trailing empty row is never
 // exported); HTML pages are dated now.
+QStringList ConversionExportLines(const ResultTableModel& grid, const ExportKind& kind,
+                                  const QDateTime& now);
 QStringList ConversionExportLines(const ResultTableModel& grid, ConversionExport kind,
                                   const QDateTime& now);
 

@@ -342,15 +342,10 @@ void ConverterPage::ip_button_active() {
 
 ExportDialog* ConverterPage::exportDialog() {
     if (m_exportDialog == nullptr) {
-        QList<ExportKind> kinds;
-        for (const ConversionExportKind& kind : ConversionExportKinds()) {
-            kinds.append({kind.radioName, kind.caption, kind.fileType});
-        }
         m_exportDialog = new ExportDialog(
-            QStringLiteral("Tnametoip_export"), kinds, m_host.prompts(),
-            [this](int index) {
-                return ConversionExportLines(*m_gridModel, ConversionExportKinds().at(index).kind,
-                                             QDateTime::currentDateTime());
+            QStringLiteral("Tnametoip_export"), ConversionExportKinds(), m_host.prompts(),
+            [this](const ExportKind& kind) {
+                return ConversionExportLines(*m_gridModel, kind, QDateTime::currentDateTime());
             },
             this);
     }
@@ -358,7 +353,7 @@ ExportDialog* ConverterPage::exportDialog() {
 }
 
 void ConverterPage::SpeedButton6Click() {
-    exportDialog()->exec();
+    exportDialog()->showModal();
 }
 
 }  // namespace quendrix

@@ -59,19 +59,27 @@ QStringList csvLines(const ResultTableModel& grid, bool all) {
 
 }  // namespace
 
-QList<CountryExportOption> CountryExportOptions() {
-    return {
-        {QStringLiteral("RadioButton3"), QStringLiteral("Lookup Successfully (*.htm)"),
-         QStringLiteral("htm")},
-        {QStringLiteral("RadioButton1"), QStringLiteral("Lookup Successfully (*.csv)"),
-         QStringLiteral("csv")},
-        {QStringLiteral("RadioButton4"),
-         QStringLiteral("All the Domain Names/IP Addresses and Countries (*.htm) "),
-         QStringLiteral("htm")},
-        {QStringLiteral("RadioButton2"),
-         QStringLiteral("All the Domain Names/IP Addresses and Countries (*.csv) "),
-         QStringLiteral("csv")},
+const QList<ExportKind>& CountryExportKinds() {
+    const auto kind = [](CountryExportKind id, const char* radio, const char* caption,
+                         ExportFormat format, ExportRows rows, const char* cliName) {
+        return ExportKind{
+            static_cast<int>(id),  QLatin1String(radio), QLatin1String(caption), format, rows,
+            QLatin1String(cliName)};
     };
+    // The two "All" captions end in a blank: that is what the dialog shows.
+    static const QList<ExportKind> kinds = {
+        kind(CountryExportKind::SuccessfulHtm, "RadioButton3", "Lookup Successfully (*.htm)",
+             ExportFormat::Htm, ExportRows::Answered, "ok-htm"),
+        kind(CountryExportKind::SuccessfulCsv, "RadioButton1", "Lookup Successfully (*.csv)",
+             ExportFormat::Csv, ExportRows::Answered, "ok-csv"),
+        kind(CountryExportKind::AllHtm, "RadioButton4",
+             "All the Domain Names/IP Addresses and Countries (*.htm) ", ExportFormat::Htm,
+             ExportRows::All, "all-htm"),
+        kind(CountryExportKind::AllCsv, "RadioButton2",
+             "All the Domain Names/IP Addresses and Countries (*.csv) ", ExportFormat::Csv,
+             ExportRows::All, "all-csv"),
+    };
+    return kinds;
 }
 
 bool IsSuccessfulOwner(const QString& owner) {
@@ -87,19 +95,16 @@ QString CountryCsvLine(const QString& entry, const QString& owner) {
     return entry + QLatin1Char(',') + owner;
 }
 
+QStringList CountryExportLines(const ResultTableModel& grid, const ExportKind& kind,
+                               const QDateTime& now) {
+    const bool all = kind.rows == ExportRows::All;
+    return kind.format == ExportFormat::Htm ? htmlLines(grid, all, now) : csvLines(grid, all);
+}
+
 QStringList CountryExportLines(const ResultTableModel& grid, CountryExportKind kind,
                                const QDateTime& now) {
-    switch (kind) {
-        case CountryExportKind::SuccessfulHtm:
-            return htmlLines(grid, false, now);
-        case CountryExportKind::SuccessfulCsv:
-            return csvLines(grid, false);
-        case CountryExportKind::AllHtm:
-            return htmlLines(grid, true, now);
-        case CountryExportKind::AllCsv:
-            return csvLines(grid, true);
-    }
-    return {};
+    const ExportKind* described = ExportKindWithId(CountryExportKinds(), static_cast<int>(kind));
+    return described != nullptr ? CountryExportLines(grid, *described, now) : QStringList{};
 }
 
 }  // namespace quendrix::whereis

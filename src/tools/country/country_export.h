@@ -2,6 +2,8 @@
 // export dialog and the command line both write exactly these lines.
 #pragma once
 
+#include "core/export_kind.h"
+
 #include <QDateTime>
 #include <QStringList>
 
@@ -14,19 +16,17 @@ namespace quendrix::whereis {
 // In the order the export dialog offers them.
 enum class CountryExportKind { SuccessfulHtm, SuccessfulCsv, AllHtm, AllCsv };
 
-// The dialog's option for each kind: radio button name and caption (some end in a blank).
-struct CountryExportOption {
-    QString radioName;
-    QString caption;
-    QString fileType;  // "htm" or "csv"
-};
-QList<CountryExportOption> CountryExportOptions();
+// The kinds as the dialog, the page and the command line know them; each kind's id is its
+// CountryExportKind value.
+const QList<ExportKind>& CountryExportKinds();
 
 // A result row is successful when its owner cell is not exactly "X".
 bool IsSuccessfulOwner(const QString& owner);
 
 // Every line of the file (without line ends) for the grid's result rows; the HTML creation
 // line is dated now.
+QStringList CountryExportLines(const ResultTableModel& grid, const ExportKind& kind,
+                               const QDateTime& now);
 QStringList CountryExportLines(const ResultTableModel& grid, CountryExportKind kind,
                                const QDateTime& now);
 

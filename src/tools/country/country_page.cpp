@@ -55,16 +55,10 @@ CountryPage::CountryPage(PageHost& host, QWidget* parent)
     buildUpperPanel();
     buildBatchPanel();
 
-    QList<ExportKind> kinds;
-    for (const whereis::CountryExportOption& option : whereis::CountryExportOptions()) {
-        kinds.append({option.radioName, option.caption, option.fileType});
-    }
     m_export = new ExportDialog(
-        QStringLiteral("Tcountry_export"), kinds, m_host.prompts(),
-        [this](int kind) {
-            return whereis::CountryExportLines(*m_gridModel,
-                                               static_cast<whereis::CountryExportKind>(kind),
-                                               QDateTime::currentDateTime());
+        QStringLiteral("Tcountry_export"), whereis::CountryExportKinds(), m_host.prompts(),
+        [this](const ExportKind& kind) {
+            return whereis::CountryExportLines(*m_gridModel, kind, QDateTime::currentDateTime());
         },
         this);
 }
@@ -233,10 +227,7 @@ void CountryPage::whereis_batch_active() {
 }
 
 void CountryPage::SpeedButton11Click() {
-    // Modal, but not blocking: the dialog keeps its choices between openings.
-    m_export->show();
-    m_export->raise();
-    m_export->activateWindow();
+    m_export->showModal();
 }
 
 }  // namespace quendrix

@@ -58,22 +58,20 @@ QStringList hostLines(const ResultTableModel& grid, bool running, int pingCount)
     return lines;
 }
 
-enum class Rows { Running, NonRunning, All };
-
-bool selected(const ResultTableModel& grid, int row, Rows rows) {
+bool selected(const ResultTableModel& grid, int row, ExportRows rows) {
     const bool failed = grid.cell(row, kStatus) == kPingFailedStatus;
     switch (rows) {
-        case Rows::Running:
+        case ExportRows::Answered:
             return !failed;
-        case Rows::NonRunning:
+        case ExportRows::Unanswered:
             return failed;
-        case Rows::All:
+        case ExportRows::All:
             return true;
     }
     return true;
 }
 
-QStringList csvLines(const ResultTableModel& grid, Rows rows) {
+QStringList csvLines(const ResultTableModel& grid, ExportRows rows) {
     QStringList lines{PingCsvHeader()};
     for (int row = 0; row < grid.resultCount(); ++row) {
         if (selected(grid, row, rows)) {
@@ -83,18 +81,18 @@ QStringList csvLines(const ResultTableModel& grid, Rows rows) {
     return lines;
 }
 
-QStringList htmlLines(const ResultTableModel& grid, Rows rows, const QDateTime& now) {
+QStringList htmlLines(const ResultTableModel& grid, ExportRows rows, const QDateTime& now) {
     HtmlFrame frame;
     frame.title = QStringLiteral("Corvanel");
     frame.centreOuterTable = true;
     switch (rows) {
-        case Rows::Running:
+        case ExportRows::Answered:
             frame.heading = QStringLiteral("All Records of the Running IP Addresses");
             break;
-        case Rows::NonRunning:
+        case ExportRows::Unanswered:
             frame.heading = QStringLiteral("All Records of Non-Running IP Addresses");
             break;
-        case Rows::All:
+        case ExportRows::All:
             frame.heading = QStringLiteral("All Records of all the IP Addresses");
             break;
     }
@@ -124,7 +122,7 @@ QStringList htmlLines(const ResultTableModel& grid, Rows rows, const QDateTime& 
             continue;
         }
         // Only the all-rows page marks the failed rows.
-        const bool red = rows == Rows::All && grid.cell(row, kStatus) == kPingFailedStatus;
+        const bool red = rows == ExportRows::All && grid.cell(row, kStatus) == kPingFailedStatus;
         lines.append(HtmlRowStart(exported));
         ++exported;
         lines.append(HtmlCell(QStringLiteral("5%"), QString::number(exported), red));
@@ -163,67 +161,57 @@ void AppendPingCsvLine(QString& text, const ResultTableModel& grid, int row) {
     }
 }
 
-const QList<PingExportKind>& PingExportKinds() {
+const QList<ExportKind>& PingExportKinds() {
+    const auto kind = [](PingExport id, const char* radio, const char* caption, ExportFormat format,
+                         ExportRows rows, const char* cliName) {
+        return ExportKind{
+            static_cast<int>(id),  QLatin1String(radio), QLatin1String(caption), format, rows,
+            QLatin1String(cliName)};
+    };
     // The captions keep their odd blanks: they are what the dialog shows.
-    static const QList<PingExportKind> kinds = {
-        {PingExport::RunningTxt, QStringLiteral("RadioButton1"),
-         QStringLiteral("The Running  IP Addresses List (*.txt)"), QStringLiteral("txt"),
-         QStringLiteral("running-txt")},
-        {PingExport::NonRunningTxt, QStringLiteral("RadioButton2"),
-         QStringLiteral(" Non-Running IP Addresses List (*.txt)"), QStringLiteral("txt"),
-         QStringLiteral("nonrunning-txt")},
-        {PingExport::RunningHtm, QStringLiteral("RadioButton3"),
-         QStringLiteral("All Records of the Running IP Addresses (*.htm) "), QStringLiteral("htm"),
-         QStringLiteral("running-htm")},
-        {PingExport::RunningCsv, QStringLiteral("RadioButton6"),
-         QStringLiteral("All Records of the Running IP Addresses (*.csv) "), QStringLiteral("csv"),
-         QStringLiteral("running-csv")},
-        {PingExport::NonRunningHtm, QStringLiteral("RadioButton4"),
-         QStringLiteral("All Records of Non-Running IP Addresses (*.htm)"), QStringLiteral("htm"),
-         QStringLiteral("nonrunning-htm")},
-        {PingExport::NonRunningCsv, QStringLiteral("RadioButton7"),
-         QStringLiteral("All Records of Non-Running IP Addresses (*.csv)"), QStringLiteral("csv"),
-         QStringLiteral("nonrunning-csv")},
-        {PingExport::AllHtm, QStringLiteral("RadioButton5"),
-         QStringLiteral("All Records of all the IP Addresses (*.htm)"), QStringLiteral("htm"),
-         QStringLiteral("all-htm")},
-        {PingExport::AllCsv, QStringLiteral("RadioButton8"),
-         QStringLiteral("All Records of all the IP Addresses (*.csv)"), QStringLiteral("csv"),
-         QStringLiteral("all-csv")},
+    static const QList<ExportKind> kinds = {
+        kind(PingExport::RunningTxt, "RadioButton1", "The Running  IP Addresses List (*.txt)",
+             ExportFormat::Txt, ExportRows::Answered, "running-txt"),
+        kind(PingExport::NonRunningTxt, "RadioButton2", " Non-Running IP Addresses List (*.txt)",
+             ExportFormat::Txt, ExportRows::Unanswered, "nonrunning-txt"),
+        kind(PingExport::RunningHtm, "RadioButton3",
+             "All Records of the Running IP Addresses (*.htm) ", ExportFormat::Htm,
+             ExportRows::Answered, "running-htm"),
+        kind(PingExport::RunningCsv, "RadioButton6",
+             "All Records of the Running IP Addresses (*.csv) ", ExportFormat::Csv,
+             ExportRows::Answered, "running-csv"),
+        kind(PingExport::NonRunningHtm, "RadioButton4",
+             "All Records of Non-Running IP Addresses (*.htm)", ExportFormat::Htm,
+             ExportRows::Unanswered, "nonrunning-htm"),
+        kind(PingExport::NonRunningCsv, "RadioButton7",
+             "All Records of Non-Running IP Addresses (*.csv)", ExportFormat::Csv,
+             ExportRows::Unanswered, "nonrunning-csv"),
+        kind(PingExport::AllHtm, "RadioButton5", "All Records of all the IP Addresses (*.htm)",
+             ExportFormat::Htm, ExportRows::All, "all-htm"),
+        kind(PingExport::AllCsv, "RadioButton8", "All Records of all the IP Addresses (*.csv)",
+             ExportFormat::Csv, ExportRows::All, "all-csv"),
     };
     return kinds;
 }
 
-std::optional<PingExport> PingExportFromCliName(const QString& name) {
-    for (const PingExportKind& kind : PingExportKinds()) {
-        if (kind.cliName == name) {
-            return kind.kind;
-        }
+QStringList PingExportLines(const ResultTableModel& grid, const ExportKind& kind, int pingCount,
+                            const QDateTime& now) {
+    switch (kind.format) {
+        case ExportFormat::Txt:
+            // A host list: running hosts, or the hosts that never answered.
+            return hostLines(grid, kind.rows == ExportRows::Answered, pingCount);
+        case ExportFormat::Htm:
+            return htmlLines(grid, kind.rows, now);
+        case ExportFormat::Csv:
+            return csvLines(grid, kind.rows);
     }
-    return std::nullopt;
+    return {};
 }
 
 QStringList PingExportLines(const ResultTableModel& grid, PingExport kind, int pingCount,
                             const QDateTime& now) {
-    switch (kind) {
-        case PingExport::RunningTxt:
-            return hostLines(grid, true, pingCount);
-        case PingExport::NonRunningTxt:
-            return hostLines(grid, false, pingCount);
-        case PingExport::RunningHtm:
-            return htmlLines(grid, Rows::Running, now);
-        case PingExport::RunningCsv:
-            return csvLines(grid, Rows::Running);
-        case PingExport::NonRunningHtm:
-            return htmlLines(grid, Rows::NonRunning, now);
-        case PingExport::NonRunningCsv:
-            return csvLines(grid, Rows::NonRunning);
-        case PingExport::AllHtm:
-            return htmlLines(grid, Rows::All, now);
-        case PingExport::AllCsv:
-            return csvLines(grid, Rows::All);
-    }
-    return {};
+    const ExportKind* described = ExportKindWithId(PingExportKinds(), static_cast<int>(kind));
+    return described != nullptr ? PingExportLines(grid, *described, pingCount, now) : QStringList{};
 }
 
 }  // namespace quendrix

@@ -2,12 +2,12 @@
 // over the grid's model, so that the page's dialog and the command line write the same bytes.
 #pragma once
 
+#include "core/export_kind.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 namespace quendrix {
 
@@ -24,17 +24,9 @@ enum class PingExport {
     AllCsv,
 };
 
-struct PingExportKind {
-    PingExport kind;
-    QString radioName;  // the dialog's radio button
-    QString caption;
-    QString fileType;  // "txt", "htm" or "csv"
-    QString cliName;   // the command line's name for the kind
-};
-
-// The kinds in the order the dialog lists them, top to bottom.
-const QList<PingExportKind>& PingExportKinds();
-std::optional<PingExport> PingExportFromCliName(const QString& name);
+// The kinds in the order the dialog lists them, top to bottom; each kind's id is its
+// PingExport value.
+const QList<ExportKind>& PingExportKinds();
 
 // The CSV kinds' first line, and the CSV line of one result row (the command line streams
 // rows with these as they are written).
@@ -46,6 +38,8 @@ void AppendPingCsvLine(QString& text, const ResultTableModel& grid, int row);
 // The lines of the kind for the grid's result rows (the trailing empty row is never
 // exported). The TXT kinds walk the rows in host groups of pingCount rows, the ping count
 // of the run that wrote them; HTML pages are dated now.
+QStringList PingExportLines(const ResultTableModel& grid, const ExportKind& kind, int pingCount,
+                            const QDateTime& now);
 QStringList PingExportLines(const ResultTableModel& grid, PingExport kind, int pingCount,
                             const QDateTime& now);
 

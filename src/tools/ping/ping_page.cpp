@@ -371,15 +371,11 @@ void PingPage::SpeedButton8Click() {
 
 ExportDialog* PingPage::exportDialog() {
     if (m_exportDialog == nullptr) {
-        QList<ExportKind> kinds;
-        for (const PingExportKind& kind : PingExportKinds()) {
-            kinds.append({kind.radioName, kind.caption, kind.fileType});
-        }
         m_exportDialog = new ExportDialog(
-            QStringLiteral("Tping_export"), kinds, m_host.prompts(),
-            [this](int index) {
-                return PingExportLines(*m_gridModel, PingExportKinds().at(index).kind,
-                                       m_run->lastPingCount(), QDateTime::currentDateTime());
+            QStringLiteral("Tping_export"), PingExportKinds(), m_host.prompts(),
+            [this](const ExportKind& kind) {
+                return PingExportLines(*m_gridModel, kind, m_run->lastPingCount(),
+                                       QDateTime::currentDateTime());
             },
             this);
     }
@@ -387,7 +383,7 @@ ExportDialog* PingPage::exportDialog() {
 }
 
 void PingPage::SpeedButton12Click() {
-    exportDialog()->exec();
+    exportDialog()->showModal();
 }
 
 }  // namespace quendrix

@@ -220,6 +220,13 @@ TEST_F(ConverterExportTest, DialogListsTheSixKinds) {
     EXPECT_EQ(page.exportDialog(), dialog);
     EXPECT_EQ(page.exportDialog()->chosenKind(), 4);
     EXPECT_TRUE(page.exportDialog()->openCheck()->isChecked());
+    // The button shows it modally and returns at once (no nested event loop to block on).
+    page.SpeedButton6Click();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(dialog->chosenKind(), 4);
+    dialog->Button2Click();
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(ConverterExportTest, TextAndCsvKindsByteForByte) {

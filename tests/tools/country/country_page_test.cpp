@@ -104,6 +104,10 @@ TEST_F(CountryPageTest, ControlsCarryTheirNamesAndTexts) {
 
     ExportDialog* dialog = page.exportDialog();
     EXPECT_EQ(dialog->objectName(), QStringLiteral("Tcountry_export"));
+    page.SpeedButton11Click();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+    dialog->Button2Click();
     const QStringList radios[] = {
         {"RadioButton3", "Lookup Successfully (*.htm)"},
         {"RadioButton1", "Lookup Successfully (*.csv)"},

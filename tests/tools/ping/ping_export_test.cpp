@@ -40,10 +40,11 @@ QByteArray fileBytes(const QStringList& lines) {
 
 TEST(PingExportTest, KindsInDialogOrderWithTheirCaptionsAndFileTypes) {
     QStringList shown;
-    for (const PingExportKind& kind : PingExportKinds()) {
-        shown.append(kind.radioName + "|" + kind.caption + "|" + kind.fileType + "|" +
+    for (const ExportKind& kind : PingExportKinds()) {
+        shown.append(kind.radioName + "|" + kind.caption + "|" + kind.fileType() + "|" +
                      kind.cliName);
-        EXPECT_EQ(PingExportFromCliName(kind.cliName), kind.kind);
+        EXPECT_EQ(ExportIdFromCliName<PingExport>(PingExportKinds(), kind.cliName),
+                  static_cast<PingExport>(kind.id));
     }
     EXPECT_EQ(shown,
               (QStringList{
@@ -56,7 +57,7 @@ TEST(PingExportTest, KindsInDialogOrderWithTheirCaptionsAndFileTypes) {
                   "RadioButton5|All Records of all the IP Addresses (*.htm)|htm|all-htm",
                   "RadioButton8|All Records of all the IP Addresses (*.csv)|csv|all-csv",
               }));
-    EXPECT_EQ(PingExportFromCliName("all"), std::nullopt);
+    EXPECT_EQ(ExportIdFromCliName<PingExport>(PingExportKinds(), "all"), std::nullopt);
 }
 
 TEST(PingExportTest, HostListsJudgeEachHostOverItsAttempts) {

@@ -427,6 +427,11 @@ TEST_F(PingPageTest, ExportDialogWritesTheGridWithTheLastRunsPingCount) {
     EXPECT_EQ(dialog->objectName(), "Tping_export");
     EXPECT_EQ(dialog->windowTitle(), "Choose");
     EXPECT_EQ(page.exportDialog(), dialog) << "kept between uses";
+    // The button shows it modally and returns at once (no nested event loop to block on).
+    page.SpeedButton12Click();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+    dialog->Button2Click();
     const QStringList names{"RadioButton1", "RadioButton2", "RadioButton3", "RadioButton6",
                             "RadioButton4", "RadioButton7", "RadioButton5", "RadioButton8"};
     for (int kind = 0; kind < names.size(); ++kind) {
