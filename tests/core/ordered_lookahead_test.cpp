@@ -327,8 +327,10 @@ TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) 
             Walk(list.source<Walk::Source>(), lookup.function(), {inFlight, 0})
                 .run(recorder.events([&](int position) {
                     if (grown && position == 9) {
-                        for (int i = 10; i < 200; ++i) {
-                            list.append("e" + std::to_string(i));
+                        for (const std::string& entry : numbered(200)) {
+                            if (std::stoi(entry.substr(1)) >= 10) {
+                                list.append(entry);
+                            }
                         }
                     }
                 }),
@@ -382,8 +384,8 @@ TEST(OrderedLookahead, PlacesOpenedWhileTheWalkingThreadIsBlockedAreClaimedUpToT
     lookup.hold([](const std::string& entry) { return entry == "e0" || entry[0] == 'x'; });
     const Walk::Lookup growing = [&](const std::string& entry) {
         if (entry == "e4") {
-            for (int i = 0; i < 20; ++i) {
-                list.append("x" + std::to_string(i));
+            for (const std::string& appended : numbered(20, "x")) {
+                list.append(appended);
             }
         }
         return lookup.function()(entry);
