@@ -4,25 +4,20 @@
 #include "core/widgets/tool_page.h"
 #include "core/widgets/widget_prompts.h"
 #include "net/icmp_echo.h"
-#include "tools/convert/converter_page.h"
-#include "tools/country/country_page.h"
-#include "tools/ping/ping_page.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAction>
-#include <QCheckBox>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -35,25 +30,6 @@
 
 namespace quendrix {
 namespace {
-
-struct PageInfo {
-    const char* objectName;
-    const char* caption;
-    const char* header;
-};
-
-// Index = position in mainpage = what settings.ini stores.
-constexpr PageInfo kPages[Tmain::kPageCount] = {
-    {"ip_to_domain_converter_tab", "IP-to-Domain Converter", "IP Domain Converter"},
-    {"batch_ping_tab", "Batch Ping", "Batch Ping"},
-    {"tracert_tab", "Tracert", "Traceroute"},
-    {"whois_tab", "Whois", "Whois"},
-    {"country_lookup_tab", "Country Lookup", "IP Country Converter"},
-    {"website_scanner_tab", "Website Scanner", "Website Scanner"},
-    {"connection_monitor_tab", "Connection Monitor", "Connection Monitor"},
-    {"local_information_tab", "Local Infomation", ""},
-    {"ip_locator_tab", "IP Locator", "IP Locator"},
-};
 
 // Widgets a press on which drags the window: plain containers and labels, not controls.
 bool isFreeArea(const QWidget* widget) {
@@ -74,7 +50,9 @@ bool isFreeArea(const QWidget* widget) {
 }  // namespace
 
 Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
-    : QMainWindow(parent), m_options(options) {
+    : QMainWindow(parent),
+      m_options(options),
+      m_router([this](const QString& name) { return showPage(name); }) {
     setObjectName(QStringLiteral("Tmain"));
     setWindowTitle(QStringLiteral("Quendrix"));
     if (options.prompts != nullptr) {
@@ -86,10 +64,13 @@ Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
     m_openDirectory = options.executableDirectory;
     // One ICMP echo service for the whole program, shared with the ping worker.
     m_echo = std::make_shared<net::IcmpEcho>();
+    // The pages read their settings while they are made.
+    m_settings = ReadSettings(options.settingsFiles.read);
+    const std::vector<PageEntry> pages = options.pages.empty() ? PageRegistry() : options.pages;
     resize(882, 645);
-    buildPages();
-    buildMenus();
-    applySettings();
+    buildPages(pages);
+    buildMenus(pages);
+    showPage(PageIndexSetting(setting(QStringLiteral("tab/tab"))));
     CentreOnScreen(this);
     qApp->installEventFilter(this);
 }
@@ -98,7 +79,7 @@ Tmain::~Tmain() {
     qApp->removeEventFilter(this);
 }
 
-void Tmain::buildPages() {
+void Tmain::buildPages(const std::vector<PageEntry>& pages) {
     auto* central = new QWidget(this);
     central->setObjectName(QStringLiteral("central"));
     auto* layout = new QHBoxLayout(central);
@@ -106,37 +87,19 @@ void Tmain::buildPages() {
 
     m_mainpage = new QStackedWidget(central);
     m_mainpage->setObjectName(QStringLiteral("mainpage"));
-    for (int index = 0; index < kPageCount; ++index) {
-        const PageInfo& info = kPages[index];
-        const QString name = QString::fromLatin1(info.objectName);
-        const QString header = QString::fromLatin1(info.header);
-        QWidget* page = nullptr;
-        if (index == 0) {
-            page = new ConverterPage(*this, m_mainpage);
-        } else if (index == 1) {
-            page = new PingPage(*this, m_echo, m_mainpage);
-        } else if (index == 4) {
-            page = new CountryPage(*this, m_mainpage);
-        } else {
-            auto* plain = new ToolPage(name, header, m_mainpage);
-            if (index == 3) {
-                // The whois server choice is kept in settings.ini from the first build on.
-                m_customized =
-                    new QCheckBox(QStringLiteral("Using a Customized Whois Server"), plain);
-                m_customized->setObjectName(QStringLiteral("CheckBox7"));
-                m_server = new QLineEdit(plain);
-                m_server->setObjectName(QStringLiteral("edit10"));
-                auto* row = new QHBoxLayout;
-                row->addWidget(m_customized);
-                row->addWidget(m_server, 1);
-                plain->body()->addLayout(row);
-                connect(m_customized, &QCheckBox::toggled, m_server, &QWidget::setEnabled);
-            }
-            plain->body()->addStretch();
-            page = plain;
-        }
-        page->setWindowTitle(QString::fromLatin1(info.caption));
-        m_pages.append(page);
+    m_pages.fill(nullptr, kPageCount);
+    const PageServices services{*this, m_echo};
+    for (const PageEntry& entry : pages) {
+        Q_ASSERT(entry.index >= 0 && entry.index < kPageCount && !m_pages.at(entry.index));
+        ToolPage* page = entry.factory(services, m_mainpage);
+        page->setObjectName(entry.objectName);
+        page->setWindowTitle(entry.caption);
+        m_pages[entry.index] = page;
+        m_router.addPage(entry.objectName, &page->handOffPoints());
+    }
+    // The stack's positions are the page indexes.
+    for (ToolPage* page : std::as_const(m_pages)) {
+        Q_ASSERT(page != nullptr);
         m_mainpage->addWidget(page);
     }
     // Shown when the stored page index is out of range: no page at all.
@@ -144,67 +107,76 @@ void Tmain::buildPages() {
     m_noPage->setObjectName(QStringLiteral("no_page"));
     m_mainpage->addWidget(m_noPage);
 
-    // The navigation bar: seven tools, then Local Information in a group of its own.
+    // The navigation bar: the tools, then Local Information in a group of its own. The
+    // button of the page shown stays pressed.
     m_navigation = new QWidget(central);
     m_navigation->setObjectName(QStringLiteral("navigation_bar"));
+    m_barButtons = new QButtonGroup(m_navigation);
     auto* bar = new QVBoxLayout(m_navigation);
     bar->setContentsMargins(0, 0, 0, 0);
-    const auto addGroup = [this, bar](const QString& title,
-                                      const QList<std::pair<QString, int>>& buttons) {
+    const auto addGroup = [&](PageEntry::Bar which, const QString& title) {
         auto* group = new QGroupBox(title, m_navigation);
         auto* groupLayout = new QVBoxLayout(group);
-        for (const auto& [caption, index] : buttons) {
+        for (const PageEntry& entry : pages) {
+            if (entry.bar != which) {
+                continue;
+            }
             auto* button = new QToolButton(group);
-            button->setText(caption);
-            button->setObjectName(QStringLiteral("nav_%1").arg(index));
+            button->setText(entry.barCaption);
+            button->setObjectName(QStringLiteral("nav_%1").arg(entry.index));
             button->setToolButtonStyle(Qt::ToolButtonTextOnly);
             button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
             button->setMinimumHeight(34);
+            button->setCheckable(true);
+            // Room for the caption in bold, so the bar keeps its width whichever page is shown.
+            QFont bold = button->font();
+            bold.setBold(true);
+            button->setFont(bold);
+            button->setMinimumWidth(button->sizeHint().width());
+            button->setFont(QFont());
             groupLayout->addWidget(button);
+            m_barButtons->addButton(button, entry.index);
+            const int index = entry.index;
             connect(button, &QToolButton::clicked, this, [this, index] { showPage(index); });
         }
         bar->addWidget(group);
     };
-    addGroup(QStringLiteral("Tools"), {{QStringLiteral("IP Domain Converter"), 0},
-                                       {QStringLiteral("Batch Ping"), 1},
-                                       {QStringLiteral("IP Country Converter"), 4},
-                                       {QStringLiteral("Traceroute"), 2},
-                                       {QStringLiteral("Whois"), 3},
-                                       {QStringLiteral("Website Scanner"), 5},
-                                       {QStringLiteral("Connection Monitor"), 6}});
-    addGroup(QStringLiteral("Information"), {{QStringLiteral("Local Information"), 7}});
+    // Pressed and in bold: the mark reads in every style and palette.
+    connect(m_barButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        QAbstractButton* button = m_barButtons->button(id);
+        QFont font = button->font();
+        font.setBold(checked);
+        button->setFont(font);
+    });
+    addGroup(PageEntry::Bar::Tools, QStringLiteral("Tools"));
+    addGroup(PageEntry::Bar::Information, QStringLiteral("Information"));
     bar->addStretch();
-    m_navigation->setFixedWidth(170);
+    m_navigation->setMinimumWidth(170);
+    m_navigation->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
     layout->addWidget(m_navigation);
     layout->addWidget(m_mainpage, 1);
     setCentralWidget(central);
 }
 
-void Tmain::buildMenus() {
+void Tmain::buildMenus(const std::vector<PageEntry>& pages) {
     QMenu* file = menuBar()->addMenu(QStringLiteral("  File  "));
     QAction* exitAction = file->addAction(QStringLiteral("     Exit     "));
     exitAction->setObjectName(QStringLiteral("Exit1"));
     connect(exitAction, &QAction::triggered, this, &Tmain::Exit1Click);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("Function View"));
-    m_pageActions.resize(kPageCount);
-    const auto addPage = [this, view](const QString& caption, const QString& name, int index) {
-        QAction* action = view->addAction(caption);
-        action->setObjectName(name);
+    m_pageActions.fill(nullptr, kPageCount);
+    for (const PageEntry& entry : pages) {
+        if (entry.separatorBefore) {
+            view->addSeparator();
+        }
+        QAction* action = view->addAction(entry.menuCaption);
+        action->setObjectName(entry.menuName);
+        const int index = entry.index;
         connect(action, &QAction::triggered, this, [this, index] { showPage(index); });
         m_pageActions[index] = action;
-    };
-    addPage(QStringLiteral("IP-to-Domain Converter   "), QStringLiteral("Show1"), 0);
-    addPage(QStringLiteral("Batch Ping"), QStringLiteral("BatchPing1"), 1);
-    addPage(QStringLiteral("IP-to-Country Converter"), QStringLiteral("IPtoCountryConverter1"), 4);
-    addPage(QStringLiteral("IP Locator"), QStringLiteral("IPLocator1"), 8);
-    addPage(QStringLiteral("Traceroute"), QStringLiteral("raceroute1"), 2);
-    addPage(QStringLiteral("Whois"), QStringLiteral("Whois5"), 3);
-    addPage(QStringLiteral("Website Scanner"), QStringLiteral("WebsiteScanner5"), 5);
-    addPage(QStringLiteral("Connection Monitor"), QStringLiteral("ConnectionMonitor1"), 6);
-    view->addSeparator();
-    addPage(QStringLiteral("Local Information"), QStringLiteral("LocalInformation1"), 7);
+    }
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("  Help  "));
     QAction* topic = help->addAction(QStringLiteral("Help Topic"));
@@ -217,12 +189,8 @@ void Tmain::buildMenus() {
     connect(about, &QAction::triggered, this, &Tmain::About1Click);
 }
 
-void Tmain::applySettings() {
-    const Settings settings = ReadSettings(m_options.settingsPath);
-    m_customized->setChecked(settings.customized);
-    m_server->setEnabled(settings.customized);
-    m_server->setText(settings.server);
-    showPage(settings.tab);
+void Tmain::setSetting(const QString& key, const QString& value) {
+    m_settings.insert(key, value);
 }
 
 int Tmain::activePage() const {
@@ -231,11 +199,31 @@ int Tmain::activePage() const {
 }
 
 void Tmain::showPage(int index) {
-    if (index >= 0 && index < kPageCount) {
+    const bool inRange = index >= 0 && index < kPageCount;
+    if (inRange) {
         m_mainpage->setCurrentIndex(index);
     } else {
         m_mainpage->setCurrentWidget(m_noPage);
     }
+    // Mark the bar button of the page shown; none for a page without one, or no page.
+    QAbstractButton* current = inRange ? m_barButtons->button(index) : nullptr;
+    if (current != nullptr) {
+        current->setChecked(true);
+    } else if (QAbstractButton* checked = m_barButtons->checkedButton()) {
+        m_barButtons->setExclusive(false);
+        checked->setChecked(false);
+        m_barButtons->setExclusive(true);
+    }
+}
+
+bool Tmain::showPage(const QString& objectName) {
+    for (int index = 0; index < kPageCount; ++index) {
+        if (m_pages.at(index)->objectName() == objectName) {
+            showPage(index);
+            return true;
+        }
+    }
+    return false;
 }
 
 QWidget* Tmain::page(int index) const {
@@ -247,24 +235,24 @@ void Tmain::setNavigationEnabled(bool enabled) {
 }
 
 bool Tmain::FormCloseQuery() {
-    if (!m_scannerWorking || !m_scannerWorking()) {
-        return true;
+    // Any page may keep the window open (the website scanner while it works).
+    for (ToolPage* page : std::as_const(m_pages)) {
+        if (!page->queryClose()) {
+            return false;
+        }
     }
-    m_prompts->askYesCancel(QStringLiteral("Confirm"),
-                            QStringLiteral("Website Scanner is working, exit or not?"));
-    // The scanner's own shutdown ends the program on Yes; either way this attempt ends here.
-    return false;
+    return true;
 }
 
 void Tmain::FormClose() {
-    Settings settings;
-    settings.customized = m_customized->isChecked();
-    settings.server = m_server->text();
-    settings.tab = activePage();
-    if (!WriteSettings(m_options.settingsPath, settings)) {
+    for (ToolPage* page : std::as_const(m_pages)) {
+        page->saveSettings(*this);
+    }
+    setSetting(QStringLiteral("tab/tab"), QString::number(activePage()));
+    const QString path = m_options.settingsFiles.write;
+    if (!WriteSettings(path, m_settings)) {
         m_prompts->message(QStringLiteral("Quendrix"),
-                           QStringLiteral("Cannot write \"%1\".").arg(m_options.settingsPath),
-                           Prompts::Icon::Error);
+                           QStringLiteral("Cannot write \"%1\".").arg(path), Prompts::Icon::Error);
     }
 }
 

@@ -1,20 +1,22 @@
-// The main window: nine tool pages behind the "Function View" menu and the navigation bar,
-// the File and Help menus, settings.ini, and the close sequence.
+// The main window: the tool pages of the page registry behind the "Function View" menu and
+// the navigation bar, the File and Help menus, settings.ini, the hand-off between pages and
+// the close sequence.
 #pragma once
 
+#include "app/page_registry.h"
 #include "app/settings.h"
+#include "core/hand_off.h"
 #include "core/page_host.h"
 
+#include <QList>
 #include <QMainWindow>
 
-#include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
-class QCheckBox;
-class QLineEdit;
+class QButtonGroup;
 class QStackedWidget;
-class QToolButton;
 
 namespace quendrix {
 
@@ -25,8 +27,10 @@ class Prompts;
 
 struct MainWindowOptions {
     QString executableDirectory;
-    QString settingsPath;
+    SettingsFiles settingsFiles;
     Prompts* prompts = nullptr;  // nullptr: real dialogs
+    // The pages; empty: the program's own registry.
+    std::vector<PageEntry> pages;
 };
 
 class Tmain : public QMainWindow, public PageHost {
@@ -42,27 +46,20 @@ class Tmain : public QMainWindow, public PageHost {
     void setNavigationEnabled(bool enabled) override;
     QString openDialogDirectory() const override { return m_openDirectory; }
     void setOpenDialogDirectory(const QString& directory) override { m_openDirectory = directory; }
+    QString setting(const QString& key) const override { return m_settings.value(key); }
+    void setSetting(const QString& key, const QString& value) override;
+    const HandOffRouter& handOff() const override { return m_router; }
 
     // The shown page index, -1 when none.
     int activePage() const;
+    // An index outside 0..8 shows no page.
     void showPage(int index);
+    // Shows the page of that object name; false when there is none.
+    bool showPage(const QString& objectName);
     QWidget* page(int index) const;
     QWidget* navigationBar() const { return m_navigation; }
     QAction* menuItem(int index) const { return m_pageActions.at(index); }
 
-    // Asked on close: true while the website scanner is working and not stopping.
-    void setScannerWorking(std::function<bool()> working) { m_scannerWorking = std::move(working); }
-
-    // Menu handlers.
-    void Show1Click() { showPage(0); }
-    void BatchPing1Click() { showPage(1); }
-    void raceroute1Click() { showPage(2); }
-    void Whois5Click() { showPage(3); }
-    void IPtoCountryConverter1Click() { showPage(4); }
-    void WebsiteScanner5Click() { showPage(5); }
-    void ConnectionMonitor1Click() { showPage(6); }
-    void LocalInformation1Click() { showPage(7); }
-    void IPLocator1Click() { showPage(8); }
     void Exit1Click();
     void Help2Click();
     void About1Click();
@@ -72,9 +69,8 @@ class Tmain : public QMainWindow, public PageHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildMenus();
-    void buildPages();
-    void applySettings();
+    void buildPages(const std::vector<PageEntry>& pages);
+    void buildMenus(const std::vector<PageEntry>& pages);
     bool FormCloseQuery();
     void FormClose();
 
@@ -82,14 +78,14 @@ class Tmain : public QMainWindow, public PageHost {
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts;
     QString m_openDirectory;
+    SettingValues m_settings;
+    HandOffRouter m_router;
     QStackedWidget* m_mainpage = nullptr;
     QWidget* m_noPage = nullptr;
     QWidget* m_navigation = nullptr;
+    QButtonGroup* m_barButtons = nullptr;
     QList<QAction*> m_pageActions;
-    QList<QWidget*> m_pages;
-    QCheckBox* m_customized = nullptr;  // CheckBox7 on the whois page
-    QLineEdit* m_server = nullptr;      // edit10 on the whois page
-    std::function<bool()> m_scannerWorking;
+    QList<ToolPage*> m_pages;
     std::shared_ptr<net::IcmpEcho> m_echo;
 };
 

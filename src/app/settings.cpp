@@ -1,52 +1,60 @@
 #include "app/settings.h"
 
-#include "core/target.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace quendrix {
 
-QString LocateSettingsFile(const QString& executableDirectory) {
+SettingsFiles LocateSettingsFiles(const QString& executableDirectory,
+                                  const std::function<bool(const QString& path)>& writable) {
+    const auto canWrite = [&writable](const QString& path) {
+        return writable ? writable(path) : access(QFile::encodeName(path).constData(), W_OK) == 0;
+    };
     const QString beside = QDir(executableDirectory).filePath(QStringLiteral("settings.ini"));
     const QFileInfo besideInfo(beside);
-    if (besideInfo.exists() ? besideInfo.isWritable()
-                            : QFileInfo(executableDirectory).isWritable()) {
-        return beside;
+    if (besideInfo.exists() ? canWrite(beside) : canWrite(executableDirectory)) {
+        return {beside, beside};
     }
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty()) {
         config = QDir::home().filePath(QStringLiteral(".config"));
     }
-    return QDir(config).filePath(QStringLiteral("quendrix/settings.ini"));
+    const QString xdg = QDir(config).filePath(QStringLiteral("quendrix/settings.ini"));
+    if (!QFileInfo::exists(xdg) && besideInfo.isFile() && besideInfo.isReadable()) {
+        return {beside, xdg};
+    }
+    return {xdg, xdg};
 }
 
-Settings ReadSettings(const QString& path) {
-    Settings settings;
+SettingValues ReadSettings(const QString& path) {
+    SettingValues values;
     if (!QFileInfo::exists(path)) {
-        return settings;
+        return values;
     }
     QSettings file(path, QSettings::IniFormat);
-    settings.customized =
-        file.value(QStringLiteral("whois/customized")).toString() == QStringLiteral("true");
-    settings.server = file.value(QStringLiteral("whois/server")).toString();
-    bool ok = false;
-    const int tab = file.value(QStringLiteral("tab/tab")).toString().trimmed().toInt(&ok);
-    settings.tab = ok ? tab : 0;
-    return settings;
+    for (const QString& key : file.allKeys()) {
+        values.insert(key, file.value(key).toString());
+    }
+    return values;
 }
 
-bool WriteSettings(const QString& path, const Settings& settings) {
+bool WriteSettings(const QString& path, const SettingValues& values) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSettings file(path, QSettings::IniFormat);
-    file.setValue(QStringLiteral("whois/customized"),
-                  settings.customized ? QStringLiteral("true") : QStringLiteral("false"));
-    file.setValue(QStringLiteral("whois/server"), TrimBlanks(settings.server));
-    file.setValue(QStringLiteral("tab/tab"), QString::number(settings.tab));
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        file.setValue(it.key(), it.value());
+    }
     file.sync();
     return file.status() == QSettings::NoError;
+}
+
+int PageIndexSetting(const QString& text) {
+    bool ok = false;
+    const int index = text.trimmed().toInt(&ok);
+    return ok ? index : 0;
 }
 
 }  // namespace quendrix

@@ -4,22 +4,131 @@
 #include "core/target.h"
 #include "core/target_list_model.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace quendrix::cli {
+namespace {
 
-bool WantsHelp(const QStringList& args) {
-    return args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"));
+// Rows are handed to the system at least this often; a batch flushes after each entry anyway.
+constexpr qsizetype kFlushBytes = 64 * 1024;
+
+QString& commandName() {
+    static QString name;
+    return name;
 }
 
-QString ErrorPrefix(const char* command) {
-    return QStringLiteral("quendrix-cli %1: ").arg(QLatin1String(command));
+// Standard output is gone or full. Nothing the program still holds can reach the reader, and
+// nothing else is written from here on (an --out export does not use standard output), so
+// the program ends now rather than after look-ups that may take long to give up.
+[[noreturn]] void endForOutputFailure(int error) {
+    if (error != EPIPE) {
+        Message(QStringLiteral("cannot write to standard output: %1")
+                    .arg(QString::fromLocal8Bit(std::strerror(error))));
+    }
+    err().flush();
+    std::_Exit(kFailed);
 }
 
-int UsageError(const char* command, const QString& text) {
-    err() << ErrorPrefix(command) << text << "\n";
-    err() << "Try 'quendrix-cli " << command << " --help'.\n";
+}  // namespace
+
+ExitStatusSpec DoneStatus(const QString& meaning) {
+    return {kOk,
+            meaning.isEmpty() ? QStringLiteral("done (look-ups that failed are rows)") : meaning};
+}
+
+ExitStatusSpec FailedStatus(const QString& meaning) {
+    return {kFailed, meaning};
+}
+
+ExitStatusSpec UsageStatus(bool takesList) {
+    return {kUsage, takesList
+                        ? QStringLiteral("bad usage, a list that cannot be read, or an empty list")
+                        : QStringLiteral("bad usage")};
+}
+
+ExitStatusSpec RefusedStatus(const QString& meaning) {
+    return {kRefused, meaning};
+}
+
+void Output::write(const QByteArray& bytes) {
+    m_buffer += bytes;
+    if (m_buffer.size() >= kFlushBytes) {
+        flush();
+    }
+}
+
+void Output::line(const QString& text) {
+    m_buffer += text.toLocal8Bit();
+    m_buffer += '\n';
+    if (m_buffer.size() >= kFlushBytes) {
+        flush();
+    }
+}
+
+void Output::flush() {
+    const char* data = m_buffer.constData();
+    qsizetype left = m_buffer.size();
+    while (left > 0) {
+        const ssize_t written = ::write(STDOUT_FILENO, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            endForOutputFailure(errno);
+        }
+        data += written;
+        left -= written;
+    }
+    m_buffer.clear();
+}
+
+Output& out() {
+    static Output output;
+    return output;
+}
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void SetCommandName(const QString& name) {
+    commandName() = name;
+}
+
+void Message(const QString& text) {
+    err() << "quendrix-cli";
+    if (!commandName().isEmpty()) {
+        err() << " " << commandName();
+    }
+    err() << ": " << text << "\n";
+    err().flush();
+}
+
+int UsageProblem(const CommandSpec& spec, const QString& problem) {
+    Message(problem);
+    err() << UsageText(spec) << "Try 'quendrix-cli " << spec.name << " --help' for more.\n";
+    err().flush();
     return kUsage;
+}
+
+int PrintHelp(const CommandSpec& spec) {
+    out().line(HelpText(spec).chopped(1));
+    out().flush();
+    return kOk;
+}
+
+void PrintCounts(int finished, int successful, int failed, std::optional<int> total) {
+    err() << "Finished " << finished << ", Successful " << successful << ", Failed " << failed;
+    if (total) {
+        err() << ", Total Count " << *total;
+    }
+    err() << "\n";
+    err().flush();
 }
 
 std::optional<int> NumberIn(const QString& text, int low, int high) {
@@ -30,42 +139,30 @@ std::optional<int> NumberIn(const QString& text, int low, int high) {
     return static_cast<int>(*value);
 }
 
-std::optional<QStringList> ReadListFile(const QString& file, const QString& errorPrefix) {
+std::optional<QStringList> ReadListFile(const QString& file) {
     QString error;
     auto entries = ReadTargetFile(file, &error);
     if (!entries) {
-        err() << errorPrefix << error << "\n";
+        Message(error);
+        return std::nullopt;
+    }
+    if (entries->isEmpty()) {
+        ReportEmptyList();
+        return std::nullopt;
     }
     return entries;
 }
 
-int WriteExport(const QString& path, const QStringList& lines, const QString& errorPrefix) {
+void ReportEmptyList() {
+    Message(QStringLiteral("the list is empty: nothing to do"));
+}
+
+int WriteExport(const QString& path, const QStringList& lines) {
     if (const auto error = WriteExportFile(path, lines)) {
-        err() << errorPrefix << path << ": " << *error << "\n";
+        Message(QStringLiteral("%1: %2").arg(path, *error));
         return kFailed;
     }
     return kOk;
-}
-
-QByteArray ExportBytes(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines) {
-        bytes += line.toLocal8Bit();
-        bytes += "\r\n";
-    }
-    return bytes;
-}
-
-StdoutBytes::StdoutBytes() {
-    out().flush();
-    m_failed = !m_file.open(stdout, QIODevice::WriteOnly);
-}
-
-bool StdoutBytes::write(const QByteArray& bytes) {
-    if (!m_failed && !bytes.isEmpty() && (m_file.write(bytes) != bytes.size() || !m_file.flush())) {
-        m_failed = true;
-    }
-    return !m_failed;
 }
 
 }  // namespace quendrix::cli

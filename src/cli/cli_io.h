@@ -1,10 +1,12 @@
-// What every quendrix-cli command shares: the output streams, the exit statuses, and the
-// pieces each command would otherwise write again (help and usage errors, reading the list
-// file, writing an export, raw rows on standard output).
+// What every quendrix-cli command shares: the exit statuses, standard output (rows with LF
+// line ends, written as they come; a failed write ends the program), messages and the counts
+// line on standard error, reading the list file and writing an export.
 #pragma once
 
+#include "cli/argument_parser.h"
+
 #include <QByteArray>
-#include <QFile>
+#include <QString>
 #include <QStringList>
 #include <QTextStream>
 
@@ -12,48 +14,61 @@
 
 namespace quendrix::cli {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
+// Exit statuses, the same for every command.
+constexpr int kOk = 0;       // done; a batch whose look-ups failed is done (failures are rows)
+constexpr int kFailed = 1;   // the one answer asked for is a failure, or output was not written
+constexpr int kUsage = 2;    // bad usage, an unreadable list, or nothing to work on
+constexpr int kRefused = 3;  // the system refused (no ICMP socket)
 
-QTextStream& out();
+// The meanings above as the help lists them; a command adds what 1 and 3 mean for it.
+ExitStatusSpec DoneStatus(const QString& meaning = {});
+ExitStatusSpec FailedStatus(const QString& meaning);
+// takesList: the command reads a list, which may be unreadable or empty.
+ExitStatusSpec UsageStatus(bool takesList = true);
+ExitStatusSpec RefusedStatus(const QString& meaning);
+
+// Standard output. Text is buffered and handed to the system by flush() (and whenever much
+// has piled up). A write that fails ends the program at once with kFailed: quietly when the
+// reader has gone (a closed pipe, as with "| head"), otherwise after a message on standard
+// error. Nothing else is left to do then: output that goes to a file (--out) never passes here.
+class Output {
+  public:
+    void write(const QByteArray& bytes);
+    // The text in the 8-bit encoding, then LF.
+    void line(const QString& text);
+    void flush();
+
+  private:
+    QByteArray m_buffer;
+};
+Output& out();
+
+// Standard error, for messages and the counts line.
 QTextStream& err();
 
-// "--help" or "-h" anywhere among the arguments.
-bool WantsHelp(const QStringList& args);
+// The command whose words are being run, for the message prefix; "" before there is one.
+void SetCommandName(const QString& name);
+// "quendrix-cli NAME: text" on standard error (or "quendrix-cli: text" with no command).
+void Message(const QString& text);
+// A usage problem: the message, the command's usage lines and where its help is; kUsage.
+int UsageProblem(const CommandSpec& spec, const QString& problem);
+// The help of the command on standard output; kOk.
+int PrintHelp(const CommandSpec& spec);
 
-// What the error lines of a command start with: "quendrix-cli NAME: ".
-QString ErrorPrefix(const char* command);
-
-// The usage error and the pointer to the command's help, on standard error; returns kUsage.
-int UsageError(const char* command, const QString& text);
+// The counts line of every batch on standard error: "Finished N, Successful N, Failed N",
+// with ", Total Count N" where the command has a total of its own (ping's cycles).
+void PrintCounts(int finished, int successful, int failed, std::optional<int> total = {});
 
 // A whole number from low to high, or nullopt.
 std::optional<int> NumberIn(const QString& text, int low, int high);
 
-// The entries of a list file, read with the import rules. When it cannot be read the error
-// goes to standard error after errorPrefix, and the result is nullopt (the caller's kUsage).
-std::optional<QStringList> ReadListFile(const QString& file, const QString& errorPrefix);
+// The entries of a list file, read with the import rules. nullopt after the reason on
+// standard error when it cannot be read, or after "the list is empty" when it holds nothing.
+std::optional<QStringList> ReadListFile(const QString& file);
+// The same message for a list built from arguments that came out empty.
+void ReportEmptyList();
 
-// Writes an export to path through WriteExportFile. Returns kOk, or kFailed after
-// "<errorPrefix><path>: <error>" on standard error.
-int WriteExport(const QString& path, const QStringList& lines, const QString& errorPrefix);
-
-// The bytes WriteExportFile writes for lines: the 8-bit text, CR LF after every line.
-QByteArray ExportBytes(const QStringList& lines);
-
-// Standard output as raw bytes, for rows that must match the export files byte for byte.
-// Whatever out() holds is flushed first; each write is flushed at once.
-class StdoutBytes {
-  public:
-    StdoutBytes();
-    // False once any write failed (a closed pipe, a full disk); later writes are skipped.
-    bool write(const QByteArray& bytes);
-    bool failed() const { return m_failed; }
-
-  private:
-    QFile m_file;
-    bool m_failed = false;
-};
+// Writes an export file (CR LF, as the window's). kOk, or kFailed after a message.
+int WriteExport(const QString& path, const QStringList& lines);
 
 }  // namespace quendrix::cli

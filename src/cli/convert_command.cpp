@@ -1,118 +1,47 @@
 #include "cli/convert_command.h"
 
 #include "cli/cli_io.h"
+#include "cli/export_kinds.h"
 #include "core/errors.h"
 #include "core/neighbourhood.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
-#include "tools/convert/batch_conversion.h"
+#include "tools/convert/batch_worker.h"
 #include "tools/convert/conversion_export.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 
+#include <array>
+#include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace quendrix::cli {
 namespace {
 
-void printConvertUsage(QTextStream& stream) {
-    stream << "Usage: quendrix-cli convert --to-ip FILE | --to-name FILE\n"
-              "                            | --neighbourhood ADDRESS --size N\n"
-              "                            [--export KIND --out PATH] [--in-flight N]\n"
-              "\n"
-              "Converts every entry of FILE (one target per line) from name to addresses\n"
-              "(--to-ip) or from address to name (--to-name), or the N + 1 addresses around\n"
-              "ADDRESS to names (--neighbourhood; N even). Rows go to standard output as\n"
-              "all-csv, or with --out to PATH as KIND, one of:\n";
-    for (const ExportKind& kind : ConversionExportKinds()) {
-        stream << "  " << kind.cliName << "\n";
-    }
-    stream << "--in-flight N: look-ups at once (1-256, default " << BatchWorkerOptions{}.inFlight
-           << ").\n"
-              "The counts go to standard error: Finished N, Successful N, Failed N.\n"
-              "Exit status: 0 the run completed (failed look-ups are rows), 1 the export\n"
-              "could not be written, 2 bad usage, an unreadable file or nothing to convert.\n";
-    stream.flush();
-}
+const QString kToIp = QStringLiteral("--to-ip");
+const QString kToName = QStringLiteral("--to-name");
+const QString kNeighbourhood = QStringLiteral("--neighbourhood");
+const QString kSize = QStringLiteral("--size");
+const QString kExport = QStringLiteral("--export");
+const QString kOut = QStringLiteral("--out");
+const QString kInFlight = QStringLiteral("--in-flight");
 
-constexpr char kCommand[] = "convert";
-
-struct Request {
-    std::optional<ConvertMode> mode;
-    QString file;
-    QString neighbourhoodAddress;
-    QString neighbourhoodSize;
-    ConversionExport kind = ConversionExport::AllCsv;
-    bool kindGiven = false;
-    QString out;
-    int inFlight = BatchWorkerOptions{}.inFlight;
-};
-
-// Parses the arguments; returns an error text for bad usage.
-std::optional<QString> parse(const QStringList& args, Request& request) {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& option = args.at(i);
-        if (i + 1 >= args.size()) {
-            return QStringLiteral("'%1' needs a value").arg(option);
-        }
-        const QString& value = args.at(++i);
-        if (option == QLatin1String("--to-ip") || option == QLatin1String("--to-name")) {
-            if (request.mode) {
-                return QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood");
-            }
-            request.mode =
-                option == QLatin1String("--to-ip") ? ConvertMode::NameToIp : ConvertMode::IpToName;
-            request.file = value;
-        } else if (option == QLatin1String("--neighbourhood")) {
-            if (request.mode) {
-                return QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood");
-            }
-            request.mode = ConvertMode::IpToName;
-            request.neighbourhoodAddress = value;
-        } else if (option == QLatin1String("--size")) {
-            request.neighbourhoodSize = value;
-        } else if (option == QLatin1String("--export")) {
-            const auto kind = ExportIdFromCliName<ConversionExport>(ConversionExportKinds(), value);
-            if (!kind) {
-                return QStringLiteral("unknown export kind '%1'").arg(value);
-            }
-            request.kind = *kind;
-            request.kindGiven = true;
-        } else if (option == QLatin1String("--out")) {
-            request.out = value;
-        } else if (option == QLatin1String("--in-flight")) {
-            const auto number = NumberIn(value, 1, 256);
-            if (!number) {
-                return QStringLiteral("--in-flight wants a number from 1 to 256");
-            }
-            request.inFlight = *number;
-        } else {
-            return QStringLiteral("unknown option '%1'").arg(option);
-        }
-    }
-    if (!request.mode) {
-        return QStringLiteral("give a list: --to-ip FILE, --to-name FILE or --neighbourhood");
-    }
-    if (request.neighbourhoodAddress.isEmpty() != request.neighbourhoodSize.isEmpty()) {
-        return QStringLiteral("--neighbourhood and --size go together");
-    }
-    if (request.kindGiven && request.out.isEmpty()) {
-        return QStringLiteral("--export needs --out PATH");
-    }
-    return std::nullopt;
+QStringList gridHeaders() {
+    return {QStringLiteral("Domain / Host Name"), QStringLiteral("IP Address")};
 }
 
 // The neighbourhood as the list, as the page builds it; an error text when there is none.
-std::optional<QString> neighbourhoodList(const Request& request, QStringList& entries) {
-    const auto size = NumberIn(request.neighbourhoodSize, 2, 65536);
+std::optional<QString> neighbourhoodList(const QString& address, const QString& sizeText,
+                                         QStringList& entries) {
+    const auto size = NumberIn(sizeText, 2, 65536);
     if (!size || *size % 2 != 0) {
         return QStringLiteral("--size wants an even number from 2 to 65536");
     }
     std::optional<std::array<int, 4>> octets;
     try {
-        octets = ParseDottedAddress(request.neighbourhoodAddress);
+        octets = ParseDottedAddress(address);
     } catch (const UserError& error) {
         return error.message();
     }
@@ -135,57 +64,155 @@ std::optional<QString> neighbourhoodList(const Request& request, QStringList& en
 
 }  // namespace
 
+const CommandSpec& ConvertCommandSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("convert"),
+        {QStringLiteral("--to-ip FILE | --to-name FILE | --neighbourhood ADDRESS --size N"),
+         QStringLiteral("[--export KIND --out PATH] [--in-flight N]")},
+        QStringLiteral("Converts every entry of FILE (one target a line) from name to addresses\n"
+                       "(--to-ip) or from address to name (--to-name), or the N + 1 addresses\n"
+                       "around ADDRESS to names (--neighbourhood). The rows go to standard\n"
+                       "output as all-csv while they come (LF line ends), or with --out to PATH\n"
+                       "as KIND (default all-csv; the window's bytes, CR LF), one of:\n") +
+            KindNameLines(ConvertKinds()) +
+            QStringLiteral("The counts go to standard error when the run has ended:\n"
+                           "Finished N, Successful N, Failed N.\n"),
+        {
+            {kToIp, {QStringLiteral("FILE")}, QStringLiteral("convert the names of FILE")},
+            {kToName, {QStringLiteral("FILE")}, QStringLiteral("convert the addresses of FILE")},
+            {kNeighbourhood,
+             {QStringLiteral("ADDRESS")},
+             QStringLiteral("convert the addresses around ADDRESS")},
+            {kSize, {QStringLiteral("N")}, QStringLiteral("how many around it: even, 2-65536")},
+            {kExport, {QStringLiteral("KIND")}, QStringLiteral("the export kind (with --out)")},
+            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the rows to PATH")},
+            {kInFlight,
+             {QStringLiteral("N")},
+             QStringLiteral("look-ups at once, 1-256 (default %1)")
+                 .arg(BatchWorkerOptions{}.inFlight)},
+        },
+        // A file alone is read as a word of its own only to say which option it needs.
+        QStringLiteral("FILE"),
+        0,
+        1,
+        {DoneStatus(),
+         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
+         UsageStatus()},
+    };
+    return spec;
+}
+
 int RunConvertCommand(const QStringList& args) {
-    if (WantsHelp(args)) {
-        printConvertUsage(out());
-        return kOk;
+    const CommandSpec& spec = ConvertCommandSpec();
+    const ParseResult parsed = ParseArguments(spec, args);
+    if (!parsed.ok()) {
+        return UsageProblem(spec, parsed.problem);
     }
-    Request request;
-    if (const auto error = parse(args, request)) {
-        return UsageError(kCommand, *error);
+    const ParsedArguments& given = parsed.arguments;
+    if (given.help) {
+        return PrintHelp(spec);
+    }
+    if (!given.positionals.isEmpty()) {
+        return UsageProblem(spec,
+                            QStringLiteral("'%1' needs its direction: --to-ip FILE (names to "
+                                           "addresses) or --to-name FILE (addresses to names)")
+                                .arg(given.positionals.at(0)));
+    }
+    const int lists = static_cast<int>(given.has(kToIp)) + static_cast<int>(given.has(kToName)) +
+                      static_cast<int>(given.has(kNeighbourhood));
+    if (lists != 1) {
+        return UsageProblem(spec, lists == 0 ? QStringLiteral("missing the list: --to-ip FILE, "
+                                                              "--to-name FILE or --neighbourhood "
+                                                              "ADDRESS --size N")
+                                             : QStringLiteral("give one list: --to-ip, --to-name "
+                                                              "or --neighbourhood"));
+    }
+    if (given.has(kNeighbourhood) != given.has(kSize)) {
+        return UsageProblem(spec, given.has(kSize)
+                                      ? QStringLiteral("--size goes with --neighbourhood")
+                                      : QStringLiteral("missing --size N for --neighbourhood"));
+    }
+    if (given.has(kExport) && !given.has(kOut)) {
+        return UsageProblem(spec, QStringLiteral("missing --out PATH for --export"));
+    }
+    ConversionExport kind = ConversionExport::AllCsv;
+    if (given.has(kExport)) {
+        const auto named = KindNamed(ConvertKinds(), given.value(kExport));
+        if (!named) {
+            return UsageProblem(
+                spec, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
+        }
+        kind = *named;
+    }
+    BatchWorkerOptions options;
+    if (given.has(kInFlight)) {
+        const auto number = NumberIn(given.value(kInFlight), 1, 256);
+        if (!number) {
+            return UsageProblem(spec, QStringLiteral("--in-flight wants a number from 1 to 256"));
+        }
+        options.inFlight = *number;
     }
 
-    const QString errorPrefix = ErrorPrefix(kCommand);
     QStringList entries;
-    if (!request.neighbourhoodAddress.isEmpty()) {
-        if (const auto error = neighbourhoodList(request, entries)) {
-            return UsageError(kCommand, *error);
+    if (given.has(kNeighbourhood)) {
+        if (const auto error =
+                neighbourhoodList(given.value(kNeighbourhood), given.value(kSize), entries)) {
+            return UsageProblem(spec, *error);
         }
     } else {
-        const auto read = ReadListFile(request.file, errorPrefix);
+        auto read = ReadListFile(given.has(kToIp) ? given.value(kToIp) : given.value(kToName));
         if (!read) {
             return kUsage;
         }
-        entries = *read;
+        entries = std::move(*read);
     }
-    if (entries.isEmpty()) {
-        err() << errorPrefix << "the list is empty\n";
-        return kUsage;
-    }
-
+    const ConvertMode mode = given.has(kToIp) ? ConvertMode::NameToIp : ConvertMode::IpToName;
     TargetListModel list;
-    list.replaceAll(entries);
-    ResultTableModel grid({QStringLiteral("Domain / Host Name"), QStringLiteral("IP Address")});
-    BatchConversion batch(list, grid);
-    BatchWorkerOptions options;
-    options.inFlight = request.inFlight;
-    batch.setWorkerOptions(options);
-    QEventLoop loop;
-    QObject::connect(&batch, &BatchConversion::finished, &loop, &QEventLoop::quit);
-    batch.start(*request.mode);
-    loop.exec();
+    list.replaceAll(std::move(entries));
 
-    const QStringList lines =
-        ConversionExportLines(grid, request.kind, QDateTime::currentDateTime());
-    int status = kOk;
-    if (request.out.isEmpty()) {
-        status = StdoutBytes().write(ExportBytes(lines)) ? kOk : kFailed;
+    // Rows are kept only for an export file; on standard output each entry's rows go out as
+    // soon as the walk reaches it, so a long run holds no more than its list.
+    const bool toFile = given.has(kOut);
+    std::unique_ptr<ResultTableModel> grid;
+    if (toFile) {
+        grid = std::make_unique<ResultTableModel>(gridHeaders());
     } else {
-        status = WriteExport(request.out, lines, errorPrefix);
+        const ResultTableModel empty(gridHeaders());
+        out().line(ConversionExportLines(empty, ConversionExport::AllCsv, {}).constFirst());
+        out().flush();
     }
-    const BatchCounters& counters = batch.counters();
-    err() << "Finished " << counters.finished << ", Successful " << counters.successful
-          << ", Failed " << counters.failed << "\n";
+    int finished = 0;
+    int successful = 0;
+    int failed = 0;
+    // The walk runs on this thread (its look-ahead pool resolves the entries ahead), so the
+    // rows are written in list order and a slow reader holds the walk back instead of
+    // letting rows pile up.
+    RunBatchWorker(
+        mode, list, std::stop_token(),
+        [&](int, std::vector<ConvertedRow> rows) {
+            for (const ConvertedRow& row : rows) {
+                ++finished;
+                ++(row.failed ? failed : successful);
+                if (grid) {
+                    grid->writeRow({row.left, row.right});
+                } else {
+                    // The all-csv line of the row: the cells as they stand, unquoted.
+                    out().line(row.left + QLatin1Char(',') + row.right);
+                }
+            }
+            if (!grid) {
+                out().flush();
+            }
+        },
+        options);
+
+    // The run is complete: its counts, then the file (whose failure is the last word).
+    PrintCounts(finished, successful, failed);
+    int status = kOk;
+    if (toFile) {
+        status = WriteExport(given.value(kOut),
+                             ConversionExportLines(*grid, kind, QDateTime::currentDateTime()));
+    }
     return status;
 }
 

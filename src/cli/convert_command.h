@@ -1,9 +1,13 @@
 // quendrix-cli convert: the converter's batch conversion of a list file (or of an IP
-// neighbourhood), written as one of the page's six export kinds.
+// neighbourhood): rows as all-csv on standard output as they come, or one of the page's six
+// export kinds to a file.
 #pragma once
+
+#include "cli/argument_parser.h"
 
 #include <QStringList>
 
 namespace quendrix::cli {
+const CommandSpec& ConvertCommandSpec();
 int RunConvertCommand(const QStringList& args);
 }  // namespace quendrix::cli

@@ -1,6 +1,7 @@
 #include "cli/country_command.h"
 
 #include "cli/cli_io.h"
+#include "cli/export_kinds.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
@@ -8,88 +9,89 @@
 
 #include <QDateTime>
 
+#include <memory>
 #include <optional>
 #include <stop_token>
 
 namespace quendrix::cli {
 namespace {
 
-using whereis::CountryExportKind;
-
-const char kUsageText[] =
-    "usage: quendrix-cli country FILE [--export KIND --out PATH]\n"
-    "       quendrix-cli country --address A.B.C.D\n"
-    "KIND: ok-htm, ok-csv, all-htm, all-csv\n";
-
-std::optional<CountryExportKind> kindNamed(const QString& name) {
-    return ExportIdFromCliName<CountryExportKind>(whereis::CountryExportKinds(), name);
-}
-
-int usage(const QString& problem) {
-    err() << "quendrix-cli: country: " << problem << "\n" << kUsageText;
-    return kUsage;
-}
+const QString kAddress = QStringLiteral("--address");
+const QString kExport = QStringLiteral("--export");
+const QString kOut = QStringLiteral("--out");
 
 }  // namespace
 
-int RunCountryCommand(const QStringList& args) {
-    QString file;
-    QString address;
-    QString outPath;
-    std::optional<CountryExportKind> kind;
-    bool addressGiven = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& arg = args.at(i);
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            out() << kUsageText;
-            return kOk;
-        }
-        const bool takesValue = arg == QLatin1String("--address") ||
-                                arg == QLatin1String("--export") || arg == QLatin1String("--out");
-        if (takesValue && i + 1 >= args.size()) {
-            return usage(arg + QStringLiteral(" needs a value"));
-        }
-        if (arg == QLatin1String("--address")) {
-            address = args.at(++i);
-            addressGiven = true;
-        } else if (arg == QLatin1String("--export")) {
-            kind = kindNamed(args.at(++i));
-            if (!kind) {
-                return usage(QStringLiteral("unknown export kind '%1'").arg(args.at(i)));
-            }
-        } else if (arg == QLatin1String("--out")) {
-            outPath = args.at(++i);
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return usage(QStringLiteral("unknown option '%1'").arg(arg));
-        } else if (file.isEmpty()) {
-            file = arg;
-        } else {
-            return usage(QStringLiteral("one FILE only"));
-        }
-    }
+const CommandSpec& CountryCommandSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("country"),
+        {QStringLiteral("FILE [--export KIND --out PATH]"), QStringLiteral("--address A.B.C.D")},
+        QStringLiteral("Looks up the owner or country of every entry of FILE (one target a line,\n"
+                       "names resolved to their first address). The rows go to standard output\n"
+                       "as all-csv while they come (LF line ends), or with --out to PATH as KIND\n"
+                       "(default all-csv; the window's bytes, CR LF), one of:\n") +
+            KindNameLines(CountryKinds()) +
+            QStringLiteral("The counts go to standard error when the run has ended:\n"
+                           "Finished N, Successful N, Failed N.\n"
+                           "--address looks up one dotted address in the owner table alone (a\n"
+                           "name is not resolved) and prints its owner, or X.\n"),
+        {
+            {kAddress,
+             {QStringLiteral("A.B.C.D")},
+             QStringLiteral("the owner of one address, from the table")},
+            {kExport, {QStringLiteral("KIND")}, QStringLiteral("the export kind (with --out)")},
+            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the rows to PATH")},
+        },
+        QStringLiteral("FILE"),
+        0,
+        1,
+        {DoneStatus(QStringLiteral("done (entries without an owner are rows with X)")),
+         FailedStatus(QStringLiteral("the --address has no owner (X), or standard output or the "
+                                     "--out file could not be written")),
+         UsageStatus()},
+    };
+    return spec;
+}
 
-    if (addressGiven) {
-        if (!file.isEmpty() || kind || !outPath.isEmpty()) {
-            return usage(QStringLiteral("--address takes no FILE and no export"));
+int RunCountryCommand(const QStringList& args) {
+    const CommandSpec& spec = CountryCommandSpec();
+    const ParseResult parsed = ParseArguments(spec, args);
+    if (!parsed.ok()) {
+        return UsageProblem(spec, parsed.problem);
+    }
+    const ParsedArguments& given = parsed.arguments;
+    if (given.help) {
+        return PrintHelp(spec);
+    }
+    if (given.has(kAddress)) {
+        if (!given.positionals.isEmpty() || given.has(kExport) || given.has(kOut)) {
+            return UsageProblem(spec, QStringLiteral("--address takes no FILE and no export"));
         }
         // The table alone: the text is not resolved, so a name gives X.
-        out() << whereis::LookupOwner(QStringView(address)) << "\n";
-        return kOk;
+        const QString owner = whereis::LookupOwner(QStringView(given.value(kAddress)));
+        out().line(owner);
+        return whereis::IsSuccessfulOwner(owner) ? kOk : kFailed;
     }
-    if (file.isEmpty()) {
-        return usage(QStringLiteral("no FILE given"));
+    if (given.positionals.isEmpty()) {
+        return UsageProblem(spec, QStringLiteral("missing FILE (or --address A.B.C.D)"));
     }
-    if (kind.has_value() != !outPath.isEmpty()) {
-        return usage(QStringLiteral("--export and --out go together"));
+    if (given.has(kExport) && !given.has(kOut)) {
+        return UsageProblem(spec, QStringLiteral("missing --out PATH for --export"));
+    }
+    whereis::CountryExportKind kind = whereis::CountryExportKind::AllCsv;
+    if (given.has(kExport)) {
+        const auto named = KindNamed(CountryKinds(), given.value(kExport));
+        if (!named) {
+            return UsageProblem(
+                spec, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
+        }
+        kind = *named;
     }
 
-    // The errors after the usage carry no command name.
-    const QString errorPrefix = QStringLiteral("quendrix-cli: ");
-    const std::optional<QStringList> entries = ReadListFile(file, errorPrefix);
+    const std::optional<QStringList> entries = ReadListFile(given.positionals.at(0));
     if (!entries) {
         return kUsage;
     }
-
     whereis::BatchSource source;
     source.count = [&] { return static_cast<int>(entries->size()); };
     source.entryAt = [&](int position) -> std::optional<QString> {
@@ -98,34 +100,38 @@ int RunCountryCommand(const QStringList& args) {
         }
         return entries->at(position);
     };
-    // For a file the rows are kept in the grid model the page uses, so that the export bytes
-    // are the page's; on standard output they stream as they come.
-    whereis::CountryGridModel grid;
-    whereis::BatchEvents events;
+    // Rows are kept, in the grid model the page uses, only for an export file; on standard
+    // output they go out as they come, the header at once.
+    std::unique_ptr<whereis::CountryGridModel> grid;
+    if (given.has(kOut)) {
+        grid = std::make_unique<whereis::CountryGridModel>();
+    } else {
+        out().line(whereis::CountryCsvHeader());
+        out().flush();
+    }
     int successful = 0;
     int failed = 0;
-    if (!kind) {
-        out() << whereis::CountryCsvHeader() << "\n";
-    }
+    whereis::BatchEvents events;
     events.rowDone = [&](const whereis::BatchRow& row) {
         successful = row.successfulCount;
         failed = row.failedCount;
-        if (kind) {
-            grid.writeResult(row.entry, row.owner);
+        if (grid) {
+            grid->writeResult(row.entry, row.owner);
         } else {
-            out() << whereis::CountryCsvLine(row.entry, row.owner) << "\n";
+            out().line(whereis::CountryCsvLine(row.entry, row.owner));
             out().flush();
         }
     };
     whereis::RunBatchLookup(source, events, std::stop_token());
-    err() << "Successful: " << successful << ", Failed: " << failed << "\n";
 
-    if (kind) {
-        const QStringList lines =
-            whereis::CountryExportLines(grid, *kind, QDateTime::currentDateTime());
-        return WriteExport(outPath, lines, errorPrefix);
+    // The run is complete: its counts, then the file (whose failure is the last word).
+    PrintCounts(successful + failed, successful, failed);
+    int status = kOk;
+    if (grid) {
+        status = WriteExport(given.value(kOut), whereis::CountryExportLines(
+                                                    *grid, kind, QDateTime::currentDateTime()));
     }
-    return kOk;
+    return status;
 }
 
 }  // namespace quendrix::cli

@@ -1,9 +1,13 @@
-// quendrix-cli country: the owner or country of every entry of a target file (the all-rows CSV
-// on standard output, or any export kind to a file), or of one address from the table alone.
+// quendrix-cli country: the owner or country of every entry of a target file (rows as all-csv
+// on standard output as they come, or any export kind to a file), or of one address from the
+// table alone.
 #pragma once
+
+#include "cli/argument_parser.h"
 
 #include <QStringList>
 
 namespace quendrix::cli {
+const CommandSpec& CountryCommandSpec();
 int RunCountryCommand(const QStringList& args);
 }  // namespace quendrix::cli

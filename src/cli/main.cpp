@@ -1,4 +1,5 @@
 // quendrix-cli: the same engines as the window, from a terminal.
+#include "cli/argument_parser.h"
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
 #include "cli/country_command.h"
@@ -7,80 +8,86 @@
 
 #include <QCoreApplication>
 
-#include <functional>
-#include <utility>
+#include <csignal>
 #include <vector>
 
 namespace quendrix::cli {
-
-QTextStream& out() {
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-QTextStream& err() {
-    static QTextStream stream(stderr);
-    return stream;
-}
-
 namespace {
 
 struct Command {
-    const char* name;
-    const char* synopsis;
-    std::function<int(const QStringList&)> run;
+    const CommandSpec& (*spec)();
+    const char* summary;
+    int (*run)(const QStringList&);
 };
 
-// One line per command; each tool's command lives in its own file.
+// Each tool's command lives in its own file.
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
-        {"resolve", "resolve NAME       print every address of NAME, one per line, or X",
-         RunResolveCommand},
-        {"reverse", "reverse ADDRESS    print the official name of ADDRESS, or X",
-         RunReverseCommand},
-        {"convert", "convert ...        convert a list in batch (see convert --help)",
+        {ResolveCommandSpec, "every address of a name, or X", RunResolveCommand},
+        {ReverseCommandSpec, "the official name of an address, or X", RunReverseCommand},
+        {ConvertCommandSpec, "convert a list in batch, names to addresses or back",
          RunConvertCommand},
-        {"country", "country FILE       owner or country of each entry (see country --help)",
-         RunCountryCommand},
-        {"ping", "ping FILE          ping each entry of a list (see ping --help)", RunPingCommand},
+        {PingCommandSpec, "ping every entry of a list", RunPingCommand},
+        {CountryCommandSpec, "the owner or country of every entry of a list", RunCountryCommand},
     };
     return list;
 }
 
-void printUsage(QTextStream& stream) {
-    stream << "Usage: quendrix-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+QString usage() {
+    QString text = QStringLiteral(
+        "Usage: quendrix-cli COMMAND [ARGUMENTS]\n"
+        "       quendrix-cli COMMAND --help\n"
+        "\n"
+        "Commands:\n");
     for (const Command& command : commands()) {
-        stream << "  " << command.synopsis << "\n";
+        text += QStringLiteral("  %1%2\n")
+                    .arg(command.spec().name.leftJustified(10))
+                    .arg(QLatin1String(command.summary));
     }
-    stream << "\nOptions:\n"
-              "  --help             show this help\n"
-              "  --version          show the version\n"
-              "\n"
-              "Exit status: 0 success, 1 failed look-up, 2 bad usage or unreadable file.\n";
-    stream.flush();
+    text += QStringLiteral(
+        "\n"
+        "Options:\n"
+        "  --help, -h  show this help\n"
+        "  --version   show the version\n"
+        "\n"
+        "Rows go to standard output as CSV with LF line ends, while they come; --out\n"
+        "writes a file with the window's bytes (CR LF). Messages and the counts line\n"
+        "go to standard error.\n"
+        "\n"
+        "Exit status (every command):\n"
+        "  0  done; a batch whose look-ups failed is done (failures are rows)\n"
+        "  1  the one answer asked for is a failure (X from resolve, reverse or country\n"
+        "     --address), or the output could not be written (a full disk, an export\n"
+        "     file that cannot be replaced, a reader that closed the pipe early)\n"
+        "  2  bad usage, a list that cannot be read, or an empty list\n"
+        "  3  the system refused (ping: no ICMP socket)\n");
+    return text;
 }
 
 int run(const QStringList& arguments) {
     if (arguments.isEmpty()) {
-        printUsage(err());
+        err() << usage();
+        err().flush();
         return kUsage;
     }
     const QString& name = arguments.at(0);
     if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-        printUsage(out());
+        out().write(usage().toLocal8Bit());
         return kOk;
     }
     if (name == QLatin1String("--version")) {
-        out() << "quendrix-cli " << QUENDRIX_VERSION << "\n";
+        out().line(QStringLiteral("quendrix-cli %1").arg(QLatin1String(QUENDRIX_VERSION)));
         return kOk;
     }
     for (const Command& command : commands()) {
-        if (name == QLatin1String(command.name)) {
+        if (name == command.spec().name) {
+            SetCommandName(name);
             return command.run(arguments.mid(1));
         }
     }
-    err() << "quendrix-cli: unknown command '" << name << "'\n";
-    printUsage(err());
+    Message(QStringLiteral("unknown command '%1'").arg(name));
+    err() << "Try 'quendrix-cli --help'.\n";
+    err().flush();
     return kUsage;
 }
 
@@ -88,8 +95,12 @@ int run(const QStringList& arguments) {
 }  // namespace quendrix::cli
 
 int main(int argc, char** argv) {
+    // A reader that goes away shows up as a failed write (EPIPE), which ends the program
+    // quietly; the signal would end it without a word too, but before anything is tidied.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     const int status = quendrix::cli::run(app.arguments().mid(1));
+    // Whatever is still buffered; a failure here ends the program with its own status.
     quendrix::cli::out().flush();
     quendrix::cli::err().flush();
     return status;

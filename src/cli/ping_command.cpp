@@ -1,6 +1,7 @@
 #include "cli/ping_command.h"
 
 #include "cli/cli_io.h"
+#include "cli/export_kinds.h"
 #include "core/errors.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
@@ -20,126 +21,62 @@
 namespace quendrix::cli {
 namespace {
 
-void printPingUsage(QTextStream& stream) {
-    stream << "Usage: quendrix-cli ping FILE | --range PREFIX FROM TO\n"
-              "                         | --neighbourhood ADDRESS --size N\n"
-              "                         [--count N] [--timeout MS] [--cycles K] [--per S]\n"
-              "                         [--export KIND --out PATH]\n"
-              "\n"
-              "Pings every entry of the list N times (default 2), one echo at a time, each\n"
-              "waiting up to MS milliseconds (default 2500). The list is FILE (one target\n"
-              "per line), the addresses PREFIX.FROM to PREFIX.TO, or the N + 1 addresses\n"
-              "around ADDRESS (N even). --cycles K runs the list K times (default 1), S\n"
-              "seconds apart (default 3), appending to the same results.\n"
-              "Rows go to standard output as all-csv while they come, or with --out to PATH\n"
-              "as KIND (default all-csv), one of:\n";
-    for (const ExportKind& kind : PingExportKinds()) {
-        stream << "  " << kind.cliName << "\n";
-    }
-    stream << "The counts of the last cycle and the rows in all go to standard error:\n"
-              "Finished N, Successful N, Failed N, Total Count N.\n"
-              "Exit status: 0 the run completed (hosts that do not answer are rows), 1 the\n"
-              "output could not be written, 2 bad usage, an unreadable file or nothing to\n"
-              "ping.\n";
-    stream.flush();
-}
-
-constexpr char kCommand[] = "ping";
+const QString kRange = QStringLiteral("--range");
+const QString kNeighbourhood = QStringLiteral("--neighbourhood");
+const QString kSize = QStringLiteral("--size");
+const QString kCount = QStringLiteral("--count");
+const QString kTimeout = QStringLiteral("--timeout");
+const QString kCycles = QStringLiteral("--cycles");
+const QString kPer = QStringLiteral("--per");
+const QString kExport = QStringLiteral("--export");
+const QString kOut = QStringLiteral("--out");
 
 struct Request {
-    QString file;
-    QStringList range;  // PREFIX FROM TO
-    QString neighbourhoodAddress;
-    QString neighbourhoodSize;
     int count = 2;
     int timeoutMs = PingRun::kDefaultTimeoutMs;
     int cycles = 1;
     int perSeconds = 3;
     PingExport kind = PingExport::AllCsv;
-    bool kindGiven = false;
-    QString out;
 };
 
-// Parses the arguments; returns an error text for bad usage.
-std::optional<QString> parse(const QStringList& args, Request& request) {
-    int lists = 0;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& option = args.at(i);
-        if (!option.startsWith(QLatin1String("--"))) {
-            request.file = option;
-            ++lists;
-            continue;
-        }
-        const int values = option == QLatin1String("--range") ? 3 : 1;
-        if (i + values >= args.size()) {
-            return QStringLiteral("'%1' needs %2")
-                .arg(option, values == 1 ? QStringLiteral("a value") : QStringLiteral("3 values"));
-        }
-        const QString& value = args.at(++i);
-        if (option == QLatin1String("--range")) {
-            request.range = args.mid(i, 3);
-            i += 2;
-            ++lists;
-        } else if (option == QLatin1String("--neighbourhood")) {
-            request.neighbourhoodAddress = value;
-            ++lists;
-        } else if (option == QLatin1String("--size")) {
-            request.neighbourhoodSize = value;
-        } else if (option == QLatin1String("--count")) {
-            const auto number = NumberIn(value, 1, 1000);
-            if (!number) {
-                return QStringLiteral("--count wants a number from 1 to 1000");
+// The numbers and the kind; a usage problem's text, or nullopt.
+std::optional<QString> readRequest(const ParsedArguments& given, Request& request) {
+    const struct {
+        const QString& option;
+        int low;
+        int high;
+        int* target;
+        const char* problem;
+    } numbers[] = {
+        {kCount, 1, 1000, &request.count, "--count wants a number from 1 to 1000"},
+        {kTimeout, 1, 60000, &request.timeoutMs, "--timeout wants milliseconds from 1 to 60000"},
+        {kCycles, 1, 1000000, &request.cycles, "--cycles wants a number from 1 to 1000000"},
+        {kPer, 0, 86400, &request.perSeconds, "--per wants seconds from 0 to 86400"},
+    };
+    for (const auto& number : numbers) {
+        if (given.has(number.option)) {
+            const auto value = NumberIn(given.value(number.option), number.low, number.high);
+            if (!value) {
+                return QString::fromLatin1(number.problem);
             }
-            request.count = *number;
-        } else if (option == QLatin1String("--timeout")) {
-            const auto number = NumberIn(value, 1, 60000);
-            if (!number) {
-                return QStringLiteral("--timeout wants milliseconds from 1 to 60000");
-            }
-            request.timeoutMs = *number;
-        } else if (option == QLatin1String("--cycles")) {
-            const auto number = NumberIn(value, 1, 1000000);
-            if (!number) {
-                return QStringLiteral("--cycles wants a number from 1 to 1000000");
-            }
-            request.cycles = *number;
-        } else if (option == QLatin1String("--per")) {
-            const auto number = NumberIn(value, 0, 86400);
-            if (!number) {
-                return QStringLiteral("--per wants seconds from 0 to 86400");
-            }
-            request.perSeconds = *number;
-        } else if (option == QLatin1String("--export")) {
-            const auto kind = ExportIdFromCliName<PingExport>(PingExportKinds(), value);
-            if (!kind) {
-                return QStringLiteral("unknown export kind '%1'").arg(value);
-            }
-            request.kind = *kind;
-            request.kindGiven = true;
-        } else if (option == QLatin1String("--out")) {
-            request.out = value;
-        } else {
-            return QStringLiteral("unknown option '%1'").arg(option);
+            *number.target = *value;
         }
     }
-    if (lists != 1) {
-        return QStringLiteral("give one list: FILE, --range or --neighbourhood");
-    }
-    if (request.neighbourhoodAddress.isEmpty() != request.neighbourhoodSize.isEmpty()) {
-        return QStringLiteral("--neighbourhood and --size go together");
-    }
-    if (request.kindGiven && request.out.isEmpty()) {
-        return QStringLiteral("--export needs --out PATH");
+    if (given.has(kExport)) {
+        const auto named = KindNamed(PingKinds(), given.value(kExport));
+        if (!named) {
+            return QStringLiteral("unknown export kind '%1'").arg(given.value(kExport));
+        }
+        request.kind = *named;
     }
     return std::nullopt;
 }
 
-// Builds a range or a neighbourhood as the page's fills do; an error text when there is
-// nothing to ping.
-std::optional<QString> buildList(const Request& request, QStringList& entries) {
-    if (!request.range.isEmpty()) {
-        const PingListFill fill =
-            PingRangeList(request.range.at(0), request.range.at(1), request.range.at(2));
+// Builds a range or a neighbourhood as the page's fills do; an error text when it cannot.
+std::optional<QString> buildList(const ParsedArguments& given, QStringList& entries) {
+    if (given.has(kRange)) {
+        const QStringList range = given.values(kRange);
+        const PingListFill fill = PingRangeList(range.at(0), range.at(1), range.at(2));
         if (fill.outcome != PingListFill::Outcome::Filled) {
             // The page's messages, without their trailing blanks.
             return TrimBlanks(fill.outcome == PingListFill::Outcome::NumberOutside
@@ -149,96 +86,176 @@ std::optional<QString> buildList(const Request& request, QStringList& entries) {
         entries = fill.entries;
         return std::nullopt;
     }
-    if (!request.neighbourhoodAddress.isEmpty()) {
-        const auto size = NumberIn(request.neighbourhoodSize, 2, 65536);
-        if (!size || *size % 2 != 0) {
-            return QStringLiteral("--size wants an even number from 2 to 65536");
-        }
-        PingListFill fill;
-        try {
-            fill = PingAddressList(request.neighbourhoodAddress, true, *size);
-        } catch (const UserError& error) {
-            return error.message();
-        }
-        switch (fill.outcome) {
-            case PingListFill::Outcome::Filled:
-                entries = fill.entries;
-                return std::nullopt;
-            case PingListFill::Outcome::BelowZero:
-                return QStringLiteral(
-                    "the neighbourhood would reach below 0.0.0.0: nothing pinged");
-            case PingListFill::Outcome::PastTheEnd:
-                return QStringLiteral(
-                    "the neighbourhood would run past 255.255.255.255: nothing pinged");
-            default:
-                return kBadAddressMessage;
-        }
+    const auto size = NumberIn(given.value(kSize), 2, 65536);
+    if (!size || *size % 2 != 0) {
+        return QStringLiteral("--size wants an even number from 2 to 65536");
     }
-    return std::nullopt;
+    PingListFill fill;
+    try {
+        fill = PingAddressList(given.value(kNeighbourhood), true, *size);
+    } catch (const UserError& error) {
+        return error.message();
+    }
+    switch (fill.outcome) {
+        case PingListFill::Outcome::Filled:
+            entries = fill.entries;
+            return std::nullopt;
+        case PingListFill::Outcome::BelowZero:
+            return QStringLiteral("the neighbourhood would reach below 0.0.0.0: nothing pinged");
+        case PingListFill::Outcome::PastTheEnd:
+            return QStringLiteral(
+                "the neighbourhood would run past 255.255.255.255: nothing pinged");
+        default:
+            return kBadAddressMessage;
+    }
 }
 
 }  // namespace
 
+const CommandSpec& PingCommandSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("ping"),
+        {QStringLiteral("FILE | --range PREFIX FROM TO | --neighbourhood ADDRESS --size N"),
+         QStringLiteral("[--count N] [--timeout MS] [--cycles K] [--per S]"),
+         QStringLiteral("[--export KIND --out PATH]")},
+        QStringLiteral(
+            "Pings every entry of the list N times (default 2), one echo at a time, each\n"
+            "waiting up to MS milliseconds (default 2500). The list is FILE (one target a\n"
+            "line), the addresses PREFIX.FROM to PREFIX.TO, or the N + 1 addresses around\n"
+            "ADDRESS (N even). --cycles K runs the list K times (default 1), S seconds apart\n"
+            "(default 3), appending to the same results.\n"
+            "The rows go to standard output as all-csv while they come (LF line ends), or\n"
+            "with --out to PATH as KIND (default all-csv; the window's bytes, CR LF), one of:\n") +
+            KindNameLines(PingKinds()) +
+            QStringLiteral("The counts of the last cycle and the rows in all go to standard\n"
+                           "error when the run has ended:\n"
+                           "Finished N, Successful N, Failed N, Total Count N.\n"),
+        {
+            {kRange,
+             {QStringLiteral("PREFIX"), QStringLiteral("FROM"), QStringLiteral("TO")},
+             QStringLiteral("ping PREFIX.FROM to PREFIX.TO")},
+            {kNeighbourhood,
+             {QStringLiteral("ADDRESS")},
+             QStringLiteral("ping the addresses around ADDRESS")},
+            {kSize, {QStringLiteral("N")}, QStringLiteral("how many around it: even, 2-65536")},
+            {kCount, {QStringLiteral("N")}, QStringLiteral("echoes per entry, 1-1000")},
+            {kTimeout, {QStringLiteral("MS")}, QStringLiteral("wait per echo, 1-60000 ms")},
+            {kCycles, {QStringLiteral("K")}, QStringLiteral("runs of the list, 1-1000000")},
+            {kPer, {QStringLiteral("S")}, QStringLiteral("seconds between runs, 0-86400")},
+            {kExport, {QStringLiteral("KIND")}, QStringLiteral("the export kind (with --out)")},
+            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the rows to PATH")},
+        },
+        QStringLiteral("FILE"),
+        0,
+        1,
+        {DoneStatus(QStringLiteral("done (hosts that do not answer are rows)")),
+         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
+         UsageStatus(),
+         RefusedStatus(QStringLiteral("no ICMP socket can be opened (the message says how to "
+                                      "allow one)"))},
+    };
+    return spec;
+}
+
 int RunPingCommand(const QStringList& args) {
-    if (WantsHelp(args)) {
-        printPingUsage(out());
-        return kOk;
+    const CommandSpec& spec = PingCommandSpec();
+    const ParseResult parsed = ParseArguments(spec, args);
+    if (!parsed.ok()) {
+        return UsageProblem(spec, parsed.problem);
+    }
+    const ParsedArguments& given = parsed.arguments;
+    if (given.help) {
+        return PrintHelp(spec);
+    }
+    const int lists = static_cast<int>(given.positionals.size()) +
+                      static_cast<int>(given.has(kRange)) +
+                      static_cast<int>(given.has(kNeighbourhood));
+    if (lists != 1) {
+        return UsageProblem(spec, lists == 0 ? QStringLiteral("missing the list: FILE, --range "
+                                                              "PREFIX FROM TO or --neighbourhood "
+                                                              "ADDRESS --size N")
+                                             : QStringLiteral("give one list: FILE, --range or "
+                                                              "--neighbourhood"));
+    }
+    if (given.has(kNeighbourhood) != given.has(kSize)) {
+        return UsageProblem(spec, given.has(kSize)
+                                      ? QStringLiteral("--size goes with --neighbourhood")
+                                      : QStringLiteral("missing --size N for --neighbourhood"));
+    }
+    if (given.has(kExport) && !given.has(kOut)) {
+        return UsageProblem(spec, QStringLiteral("missing --out PATH for --export"));
     }
     Request request;
-    if (const auto error = parse(args, request)) {
-        return UsageError(kCommand, *error);
+    if (const auto problem = readRequest(given, request)) {
+        return UsageProblem(spec, *problem);
     }
-    const QString errorPrefix = ErrorPrefix(kCommand);
+
     QStringList entries;
-    if (request.range.isEmpty() && request.neighbourhoodAddress.isEmpty()) {
-        const auto read = ReadListFile(request.file, errorPrefix);
+    if (!given.positionals.isEmpty()) {
+        auto read = ReadListFile(given.positionals.at(0));
         if (!read) {
             return kUsage;
         }
-        entries = *read;
-    } else if (const auto error = buildList(request, entries)) {
-        err() << errorPrefix << *error << "\n";
+        entries = std::move(*read);
+    } else if (const auto problem = buildList(given, entries)) {
+        Message(*problem);
         return kUsage;
-    }
-    if (entries.isEmpty()) {
-        err() << errorPrefix
-              << "the list is empty: please add the IP address or domain/host name\n";
+    } else if (entries.isEmpty()) {
+        ReportEmptyList();
         return kUsage;
     }
 
     TargetListModel list;
-    list.replaceAll(entries);
+    list.replaceAll(std::move(entries));
     ResultTableModel grid(PingGridHeaders());
     PingRun run(list, grid, std::make_shared<net::IcmpEcho>());
     run.setTimeout(std::chrono::milliseconds(request.timeoutMs));
-    QObject::connect(&run, &PingRun::echoUnavailable, [&errorPrefix](const QString& notice) {
-        err() << errorPrefix << notice << "\n";
-        err().flush();
+
+    // Without a socket every echo would time out: a script must not read that as "every
+    // host is down", so the run ends with the notice.
+    bool refused = false;
+    QEventLoop* running = nullptr;
+    QObject::connect(&run, &PingRun::echoUnavailable, [&](const QString& notice) {
+        Message(notice);
+        refused = true;
+        run.stop();
+        if (running != nullptr) {
+            running->exit(kRefused);
+        }
     });
 
-    // Without --out the rows stream to standard output as they are written.
-    std::optional<StdoutBytes> stream;
-    if (request.out.isEmpty()) {
-        stream.emplace();
-        stream->write(ExportBytes({PingCsvHeader()}));
+    // Rows are kept in the grid only for an export file. On standard output each collection
+    // of rows goes out at once and leaves the grid, so a long run holds no rows.
+    const bool toFile = given.has(kOut);
+    if (!toFile) {
+        out().line(PingCsvHeader());
+        out().flush();
     }
+    int totalRows = 0;
     int printed = 0;
-    const auto printRows = [&] {
-        if (!stream || stream->failed()) {
+    const auto takeRows = [&] {
+        totalRows += grid.resultCount() - printed;
+        if (toFile) {
+            printed = grid.resultCount();
             return;
         }
-        // One text and one write for all the rows of a collection.
+        if (refused) {
+            return;  // attempts without a socket are not results
+        }
         QString text;
         text.reserve((grid.resultCount() - printed) * 48);
         for (; printed < grid.resultCount(); ++printed) {
             AppendPingCsvLine(text, grid, printed);
-            text += QLatin1String("\r\n");
+            text += QLatin1Char('\n');
         }
-        stream->write(text.toLocal8Bit());
+        out().write(text.toLocal8Bit());
+        out().flush();
+        grid.clearResults();
+        printed = 0;
     };
-    QObject::connect(&run, &PingRun::countersChanged, printRows);
+    QObject::connect(&run, &PingRun::countersChanged, takeRows);
 
-    for (int cycle = 0; cycle < request.cycles; ++cycle) {
+    for (int cycle = 0; cycle < request.cycles && !refused; ++cycle) {
         if (cycle > 0 && request.perSeconds > 0) {
             QEventLoop wait;
             QTimer::singleShot(request.perSeconds * 1000, &wait, &QEventLoop::quit);
@@ -246,22 +263,25 @@ int RunPingCommand(const QStringList& args) {
         }
         QEventLoop loop;
         QObject::connect(&run, &PingRun::finished, &loop, &QEventLoop::quit);
+        running = &loop;
         run.start(request.count);
         loop.exec();
+        running = nullptr;
     }
-    printRows();
+    if (refused) {
+        return kRefused;
+    }
+    takeRows();
 
-    int status = kOk;
-    if (stream) {
-        status = stream->failed() ? kFailed : kOk;
-    } else {
-        const QStringList lines =
-            PingExportLines(grid, request.kind, run.lastPingCount(), QDateTime::currentDateTime());
-        status = WriteExport(request.out, lines, errorPrefix);
-    }
+    // The run is complete: its counts, then the file (whose failure is the last word).
     const PingCounters& counters = run.counters();
-    err() << "Finished " << counters.finished << ", Successful " << counters.successful
-          << ", Failed " << counters.failed << ", Total Count " << grid.resultCount() << "\n";
+    PrintCounts(counters.finished, counters.successful, counters.failed, totalRows);
+    int status = kOk;
+    if (toFile) {
+        status = WriteExport(
+            given.value(kOut),
+            PingExportLines(grid, request.kind, run.lastPingCount(), QDateTime::currentDateTime()));
+    }
     return status;
 }
 

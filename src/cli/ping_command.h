@@ -1,10 +1,13 @@
 // quendrix-cli ping: the batch ping run over a target file, an address range or a
-// neighbourhood, once or in cycles; rows as the all-rows CSV on standard output, or any export
-// kind to a file.
+// neighbourhood, once or in cycles; rows as all-csv on standard output as they come, or any
+// export kind to a file.
 #pragma once
+
+#include "cli/argument_parser.h"
 
 #include <QStringList>
 
 namespace quendrix::cli {
+const CommandSpec& PingCommandSpec();
 int RunPingCommand(const QStringList& args);
 }  // namespace quendrix::cli

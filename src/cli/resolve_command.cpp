@@ -5,29 +5,71 @@
 
 namespace quendrix::cli {
 
+const CommandSpec& ResolveCommandSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("resolve"),
+        {QStringLiteral("NAME")},
+        QStringLiteral("Prints every address of NAME in the resolver's order, one a line, or X\n"
+                       "when it does not resolve. NAME may be typed as in the window (a web\n"
+                       "address is reduced to its host); an empty NAME is this computer.\n"),
+        {},
+        QStringLiteral("NAME"),
+        1,
+        1,
+        {DoneStatus(QStringLiteral("the addresses were printed")),
+         FailedStatus(QStringLiteral("NAME does not resolve (X), or the output could not be "
+                                     "written")),
+         UsageStatus(false)},
+    };
+    return spec;
+}
+
+const CommandSpec& ReverseCommandSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("reverse"),
+        {QStringLiteral("ADDRESS")},
+        QStringLiteral("Prints the official name of the dotted ADDRESS, or X when it has none.\n"),
+        {},
+        QStringLiteral("ADDRESS"),
+        1,
+        1,
+        {DoneStatus(QStringLiteral("the name was printed")),
+         FailedStatus(QStringLiteral("ADDRESS has no name (X), or the output could not be "
+                                     "written")),
+         UsageStatus(false)},
+    };
+    return spec;
+}
+
 int RunResolveCommand(const QStringList& args) {
-    if (args.size() != 1) {
-        err() << "quendrix-cli: resolve takes one NAME\n";
-        return kUsage;
+    const ParseResult parsed = ParseArguments(ResolveCommandSpec(), args);
+    if (!parsed.ok()) {
+        return UsageProblem(ResolveCommandSpec(), parsed.problem);
     }
-    const auto host = ResolveHost(ReduceTarget(args.at(0)));
+    if (parsed.arguments.help) {
+        return PrintHelp(ResolveCommandSpec());
+    }
+    const auto host = ResolveHost(ReduceTarget(parsed.arguments.positionals.at(0)));
     if (!host) {
-        out() << kLookupFailed << "\n";
+        out().line(kLookupFailed);
         return kFailed;
     }
     for (const QString& address : host->addresses) {
-        out() << address << "\n";
+        out().line(address);
     }
     return kOk;
 }
 
 int RunReverseCommand(const QStringList& args) {
-    if (args.size() != 1) {
-        err() << "quendrix-cli: reverse takes one ADDRESS\n";
-        return kUsage;
+    const ParseResult parsed = ParseArguments(ReverseCommandSpec(), args);
+    if (!parsed.ok()) {
+        return UsageProblem(ReverseCommandSpec(), parsed.problem);
     }
-    const QString name = ResolveAddress(args.at(0));
-    out() << name << "\n";
+    if (parsed.arguments.help) {
+        return PrintHelp(ReverseCommandSpec());
+    }
+    const QString name = ResolveAddress(parsed.arguments.positionals.at(0));
+    out().line(name);
     return name == kLookupFailed ? kFailed : kOk;
 }
 

@@ -1,11 +1,13 @@
-// What a tool page needs from the main window: the prompts, the navigation bar switch and
-// the directories that dialogs start in. Pages never reach the window any other way.
+// What a tool page needs from the main window: the prompts, the navigation bar switch, the
+// directory that the open dialog starts in, the page's settings and the hand-off between
+// pages. Pages never reach the window, nor one another, any other way.
 #pragma once
 
 #include <QString>
 
 namespace quendrix {
 
+class HandOffRouter;
 class Prompts;
 
 class PageHost {
@@ -17,6 +19,12 @@ class PageHost {
     // Where the shared open-file dialog starts; it then follows the user.
     virtual QString openDialogDirectory() const = 0;
     virtual void setOpenDialogDirectory(const QString& directory) = 0;
+    // settings.ini values by "section/key", as text; empty when the file has none. They are
+    // read before the pages are made and written after every page has stored its own.
+    virtual QString setting(const QString& key) const = 0;
+    virtual void setSetting(const QString& key, const QString& value) = 0;
+    // Sends values between pages (switch page, set box, run action).
+    virtual const HandOffRouter& handOff() const = 0;
 };
 
 }  // namespace quendrix

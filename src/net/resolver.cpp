@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -15,8 +16,19 @@
 namespace quendrix::net {
 namespace {
 
+std::atomic<int> g_lookupsInProgress{0};
+
+// Counts the calls that wait inside the C library.
+struct LookupInProgress {
+    LookupInProgress() { g_lookupsInProgress.fetch_add(1, std::memory_order_relaxed); }
+    ~LookupInProgress() { g_lookupsInProgress.fetch_sub(1, std::memory_order_relaxed); }
+    LookupInProgress(const LookupInProgress&) = delete;
+    LookupInProgress& operator=(const LookupInProgress&) = delete;
+};
+
 template <typename Call>
 std::optional<HostEntry> withHostBuffer(Call call) {
+    const LookupInProgress counted;
     std::vector<char> buffer(2048);
     for (;;) {
         hostent entry{};
@@ -55,6 +67,10 @@ std::string ownHostName() {
 }
 
 }  // namespace
+
+int LookupsInProgress() {
+    return g_lookupsInProgress.load(std::memory_order_relaxed);
+}
 
 std::optional<HostEntry> lookupHost(const std::string& name) {
     // The system resolver does not answer an empty name; this computer's own name is meant.

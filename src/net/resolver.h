@@ -26,6 +26,10 @@ std::optional<std::string> lookupAddress(std::uint32_t address);
 // octal (leading 0) and hex (0x) parts; nullopt when the text is rejected.
 std::optional<std::uint32_t> parseDottedText(const std::string& text);
 
+// How many look-ups are waiting inside the C library right now, on any thread. Such a wait
+// cannot be woken; the program may leave it behind when it ends.
+int LookupsInProgress();
+
 // Network byte order address as dotted text.
 std::string addressToDottedText(std::uint32_t address);
 

@@ -1,11 +1,21 @@
 #include "app/main_window.h"
+#include "core/result_table_model.h"
+#include "core/widgets/grid_view.h"
+#include "core/widgets/target_list_panel.h"
+#include "core/widgets/tool_page.h"
 #include "support/recording_prompts.h"
 
 #include <QAction>
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -20,13 +30,19 @@ class MainWindowTest : public ::testing::Test {
     std::unique_ptr<Tmain> open() {
         MainWindowOptions options;
         options.executableDirectory = dir.path();
-        options.settingsPath = settingsPath();
+        options.settingsFiles = {settingsPath(), settingsPath()};
         options.prompts = &prompts;
+        options.pages = pages;
         return std::make_unique<Tmain>(options);
     }
     QString settingsPath() const { return dir.filePath(QStringLiteral("settings.ini")); }
     void writeSettings(const QByteArray& text) {
         QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    void writeFile(const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
@@ -37,6 +53,7 @@ class MainWindowTest : public ::testing::Test {
     }
     QTemporaryDir dir;
     test::RecordingPrompts prompts;
+    std::vector<PageEntry> pages;  // empty: the program's own
 };
 
 TEST_F(MainWindowTest, NinePagesBehindTheMenuAndTheBar) {
@@ -117,22 +134,60 @@ TEST_F(MainWindowTest, NinePagesBehindTheMenuAndTheBar) {
     EXPECT_EQ(
         bar, (QStringList{"IP Domain Converter", "Batch Ping", "IP Country Converter", "Traceroute",
                           "Whois", "Website Scanner", "Connection Monitor", "Local Information"}));
+    // The button of the page shown is marked, whichever way the page was chosen; a page
+    // without a button (or no page) leaves none marked.
+    const auto marked = [&buttons] {
+        QStringList on;
+        for (QToolButton* button : buttons) {
+            if (button->isChecked()) {
+                on << button->text();
+            }
+            EXPECT_EQ(button->font().bold(), button->isChecked()) << button->text().toStdString();
+        }
+        return on;
+    };
     buttons.at(2)->click();
     EXPECT_EQ(window->activePage(), 4);
+    EXPECT_EQ(marked(), QStringList{"IP Country Converter"});
+    window->menuItem(3)->trigger();
+    EXPECT_EQ(marked(), QStringList{"Whois"});
+    window->menuItem(8)->trigger();
+    EXPECT_EQ(marked(), QStringList{});
+    window->showPage(7);
+    EXPECT_EQ(marked(), QStringList{"Local Information"});
+    window->showPage(-1);
+    EXPECT_EQ(marked(), QStringList{});
     window->setNavigationEnabled(false);
     EXPECT_FALSE(buttons.at(0)->isEnabled());
 }
 
-TEST_F(MainWindowTest, FirstStartDefaults) {
-    auto window = open();
-    EXPECT_EQ(window->activePage(), 0);
-    auto* customized = window->findChild<QCheckBox*>(QStringLiteral("CheckBox7"));
-    auto* server = window->findChild<QLineEdit*>(QStringLiteral("edit10"));
-    ASSERT_NE(customized, nullptr);
-    ASSERT_NE(server, nullptr);
-    EXPECT_FALSE(customized->isChecked());
-    EXPECT_TRUE(server->text().isEmpty());
-    EXPECT_FALSE(server->isEnabled());
+// What the window and the whois page read from settings.ini; only "true" checks the box.
+TEST_F(MainWindowTest, StartsFromTheSettings) {
+    const struct {
+        QByteArray text;
+        bool customized;
+        QString server;
+        int page;
+    } cases[] = {
+        {"", false, "", 0},
+        {"[whois]\ncustomized=true\nserver=whois.example\n[tab]\ntab=3\n", true, "whois.example",
+         3},
+        {"[whois]\ncustomized=True\n[tab]\ntab=x\n", false, "", 0},
+        {"[tab]\ntab=12\n", false, "", -1},
+    };
+    for (const auto& c : cases) {
+        writeSettings(c.text);
+        auto window = open();
+        auto* customized = window->findChild<QCheckBox*>(QStringLiteral("CheckBox7"));
+        auto* server = window->findChild<QLineEdit*>(QStringLiteral("edit10"));
+        ASSERT_NE(customized, nullptr);
+        ASSERT_NE(server, nullptr);
+        EXPECT_EQ(customized->parent()->objectName(), "whois_tab");
+        EXPECT_EQ(customized->isChecked(), c.customized) << c.text.toStdString();
+        EXPECT_EQ(server->isEnabled(), c.customized) << c.text.toStdString();
+        EXPECT_EQ(server->text(), c.server) << c.text.toStdString();
+        EXPECT_EQ(window->activePage(), c.page) << c.text.toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, ClosingKeepsThePageAndTheWhoisServer) {
@@ -142,7 +197,7 @@ TEST_F(MainWindowTest, ClosingKeepsThePageAndTheWhoisServer) {
         window->findChild<QCheckBox*>(QStringLiteral("CheckBox7"))->setChecked(true);
         window->findChild<QLineEdit*>(QStringLiteral("edit10"))
             ->setText(QStringLiteral(" whois.lab "));
-        window->Whois5Click();
+        window->showPage(3);
         EXPECT_TRUE(window->close());
     }
     EXPECT_TRUE(readSettings().contains("[tab]\ntab=3")) << readSettings().toStdString();
@@ -165,25 +220,50 @@ TEST_F(MainWindowTest, OutOfRangePageShowsNoneAndStoresMinusOne) {
     EXPECT_TRUE(readSettings().contains("tab=-1")) << readSettings().toStdString();
     auto window = open();
     EXPECT_EQ(window->activePage(), -1);
-    window->BatchPing1Click();
+    window->menuItem(1)->trigger();
     EXPECT_EQ(window->activePage(), 1);
 }
 
-TEST_F(MainWindowTest, AWorkingScannerIsAskedAboutAndSettingsStayAsTheyWere) {
+// A page that refuses the close after asking, as the website scanner does while it works.
+class RefusingPage : public ToolPage {
+  public:
+    RefusingPage(Prompts& prompts, QWidget* parent)
+        : ToolPage(QStringLiteral("website_scanner_tab"), QString(), parent), m_prompts(prompts) {}
+    bool queryClose() override {
+        m_prompts.askYesCancel(QStringLiteral("Confirm"),
+                               QStringLiteral("Website Scanner is working, exit or not?"));
+        return !refuse;
+    }
+    bool refuse = true;
+
+  private:
+    Prompts& m_prompts;
+};
+
+TEST_F(MainWindowTest, APageThatRefusesTheCloseKeepsTheWindowAndTheSettings) {
     writeSettings("[tab]\ntab=2\n");
+    pages = PageRegistry();
+    RefusingPage* scanner = nullptr;
+    for (PageEntry& entry : pages) {
+        if (entry.index == 5) {
+            entry.factory = [this, &scanner](const PageServices&, QWidget* parent) {
+                scanner = new RefusingPage(prompts, parent);
+                return scanner;
+            };
+        }
+    }
     auto window = open();
     window->show();
-    window->Whois5Click();
-    window->setScannerWorking([] { return true; });
-    prompts.answers = {Prompts::Answer::Cancel};
+    window->showPage(3);
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(prompts.recorded.size(), 1);
     EXPECT_EQ(prompts.recorded.at(0).kind, QStringLiteral("yescancel"));
-    EXPECT_EQ(prompts.recorded.at(0).text,
-              QStringLiteral("Website Scanner is working, exit or not?"));
     EXPECT_EQ(readSettings(), QByteArray("[tab]\ntab=2\n"));
-    window->setScannerWorking({});
+    ASSERT_NE(scanner, nullptr);
+    scanner->refuse = false;
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(readSettings().contains("[tab]\ntab=3")) << readSettings().toStdString();
 }
 
 TEST_F(MainWindowTest, HelpOpensTheShippedPageWhenTheDocumentIsMissing) {
@@ -192,6 +272,137 @@ TEST_F(MainWindowTest, HelpOpensTheShippedPageWhenTheDocumentIsMissing) {
     ASSERT_EQ(prompts.recorded.size(), 1);
     EXPECT_EQ(prompts.recorded.at(0).kind, QStringLiteral("shell"));
     EXPECT_EQ(prompts.recorded.at(0).text, dir.filePath(QStringLiteral("quendrix-help.html")));
+}
+
+// The built pages offer every box and action that the hand-off items aim at them.
+TEST_F(MainWindowTest, BuiltPagesOfferTheHandOffTargets) {
+    auto window = open();
+    const QStringList builtPages{"ip_to_domain_converter_tab", "batch_ping_tab",
+                                 "country_lookup_tab"};
+    int checked = 0;
+    for (const char* caption : {"Convert Domain to IP", "Convert IP to Domain", "Ping", "Tracert",
+                                "Whois", "Country Lookup", "Website Scanner"}) {
+        for (const bool address : {false, true}) {
+            const auto target = HandOffTargetFor(QString::fromLatin1(caption), address);
+            ASSERT_TRUE(target) << caption;
+            if (!builtPages.contains(target->page)) {
+                continue;
+            }
+            const HandOffPoints* points = window->handOff().points(target->page);
+            ASSERT_NE(points, nullptr) << caption;
+            EXPECT_TRUE(points->hasBox(target->box)) << caption;
+            for (const QString& action : target->actions) {
+                EXPECT_TRUE(points->hasAction(action)) << caption << " " << action.toStdString();
+            }
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 8);
+}
+
+// Hand-off between two pages that know nothing of each other: the guard of the source, the
+// page switch, the box, the actions in order.
+TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
+    auto window = open();
+    window->showPage(1);
+    const HandOffRouter& router = window->handOff();
+    auto* converter = window->page(0);
+    auto* list = converter->findChild<TargetListPanel*>();
+    ASSERT_NE(list, nullptr);
+
+    // No entry selected in the converter list: nothing at all happens.
+    const HandOffTarget toWhois{"whois_tab", "edDomain", {}};
+    const HandOffTarget toCountryBox{"country_lookup_tab", "Edit3", {}};
+    EXPECT_FALSE(router.handOff("ip_to_domain_converter_tab", "ListBox1", toCountryBox));
+    EXPECT_EQ(window->activePage(), 1);
+
+    // A selected entry goes over exactly as it stands; the page switches.
+    writeFile("list.txt", " first \nsecond\n");
+    list->importFile(dir.filePath("list.txt"));
+    list->view()->setCurrentIndex(list->view()->model()->index(0, 0));
+    EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "ListBox1", toCountryBox,
+                               [](const QString& value) { return value + "!"; }));
+    EXPECT_EQ(window->activePage(), 4);
+    EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString(" first !"));
+
+    // A target page without the box (whois is not built yet): nothing happens.
+    EXPECT_FALSE(router.deliver(toWhois, "x"));
+    EXPECT_EQ(window->activePage(), 4);
+
+    // A grid hands over the cell of the row last selected, never the empty last row.
+    auto* grid = converter->findChild<GridView*>("StringGrid2");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_FALSE(router.handOff("ip_to_domain_converter_tab", "StringGrid2", toCountryBox));
+    grid->resultModel()->writeRow({"host.example", "10.0.0.1"});
+    grid->resultModel()->flush();
+    grid->selectRow(1);
+    EXPECT_FALSE(router.handOff("ip_to_domain_converter_tab", "StringGrid2", toCountryBox));
+    grid->selectRow(0);
+    EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "StringGrid2", toCountryBox));
+    EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString("host.example"));
+
+    // An empty box is handed over as it is, and replaces the target's text.
+    window->page(0)->findChild<QLineEdit*>("domain_edit")->clear();
+    EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "domain_edit", toCountryBox));
+    EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString());
+}
+
+// At the smallest size the window allows, no button, label or drop-down list on any page is
+// cut, and every grid column is as wide as its header.
+TEST_F(MainWindowTest, NothingIsClippedAtTheMinimumSize) {
+    auto window = open();
+    window->show();
+    window->resize(1, 1);
+    EXPECT_EQ(window->size(), window->minimumSize());
+    EXPECT_LE(window->minimumWidth(), 882);
+    EXPECT_LE(window->minimumHeight(), 645);
+    for (int index = 0; index < Tmain::kPageCount; ++index) {
+        window->showPage(index);
+        QCoreApplication::processEvents();
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QComboBox*>(widget) != nullptr ||
+                                 qobject_cast<QAbstractButton*>(widget) != nullptr ||
+                                 qobject_cast<QLabel*>(widget) != nullptr;
+            if (!control || !widget->isVisible()) {
+                continue;
+            }
+            // A drop-down list must show its whole value; others need their minimum.
+            const QSize needed = qobject_cast<QComboBox*>(widget) != nullptr
+                                     ? widget->sizeHint()
+                                     : widget->minimumSizeHint();
+            EXPECT_GE(widget->width(), needed.width())
+                << index << " " << widget->metaObject()->className() << " "
+                << widget->objectName().toStdString();
+            EXPECT_GE(widget->height(), needed.height())
+                << index << " " << widget->objectName().toStdString();
+        }
+        for (GridView* grid : window->page(index)->findChildren<GridView*>()) {
+            for (int column = 0; column < grid->model()->columnCount(); ++column) {
+                EXPECT_GE(grid->columnWidth(column),
+                          grid->horizontalHeader()->sectionSizeHint(column))
+                    << grid->objectName().toStdString() << " " << column;
+            }
+        }
+    }
+    // The ping status column fits its longest status.
+    auto* ping = window->page(1)->findChild<GridView*>("StringGrid1");
+    ASSERT_NE(ping, nullptr);
+    EXPECT_GT(ping->columnWidth(0), ping->fontMetrics().horizontalAdvance("Running"));
+}
+
+// The help page shipped with the program has a section for every page that is built.
+TEST_F(MainWindowTest, TheHelpPageCoversEveryBuiltPage) {
+    QFile help(qEnvironmentVariable("QUENDRIX_SOURCE_DIR") + "/docs/quendrix-help.html");
+    ASSERT_TRUE(help.open(QIODevice::ReadOnly)) << help.fileName().toStdString();
+    const QString text = QString::fromUtf8(help.readAll());
+    auto window = open();
+    for (int index = 0; index < Tmain::kPageCount; ++index) {
+        if (window->page(index)->metaObject() == &ToolPage::staticMetaObject) {
+            continue;  // a page that shows its header only
+        }
+        const QString caption = window->menuItem(index)->text().trimmed();
+        EXPECT_TRUE(text.contains("<h2>" + caption + "</h2>")) << caption.toStdString();
+    }
 }
 
 }  // namespace

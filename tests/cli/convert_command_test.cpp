@@ -63,10 +63,10 @@ class ConvertCommandTest : public test::ConverterPageFixture {
             EXPECT_TRUE(run.out.isEmpty());
             EXPECT_EQ(withoutDateLine(test::ReadBytes(out)), withoutDateLine(expected.at(kind)));
         }
-        // Without --export: the all-csv bytes on standard output.
+        // Without --out: the all-csv lines on standard output, with LF line ends.
         const test::CliRun run = test::RunCli("convert", listArgs);
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out, expected.at(5));
+        EXPECT_EQ(run.out, QByteArray(expected.at(5)).replace("\r\n", "\n"));
         EXPECT_EQ(QString::fromLocal8Bit(run.err), counts);
     }
     QTemporaryDir dir;
@@ -113,14 +113,15 @@ TEST_F(ConvertCommandTest, BadUsageAndUnreadableFilesExitWithTwo) {
         {{"--to-ip", dir.filePath("missing.txt")},
          2,
          QStringLiteral("Cannot open file \"%1\". ").arg(dir.filePath("missing.txt"))},
-        {{}, 2, "give a list"},
-        {{"--to-ip"}, 2, "needs a value"},
+        {{}, 2, "missing the list: --to-ip FILE, --to-name FILE or --neighbourhood"},
+        {{"--to-ip"}, 2, "missing FILE after --to-ip"},
+        {{"one.txt"}, 2, "'one.txt' needs its direction: --to-ip FILE"},
         {{"--to-ip", list, "--to-name", list}, 2, "give one list"},
         {{"--to-ip", list, "--export", "all-xls", "--out", dir.filePath("x")}, 2, "all-xls"},
-        {{"--to-ip", list, "--export", "all-htm"}, 2, "--out"},
+        {{"--to-ip", list, "--export", "all-htm"}, 2, "missing --out PATH for --export"},
         {{"--to-ip", list, "--frobnicate", "1"}, 2, "--frobnicate"},
-        {{"--to-ip", empty}, 2, "empty"},
-        {{"--neighbourhood", "127.0.0.1"}, 2, "--size"},
+        {{"--to-ip", empty}, 2, "the list is empty"},
+        {{"--neighbourhood", "127.0.0.1"}, 2, "missing --size N for --neighbourhood"},
         {{"--neighbourhood", "127.0.0.1", "--size", "15"}, 2, "even"},
         {{"--neighbourhood", "127.0.0.x", "--size", "20"}, 2, "'x' is not a valid integer value"},
         {{"--neighbourhood", "127.0.0.300", "--size", "20"},

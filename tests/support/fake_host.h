@@ -1,8 +1,13 @@
-// A PageHost for page tests: recording prompts and a navigation flag to look at.
+// A PageHost for page tests: recording prompts, a navigation flag, settings in memory and a
+// hand-off router over the pages a test registers.
 #pragma once
 
+#include "core/hand_off.h"
 #include "core/page_host.h"
 #include "support/recording_prompts.h"
+
+#include <QMap>
+#include <QStringList>
 
 namespace quendrix::test {
 
@@ -12,10 +17,22 @@ class FakeHost : public PageHost {
     void setNavigationEnabled(bool enabled) override { navigationEnabled = enabled; }
     QString openDialogDirectory() const override { return directory; }
     void setOpenDialogDirectory(const QString& value) override { directory = value; }
+    QString setting(const QString& key) const override { return settings.value(key); }
+    void setSetting(const QString& key, const QString& value) override {
+        settings.insert(key, value);
+    }
+    const HandOffRouter& handOff() const override { return router; }
 
     RecordingPrompts recording;
     bool navigationEnabled = true;
     QString directory = QStringLiteral("/start");
+    QMap<QString, QString> settings;
+    // The pages shown through the router, in order.
+    QStringList shownPages;
+    HandOffRouter router{[this](const QString& page) {
+        shownPages.append(page);
+        return true;
+    }};
 };
 
 }  // namespace quendrix::test

@@ -7,7 +7,6 @@ namespace quendrix {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quendrix"));
-    setApplicationDisplayName(QStringLiteral("Quendrix"));
     setApplicationVersion(QStringLiteral(QUENDRIX_VERSION));
 }
 

@@ -2,8 +2,13 @@
 
 #include "core/result_table_model.h"
 
+#include <QEvent>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
 
 namespace quendrix {
 namespace {
@@ -27,7 +32,7 @@ class FailedRowDelegate : public QStyledItemDelegate {
 
 GridView::GridView(const QString& objectName, ResultTableModel* model, const QList<int>& widths,
                    bool showHeader, QWidget* parent)
-    : QTableView(parent), m_model(model) {
+    : QTableView(parent), m_model(model), m_widths(widths) {
     setObjectName(objectName);
     setModel(model);
     setItemDelegate(new FailedRowDelegate(this));
@@ -44,13 +49,52 @@ GridView::GridView(const QString& objectName, ResultTableModel* model, const QLi
     horizontalHeader()->setHighlightSections(false);
     // The last column is very wide; a centred header text would sit out of sight.
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int column = 0; column < widths.size(); ++column) {
-        setColumnWidth(column, widths.at(column));
-    }
+    fitColumns();
     connect(model, &ResultTableModel::rowsWritten, this, [this](int row) {
         selectRow(row);
         scrollTo(m_model->index(row, 0));
     });
+}
+
+void GridView::fitColumn(int column, const QStringList& usualTexts) {
+    m_usualTexts[column] = usualTexts;
+    fitColumns();
+}
+
+void GridView::fitColumns() {
+    const QFontMetrics metrics(font());
+    // The cell's text margins: the focus frame's on either side, and a little air.
+    const int margins =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 8;
+    for (int column = 0; column < m_widths.size(); ++column) {
+        int width = m_widths.at(column);
+        if (!horizontalHeader()->isHidden()) {
+            width = std::max(width, horizontalHeader()->sectionSizeHint(column));
+        }
+        for (const QString& text : m_usualTexts.value(column)) {
+            width = std::max(width, metrics.horizontalAdvance(text) + margins);
+        }
+        setColumnWidth(column, width);
+    }
+}
+
+void GridView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        fitColumns();
+    }
+}
+
+std::optional<QString> GridView::currentRowCell(int column) const {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) {
+        return std::nullopt;
+    }
+    const QString text = m_model->index(current.row(), column).data().toString();
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 }  // namespace quendrix

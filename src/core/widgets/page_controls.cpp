@@ -55,6 +55,8 @@ QComboBox* MakeChoice(const QString& name, int from, int to, int step, int chose
         box->addItem(QString::number(value));
     }
     box->setCurrentText(QString::number(chosen));
+    // Never narrower than its longest number: a shrunk box would show "250" for 2500.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return box;
 }
 

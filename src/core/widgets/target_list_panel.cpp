@@ -84,6 +84,7 @@ TargetListPanel::TargetListPanel(const TargetListConfig& config, PageHost& host,
     m_import->setText(QStringLiteral("Import"));
 
     auto* total = new QLabel(QStringLiteral("Total"), this);
+    total->setObjectName(config.totalLabelName);
     m_count = new QLabel(this);
     m_count->setObjectName(config.countLabelName);
     m_count->setMinimumWidth(60);
@@ -136,6 +137,14 @@ TargetListPanel::TargetListPanel(const TargetListConfig& config, PageHost& host,
 
 void TargetListPanel::showCount() {
     m_count->setText(QString::number(m_model->count()));
+}
+
+std::optional<QString> TargetListPanel::selectedEntry() const {
+    const int position = selectedPosition();
+    if (position < 0) {
+        return std::nullopt;
+    }
+    return m_model->entryAt(position);
 }
 
 void TargetListPanel::blankCount() {

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QWidget>
 
+#include <optional>
+
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -35,6 +37,7 @@ struct TargetListConfig {
     QString importButtonName;
     QString importHint;
     QString countLabelName;
+    QString totalLabelName;  // the "Total" caption beside the count; empty: unnamed
     QString menuName;
     bool showHint = true;
     Item add, update, remove, clear;
@@ -81,6 +84,8 @@ class TargetListPanel : public QWidget {
     void blankCount();
     // The selected position, or -1.
     int selectedPosition() const;
+    // The selected entry; nothing when no entry is selected.
+    std::optional<QString> selectedEntry() const;
 
     void importClick();
     void addClick();

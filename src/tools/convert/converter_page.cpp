@@ -1,5 +1,6 @@
 #include "tools/convert/converter_page.h"
 
+#include "core/browser_address.h"
 #include "core/job_runner.h"
 #include "core/neighbourhood.h"
 #include "core/page_host.h"
@@ -59,6 +60,23 @@ ConverterPage::ConverterPage(PageHost& host, QWidget* parent)
       m_findName(new JobRunner(this)) {
     buildUpperPanel();
     buildBatchPanel();
+    declareHandOffPoints();
+}
+
+void ConverterPage::declareHandOffPoints() {
+    HandOffPoints& points = declareHandOff();
+    points.addBox(
+        QStringLiteral("domain_edit"), [this] { return domain_edit->text(); },
+        [this](const QString& text) { domain_edit->setText(text); });
+    points.addBox(
+        QStringLiteral("ip_edit"), [this] { return ip_edit->text(); },
+        [this](const QString& text) { ip_edit->setText(text); });
+    points.addSource(QStringLiteral("ListBox1"), [this] { return m_list->selectedEntry(); });
+    // The "Domain / Host Name" cell of the row last selected.
+    points.addSource(QStringLiteral("StringGrid2"),
+                     [this] { return StringGrid2->currentRowCell(0); });
+    points.addAction(QStringLiteral("nametoip_buttonClick"), [this] { nametoip_buttonClick(); });
+    points.addAction(QStringLiteral("iptoname_buttonClick"), [this] { iptoname_buttonClick(); });
 }
 
 ConverterPage::~ConverterPage() = default;
@@ -71,6 +89,9 @@ void ConverterPage::buildUpperPanel() {
     domain_edit->setToolTip(QStringLiteral("Right Click to Get More"));
     nametoip_button = MakeSpeedButton(QStringLiteral("nametoip_button"), QStringLiteral("Convert"),
                                       QStringLiteral("Convert"), panel);
+    SpeedButton20 = MakeSpeedButton(
+        QStringLiteral("SpeedButton20"), QStringLiteral("IE"),
+        QStringLiteral("Convert the domain currently open in the Internet Explorer"), panel);
     Memo1 = new QPlainTextEdit(panel);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -95,7 +116,10 @@ void ConverterPage::buildUpperPanel() {
 
     grid->addWidget(new QLabel(QStringLiteral("Domain  Name"), panel), 0, 0);
     grid->addWidget(domain_edit, 0, 1);
-    grid->addWidget(nametoip_button, 0, 2);
+    auto* nameButtons = new QHBoxLayout;
+    nameButtons->addWidget(SpeedButton20);
+    nameButtons->addWidget(nametoip_button);
+    grid->addLayout(nameButtons, 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("IP Address"), panel), 1, 0, Qt::AlignTop);
     grid->addWidget(Memo1, 1, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Host Name"), panel), 2, 0);
@@ -118,6 +142,7 @@ void ConverterPage::buildUpperPanel() {
     body()->addWidget(panel);
 
     connect(nametoip_button, &QToolButton::clicked, this, &ConverterPage::nametoip_buttonClick);
+    connect(SpeedButton20, &QToolButton::clicked, this, &ConverterPage::SpeedButton20Click);
     connect(domain_edit, &QLineEdit::returnPressed, this, &ConverterPage::nametoip_buttonClick);
     connect(iptoname_button, &QToolButton::clicked, this, &ConverterPage::iptoname_buttonClick);
     connect(ip_edit, &QLineEdit::returnPressed, this, &ConverterPage::iptoname_buttonClick);
@@ -199,8 +224,8 @@ void ConverterPage::nametoip_buttonClick() {
     host_edit->clear();
     const QString typed = domain_edit->text();
     const QString host = ReduceTarget(typed);
-    if (host != typed) {
-        // Show what is looked up when a prefix, a path or blanks were taken off.
+    if (host != TrimBlanks(typed)) {
+        // Show what is looked up when a prefix or a path was taken off (not for blanks).
         domain_edit->setText(host);
     }
     // findip_thread: several may run at once; each writes its own answer when it ends.
@@ -213,10 +238,23 @@ void ConverterPage::nametoip_buttonClick() {
                                          Prompts::Icon::Error);
                 return;
             }
-            Memo1->setPlainText(found->addresses.join(QLatin1Char('\n')));
+            // Added to what is there: two conversions that overlap both show their addresses.
+            for (const QString& address : found->addresses) {
+                Memo1->appendPlainText(address);
+            }
             host_edit->setText(found->officialName);
         });
     });
+}
+
+void ConverterPage::SpeedButton20Click() {
+    const QString address = GetBrowserAddress();
+    if (address == kNoBrowserAddress) {
+        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
+        return;
+    }
+    domain_edit->setText(HostFromAddress(address));
+    nametoip_buttonClick();
 }
 
 void ConverterPage::iptoname_buttonClick() {

@@ -33,6 +33,8 @@ class ConverterPage : public ToolPage {
 
     // Name to address for the text of domain_edit (also Enter in the box).
     void nametoip_buttonClick();
+    // The browser button: converts the host of the page open in the browser.
+    void SpeedButton20Click();
     // Address to name for the text of ip_edit (also Enter in the box).
     void iptoname_buttonClick();
     // The address-to-name worker has ended.
@@ -57,6 +59,7 @@ class ConverterPage : public ToolPage {
   private:
     void buildUpperPanel();
     void buildBatchPanel();
+    void declareHandOffPoints();
     void startBatch(ConvertMode mode);
     void showCounters();
     // Fills the list with the addresses around the given one and converts them.
@@ -67,6 +70,7 @@ class ConverterPage : public ToolPage {
     JobRunner* m_findName;
 
     QLineEdit* domain_edit;
+    QToolButton* SpeedButton20;
     QToolButton* nametoip_button;
     QPlainTextEdit* Memo1;
     QLineEdit* host_edit;

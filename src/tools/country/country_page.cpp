@@ -1,5 +1,6 @@
 #include "tools/country/country_page.h"
 
+#include "core/browser_address.h"
 #include "core/job_runner.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
@@ -30,6 +31,7 @@ TargetListConfig countryListConfig() {
     config.importButtonName = QStringLiteral("SpeedButton10");
     config.importHint = QStringLiteral("Import an domain name or IP address file (*.txt)");
     config.countLabelName = QStringLiteral("Label45");
+    config.totalLabelName = QStringLiteral("Label44");
     config.menuName = QStringLiteral("PopupMenu3");
     config.showHint = false;
     config.add = {QStringLiteral("Add1"), QStringLiteral("Add")};
@@ -54,6 +56,7 @@ CountryPage::CountryPage(PageHost& host, QWidget* parent)
       m_batch(new JobRunner(this)) {
     buildUpperPanel();
     buildBatchPanel();
+    declareHandOffPoints();
 
     m_export = new ExportDialog(
         QStringLiteral("Tcountry_export"), whereis::CountryExportKinds(), m_host.prompts(),
@@ -69,6 +72,28 @@ CountryPage::~CountryPage() {
     m_single->stop();
     m_batch->joinAll();
     m_single->joinAll();
+}
+
+void CountryPage::declareHandOffPoints() {
+    HandOffPoints& points = declareHandOff();
+    points.addBox(
+        QStringLiteral("Edit3"), [this] { return Edit3->text(); },
+        [this](const QString& text) { Edit3->setText(text); });
+    points.addSource(QStringLiteral("ListBox3"), [this] { return m_list->selectedEntry(); });
+    // The "Domain Name / IP Address" cell of the row last selected.
+    points.addSource(QStringLiteral("StringGrid3"),
+                     [this] { return StringGrid3->currentRowCell(0); });
+    points.addAction(QStringLiteral("SpeedButton9Click"), [this] { SpeedButton9Click(); });
+}
+
+void CountryPage::SpeedButton24Click() {
+    const QString address = GetBrowserAddress();
+    if (address == kNoBrowserAddress) {
+        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
+        return;
+    }
+    Edit3->setText(HostFromAddress(address));
+    SpeedButton9Click();
 }
 
 void CountryPage::buildUpperPanel() {
@@ -96,6 +121,7 @@ void CountryPage::buildUpperPanel() {
     body()->addWidget(panel);
 
     connect(SpeedButton9, &QToolButton::clicked, this, &CountryPage::SpeedButton9Click);
+    connect(SpeedButton24, &QToolButton::clicked, this, &CountryPage::SpeedButton24Click);
     connect(Edit3, &QLineEdit::returnPressed, this, &CountryPage::SpeedButton9Click);
 }
 
@@ -130,6 +156,7 @@ void CountryPage::buildBatchPanel() {
     m_gridModel = new whereis::CountryGridModel(this);
     StringGrid3 =
         new GridView(QStringLiteral("StringGrid3"), m_gridModel, {160, 2000}, true, panel);
+    StringGrid3->fitColumn(0, {QStringLiteral("255.255.255.255")});
     right->addWidget(StringGrid3, 1);
 
     auto* counters = new QHBoxLayout;

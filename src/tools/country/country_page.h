@@ -36,13 +36,12 @@ class CountryPage : public ToolPage {
     // Shows the export dialog.
     void SpeedButton11Click();
 
-    // What other parts of the window reach: the input box (hand-off, browser address), the
-    // list and the grid (their context menus), the browser button.
-    QLineEdit* inputBox() const { return Edit3; }
-    QToolButton* browserButton() const { return SpeedButton24; }
+    // The browser button: looks up the host of the page open in the browser.
+    void SpeedButton24Click();
+
+    // Other pages reach this one through its hand-off points only; these serve the tests.
     TargetListPanel* list() const { return m_list; }
     whereis::CountryGridModel* grid() const { return m_gridModel; }
-    GridView* gridView() const { return StringGrid3; }
     ExportDialog* exportDialog() const { return m_export; }
     // True while a batch that has not been stopped is working.
     bool batchRunning() const;
@@ -50,6 +49,7 @@ class CountryPage : public ToolPage {
   private:
     void buildUpperPanel();
     void buildBatchPanel();
+    void declareHandOffPoints();
 
     PageHost& m_host;
     JobRunner* m_single;

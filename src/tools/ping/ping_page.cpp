@@ -61,6 +61,7 @@ PingPage::PingPage(PageHost& host, std::shared_ptr<net::IcmpEcho> echo, QWidget*
       m_host(host) {
     buildGenerationPanel();
     buildRunPanel();
+    declareHandOffPoints();
     m_run = std::make_unique<PingRun>(*m_list->model(), *m_gridModel, std::move(echo));
     m_run->setTimeout(std::chrono::milliseconds(ComboBox2->currentText().toInt()));
 
@@ -78,6 +79,25 @@ PingPage::PingPage(PageHost& host, std::shared_ptr<net::IcmpEcho> echo, QWidget*
 }
 
 PingPage::~PingPage() = default;
+
+void PingPage::declareHandOffPoints() {
+    HandOffPoints& points = declareHandOff();
+    points.addBox(
+        QStringLiteral("Edit7"), [this] { return Edit7->text(); },
+        [this](const QString& text) { Edit7->setText(text); });
+    points.addBox(
+        QStringLiteral("Edit8"), [this] { return Edit8->text(); },
+        [this](const QString& text) { Edit8->setText(text); });
+    points.addSource(QStringLiteral("ListBox2"), [this] { return m_list->selectedEntry(); });
+    // The "IP or Domain/Host Name" cell of the row last selected.
+    points.addSource(QStringLiteral("StringGrid1"),
+                     [this] { return StringGrid1->currentRowCell(1); });
+    points.addAction(QStringLiteral("SpeedButton7Click"), [this] { SpeedButton7Click(); });
+    points.addAction(QStringLiteral("SpeedButton18Click"), [this] { SpeedButton18Click(); });
+    points.addAction(QStringLiteral("ping_start_buttonClick"),
+                     [this] { ping_start_buttonClick(); });
+    points.addAction(QStringLiteral("ping_stop_buttonClick"), [this] { ping_stop_buttonClick(); });
+}
 
 void PingPage::buildGenerationPanel() {
     auto* panel = new QGroupBox(this);
@@ -187,6 +207,8 @@ void PingPage::buildRunPanel() {
     m_gridModel = new ResultTableModel(PingGridHeaders(), this);
     StringGrid1 = new GridView(QStringLiteral("StringGrid1"), m_gridModel, {50, 150, 40, 65, 2000},
                                true, panel);
+    StringGrid1->fitColumn(0, {kPingRunning});
+    StringGrid1->fitColumn(1, {QStringLiteral("255.255.255.255")});
     right->addWidget(StringGrid1, 1);
 
     auto* counters = new QHBoxLayout;

@@ -62,6 +62,7 @@ class PingPage : public ToolPage {
   private:
     void buildGenerationPanel();
     void buildRunPanel();
+    void declareHandOffPoints();
     void showCounters();
     void showEchoUnavailable(const QString& notice);
     // Replaces the list and sets "Total".

@@ -24,6 +24,52 @@ TEST_F(SingleConversionTest, NameToAddressShowsTheReducedHost) {
     EXPECT_TRUE(host.recording.recorded.isEmpty());
 }
 
+// Only a removed prefix or path rewrites the box; blanks around the name stay as typed.
+TEST_F(SingleConversionTest, TheBoxShowsTheHostOnlyWhenAPrefixOrPathWasRemoved) {
+    const struct {
+        const char* typed;
+        const char* shown;
+    } cases[] = {{"  localhost  ", "  localhost  "},
+                 {"http://localhost", "localhost"},
+                 {" localhost/index.html", "localhost"}};
+    auto* domain = control<QLineEdit>("domain_edit");
+    auto* memo = control<QPlainTextEdit>("Memo1");
+    for (const auto& c : cases) {
+        domain->setText(QString::fromLatin1(c.typed));
+        QTest::keyClick(domain, Qt::Key_Return);
+        EXPECT_EQ(domain->text(), QString::fromLatin1(c.shown)) << c.typed;
+        ASSERT_TRUE(test::WaitUntil([&] { return !memo->toPlainText().isEmpty(); }, 5000));
+        EXPECT_EQ(memo->toPlainText(), QStringLiteral("127.0.0.1")) << c.typed;
+    }
+}
+
+// Each answer is added to the box: two conversions that overlap both show their addresses.
+TEST_F(SingleConversionTest, OverlappingConversionsBothShowTheirAddresses) {
+    auto* domain = control<QLineEdit>("domain_edit");
+    domain->setText(QStringLiteral("localhost"));
+    page.nametoip_buttonClick();
+    page.nametoip_buttonClick();
+    auto* memo = control<QPlainTextEdit>("Memo1");
+    ASSERT_TRUE(test::WaitUntil([&] { return memo->blockCount() == 2; }, 5000))
+        << memo->toPlainText().toStdString();
+    EXPECT_EQ(memo->toPlainText(), QStringLiteral("127.0.0.1\n127.0.0.1"));
+}
+
+// With no browser address to take, the browser button says so and converts nothing.
+TEST_F(SingleConversionTest, BrowserButtonSaysTheBrowserIsNotRunning) {
+    auto* button = control<QToolButton>("SpeedButton20");
+    EXPECT_EQ(button->toolTip(),
+              QStringLiteral("Convert the domain currently open in the Internet Explorer"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(host.recording.recorded.size(), 1);
+    EXPECT_EQ(host.recording.recorded.at(0).caption, QString());
+    EXPECT_EQ(host.recording.recorded.at(0).text,
+              QStringLiteral("Internet Explorer is not running!"));
+    EXPECT_EQ(host.recording.recorded.at(0).icon, Prompts::Icon::Warning);
+    EXPECT_EQ(control<QLineEdit>("domain_edit")->text(), QStringLiteral("localhost"));
+    EXPECT_TRUE(control<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
+}
+
 TEST_F(SingleConversionTest, AddressToNameDisablesUntilTheAnswer) {
     auto* ip = control<QLineEdit>("ip_edit");
     auto* button = control<QToolButton>("iptoname_button");

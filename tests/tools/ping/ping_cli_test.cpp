@@ -11,18 +11,24 @@
 namespace quendrix {
 namespace {
 
-const QByteArray kHeader = "Status,IP or Domain/Host Name,Bytes,Time(ms),Failed Reason\r\n";
+const QByteArray kHeaderText = "Status,IP or Domain/Host Name,Bytes,Time(ms),Failed Reason";
+// Files are the window's exports (CR LF); standard output ends its lines in LF.
+const QByteArray kHeader = kHeaderText + "\r\n";
+const QByteArray kStdoutHeader = kHeaderText + "\n";
 
-// The rows of a CSV text with their times taken out ("Running,127.0.0.1,34,#, ").
-QList<QByteArray> rowsWithoutTimes(const QByteArray& csv) {
+// The rows of a CSV text with their times taken out ("Running,127.0.0.1,34,#, "); every line
+// ends in lineEnd.
+QList<QByteArray> rowsWithoutTimes(const QByteArray& csv, const QByteArray& lineEnd = "\n") {
     QList<QByteArray> rows;
     const QList<QByteArray> lines = csv.split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
         if (lines.at(i).isEmpty()) {
             continue;
         }
-        QList<QByteArray> cells = lines.at(i).chopped(1).split(',');
-        EXPECT_TRUE(lines.at(i).endsWith('\r'));
+        const QByteArray line = lines.at(i) + '\n';
+        EXPECT_TRUE(line.endsWith(lineEnd) && !line.chopped(lineEnd.size()).contains('\r'))
+            << line.toStdString();
+        QList<QByteArray> cells = line.chopped(lineEnd.size()).split(',');
         if (cells.size() == 5 && cells.at(0) == "Running") {
             bool number = false;
             cells.at(3).toUInt(&number);
@@ -49,7 +55,7 @@ TEST_F(PingCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
     const QString list = writeList("127.0.0.1\r\n http://127.0.0.2/x \r\n300.1.1.1\r\n127.0.0.3");
     const test::CliRun run = test::RunCli("ping", {list});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.startsWith(kHeader));
+    EXPECT_TRUE(run.out.startsWith(kStdoutHeader));
     EXPECT_EQ(
         rowsWithoutTimes(run.out),
         (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running,127.0.0.1,34,#, ",
@@ -67,7 +73,7 @@ TEST_F(PingCliTest, RowsGoToStandardOutputAsTheAllCsvKind) {
     EXPECT_TRUE(toFile.out.isEmpty());
     const QByteArray written = test::ReadBytes(path);
     EXPECT_TRUE(written.startsWith(kHeader));
-    EXPECT_EQ(rowsWithoutTimes(written),
+    EXPECT_EQ(rowsWithoutTimes(written, "\r\n"),
               (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running, http://127.0.0.2/x ,34,#, ",
                                  "X,300.1.1.1, , ,Unknown host", "Running,127.0.0.3,34,#, "}));
     EXPECT_EQ(toFile.err, "Finished 4, Successful 3, Failed 1, Total Count 4\n");
@@ -135,23 +141,23 @@ TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
         QStringList arguments;
         QString message;
     } cases[] = {
-        {{}, "give one list"},
-        {{list, list}, "give one list"},
+        {{}, "missing the list: FILE, --range PREFIX FROM TO or --neighbourhood"},
+        {{list, list}, "unexpected argument '"},
         {{list, "--range", "127.0.0", "1", "2"}, "give one list"},
         {{list, "--frobnicate", "1"}, "unknown option '--frobnicate'"},
-        {{list, "--count"}, "'--count' needs a value"},
+        {{list, "--count"}, "missing N after --count"},
         {{list, "--count", "0"}, "--count wants"},
         {{list, "--timeout", "x"}, "--timeout wants"},
         {{list, "--cycles", "0"}, "--cycles wants"},
         {{list, "--per", "-1"}, "--per wants"},
-        {{list, "--export", "all-csv"}, "--export needs --out PATH"},
+        {{list, "--export", "all-csv"}, "missing --out PATH for --export"},
         {{list, "--export", "everything", "--out", "x"}, "unknown export kind 'everything'"},
-        {{"--neighbourhood", "127.0.0.1"}, "--neighbourhood and --size go together"},
+        {{"--neighbourhood", "127.0.0.1"}, "missing --size N for --neighbourhood"},
         {{"--neighbourhood", "127.0.0.1", "--size", "3"}, "--size wants an even number"},
         {{"--neighbourhood", "127.0.x.1", "--size", "4"}, "'x' is not a valid integer value"},
         {{"--neighbourhood", "127.0.0.300", "--size", "4"}, "Please enter the correct IP address!"},
         {{"--neighbourhood", "0.0.0.1", "--size", "4"}, "below 0.0.0.0: nothing pinged"},
-        {{"--range", "127.0.0", "1"}, "'--range' needs 3 values"},
+        {{"--range", "127.0.0", "1"}, "missing TO after --range"},
         {{"--range", "127.0.0", "1", "256"}, "Please insert number 0-255!\n"},
         {{"--range", "127.0.0", "x", "2"}, "Please insert number 0-255!\n"},
         {{"--range", "127.0.0", "5", "1"}, "the list is empty"},

@@ -1,0 +1,175 @@
+// What every quendrix-cli command shares, run as a user runs it (loopback and literal addresses
+// only): one grammar with help everywhere, the same exit status for the same situation, and
+// standard output that is never reported as written when it was not: a full device is a
+// failure with a message, a reader that goes away ends the command quietly.
+#include "support/cli_runner.h"
+#include "support/test_files.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quendrix {
+namespace {
+
+class CliOutputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        list = test::WriteBytes(dir.filePath("list.txt"), "127.0.0.1\n127.0.0.2\n");
+        localhostList = test::WriteBytes(dir.filePath("localhost.txt"), "127.0.0.1\n");
+        empty = test::WriteBytes(dir.filePath("empty.txt"), "");
+        QByteArray many;
+        for (int i = 0; i < 20000; ++i) {
+            many +=
+                "127.0." + QByteArray::number(i / 256) + "." + QByteArray::number(i % 256) + "\n";
+        }
+        longList = test::WriteBytes(dir.filePath("long.txt"), many);
+    }
+    QTemporaryDir dir;
+    QString list, localhostList, empty, longList;
+};
+
+// quendrix-cli WORDS..., its standard output on outputPath when one is given.
+test::CliRun runCli(const QStringList& words, const QString& outputPath = {}) {
+    QProcess process;
+    if (!outputPath.isEmpty()) {
+        process.setStandardOutputFile(outputPath);
+    }
+    process.start(QStringLiteral(QUENDRIX_CLI_PATH), words);
+    const bool finished = process.waitForFinished(60000);
+    EXPECT_TRUE(finished) << words.join(' ').toStdString();
+    const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+TEST_F(CliOutputTest, AFullStandardOutputIsAFailureWithAMessage) {
+    const QStringList commands[] = {
+        {"--help"},
+        {"--version"},
+        {"resolve", "localhost"},
+        {"resolve", "--help"},
+        {"reverse", "127.0.0.1"},
+        {"convert", "--to-ip", list},
+        // Reverse look-ups outside the lab: 127.0.0.1 only, which the hosts file answers.
+        {"convert", "--to-name", localhostList},
+        {"ping", "--range", "127.0.0", "1", "2", "--count", "1"},
+        {"ping", "--help"},
+        {"country", list},
+        {"country", "--address", "13.1.1.1"},
+    };
+    for (const QStringList& words : commands) {
+        SCOPED_TRACE(words.join(' ').toStdString());
+        const test::CliRun run = runCli(words, "/dev/full");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(
+            run.err.contains(": cannot write to standard output: No space left on device\n"))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains("Finished")) << "no counts for a run that was cut short";
+    }
+}
+
+TEST_F(CliOutputTest, AReaderThatGoesAwayEndsTheCommandQuietly) {
+    const QStringList commands[] = {
+        // Without the closed pipe this one would run for days.
+        {"ping", "--range", "127.0.0", "1", "5", "--count", "1", "--cycles", "1000000", "--per",
+         "1"},
+        {"convert", "--to-ip", longList},
+        {"country", longList},
+    };
+    for (const QStringList& words : commands) {
+        SCOPED_TRACE(words.join(' ').toStdString());
+        // quendrix-cli ... | head -n 1
+        QProcess cli;
+        QProcess head;
+        cli.setStandardOutputProcess(&head);
+        head.start("head", {"-n", "1"});
+        cli.start(QStringLiteral(QUENDRIX_CLI_PATH), words);
+        ASSERT_TRUE(head.waitForFinished(60000));
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << "ended by the signal, not by itself";
+        EXPECT_EQ(cli.exitCode(), 1) << "the rest of the rows were not delivered";
+        EXPECT_EQ(cli.readAllStandardError(), "");
+        const QByteArray first = head.readAllStandardOutput();
+        EXPECT_TRUE(first.endsWith("\n") && !first.endsWith("\r\n")) << first.toStdString();
+    }
+}
+
+TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
+    for (const char* command : {"resolve", "reverse", "convert", "ping", "country"}) {
+        SCOPED_TRACE(command);
+        const QString name = QString::fromLatin1(command);
+        test::CliRun run = runCli({name, "--help"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(run.out.startsWith("Usage: quendrix-cli " + QByteArray(command) + " "));
+        EXPECT_TRUE(run.out.contains("\nExit status:\n  0  ")) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains("\n  2  bad usage")) << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains('\r'));
+        EXPECT_TRUE(run.err.isEmpty());
+
+        run = runCli({name, "--frobnicate", "x"});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith("quendrix-cli " + QByteArray(command) +
+                                       ": unknown option '--frobnicate'\nUsage: quendrix-cli " +
+                                       command + " "))
+            << run.err.toStdString();
+        EXPECT_TRUE(
+            run.err.endsWith("Try 'quendrix-cli " + QByteArray(command) + " --help' for more.\n"));
+    }
+
+    const struct {
+        QStringList words;
+        int status;
+        QByteArray err;  // the first line
+    } cases[] = {
+        {{}, 2, "Usage: quendrix-cli COMMAND [ARGUMENTS]"},
+        {{"frobnicate"}, 2, "quendrix-cli: unknown command 'frobnicate'"},
+        {{"resolve"}, 2, "quendrix-cli resolve: missing NAME"},
+        {{"resolve", "localhost", "127.0.0.1"},
+         2,
+         "quendrix-cli resolve: unexpected argument "
+         "'127.0.0.1'"},
+        {{"reverse", "--to", "x"}, 2, "quendrix-cli reverse: unknown option '--to'"},
+        // A list option without its file says what is missing.
+        {{"convert", "--to-ip"}, 2, "quendrix-cli convert: missing FILE after --to-ip"},
+        {{"convert", "one.txt"},
+         2,
+         "quendrix-cli convert: 'one.txt' needs its direction: --to-ip FILE (names to addresses) "
+         "or --to-name FILE (addresses to names)"},
+        {{"ping", "--range", "127.0.0", "1"}, 2, "quendrix-cli ping: missing TO after --range"},
+        {{"country", "--out"}, 2, "quendrix-cli country: missing PATH after --out"},
+        // The one answer asked for is a failure.
+        {{"country", "--address", "175.1.1.1"}, 1, ""},
+        {{"reverse", "255.255.255.255"}, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words.join(' ').toStdString());
+        const test::CliRun run = runCli(c.words);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.err.split('\n').at(0), c.err) << run.err.toStdString();
+    }
+}
+
+TEST_F(CliOutputTest, AnEmptyListIsBadUsageForEveryCommand) {
+    const QStringList commands[] = {
+        {"convert", "--to-ip", empty},
+        {"convert", "--to-name", empty},
+        {"ping", empty},
+        {"ping", "--range", "127.0.0", "5", "1"},
+        {"country", empty},
+    };
+    for (const QStringList& words : commands) {
+        SCOPED_TRACE(words.join(' ').toStdString());
+        const test::CliRun run = runCli(words);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(run.err, "quendrix-cli " + words.at(0).toLatin1() +
+                               ": the list is empty: nothing to do\n");
+    }
+}
+
+}  // namespace
+}  // namespace quendrix
