@@ -1,6 +1,8 @@
-// A PageHost for benchmarks: prompts that answer No and show nothing.
+// A PageHost for benchmarks: prompts that answer No and show nothing, no settings, and a
+// hand-off that goes nowhere.
 #pragma once
 
+#include "core/hand_off.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 
@@ -22,9 +24,13 @@ class SilentHost : public PageHost {
     void setNavigationEnabled(bool) override {}
     QString openDialogDirectory() const override { return {}; }
     void setOpenDialogDirectory(const QString&) override {}
+    QString setting(const QString&) const override { return {}; }
+    void setSetting(const QString&, const QString&) override {}
+    const HandOffRouter& handOff() const override { return m_handOff; }
 
   private:
     SilentPrompts m_prompts;
+    HandOffRouter m_handOff{[](const QString&) { return false; }};
 };
 
 }  // namespace quendrix::bench
