@@ -1,5 +1,4 @@
-// A PageHost for benchmarks: prompts that answer No and show nothing, no settings, and a
-// hand-off that goes nowhere.
+// A PageHost for benchmarks: prompts that answer No and show nothing.
 #pragma once
 
 #include "core/hand_off.h"
@@ -26,11 +25,11 @@ class SilentHost : public PageHost {
     void setOpenDialogDirectory(const QString&) override {}
     QString setting(const QString&) const override { return {}; }
     void setSetting(const QString&, const QString&) override {}
-    const HandOffRouter& handOff() const override { return m_handOff; }
+    const HandOffRouter& handOff() const override { return m_router; }
 
   private:
     SilentPrompts m_prompts;
-    HandOffRouter m_handOff{[](const QString&) { return false; }};
+    HandOffRouter m_router{[](const QString&) { return false; }};
 };
 
 }  // namespace quendrix::bench

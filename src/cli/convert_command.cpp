@@ -2,7 +2,6 @@
 
 #include "cli/cli_io.h"
 #include "cli/export_kinds.h"
-#include "core/errors.h"
 #include "core/neighbourhood.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
@@ -39,11 +38,9 @@ std::optional<QString> neighbourhoodList(const QString& address, const QString& 
     if (!size || *size % 2 != 0) {
         return QStringLiteral("--size wants an even number from 2 to 65536");
     }
-    std::optional<std::array<int, 4>> octets;
-    try {
-        octets = ParseDottedAddress(address);
-    } catch (const UserError& error) {
-        return error.message();
+    const auto octets = ParseDottedAddress(address);
+    if (!octets && octets.code() == ErrorCode::InvalidInput) {
+        return QString::fromStdString(octets.error().text);
     }
     if (!octets) {
         return QStringLiteral("Please enter the correct IP address!");

@@ -1,7 +1,8 @@
 #include "core/target.h"
 
-#include "core/errors.h"
 #include "net/resolver.h"
+
+#include <netdb.h>
 
 namespace quendrix {
 
@@ -30,10 +31,10 @@ QString ReduceTarget(const QString& target) {
     return host;
 }
 
-std::optional<ResolvedHost> ResolveHost(const QString& host) {
-    const auto entry = net::lookupHost(host.toLocal8Bit().toStdString());
+Result<ResolvedHost> ResolveHost(const QString& host) {
+    auto entry = net::lookupHost(host.toLocal8Bit().toStdString());
     if (!entry) {
-        return std::nullopt;
+        return entry.error();
     }
     ResolvedHost out;
     out.officialName = QString::fromLocal8Bit(entry->officialName);
@@ -44,12 +45,28 @@ std::optional<ResolvedHost> ResolveHost(const QString& host) {
     return out;
 }
 
-QString ResolveName(const QString& host) {
-    const auto entry = net::lookupHost(host.toLocal8Bit().toStdString());
+Result<std::uint32_t> ResolveFirstAddress(const std::string& host) {
+    // The resolver would read its configuration files only to find that such a text needs no
+    // look-up; a batch that pings an address many times spares that.
+    if (net::isDottedLiteral(host)) {
+        if (const auto address = net::parseDottedText(host)) {
+            return *address;
+        }
+        return net::resolverError(HOST_NOT_FOUND);
+    }
+    auto entry = net::lookupHost(host);
     if (!entry) {
+        return entry.error();
+    }
+    return entry->addresses.front();
+}
+
+QString ResolveName(const QString& host) {
+    const auto address = ResolveFirstAddress(host.toLocal8Bit().toStdString());
+    if (!address) {
         return kLookupFailed;
     }
-    return QString::fromStdString(net::addressToDottedText(entry->addresses.front()));
+    return QString::fromStdString(net::addressToDottedText(*address));
 }
 
 QString ResolveAddress(const QString& dottedAddress) {
@@ -92,7 +109,7 @@ std::optional<long long> ReadWholeNumber(const QString& text) {
     return negative ? -value : value;
 }
 
-std::optional<std::array<int, 4>> ParseDottedAddress(const QString& text) {
+Result<std::array<int, 4>> ParseDottedAddress(const QString& text) {
     // Each part ends at its dot; a missing dot leaves that part (and those after it) empty.
     std::array<QString, 4> parts;
     qsizetype from = 0;
@@ -111,7 +128,8 @@ std::optional<std::array<int, 4>> ParseDottedAddress(const QString& text) {
     for (size_t i = 0; i < 4; ++i) {
         const auto value = ReadWholeNumber(parts[i]);
         if (!value) {
-            throw UserError(QStringLiteral("'%1' is not a valid integer value").arg(parts[i]));
+            const QString why = QStringLiteral("'%1' is not a valid integer value").arg(parts[i]);
+            return Error{ErrorCode::InvalidInput, 0, why.toStdString()};
         }
         if (*value < 0 || *value > 255) {
             inRange = false;
@@ -119,7 +137,7 @@ std::optional<std::array<int, 4>> ParseDottedAddress(const QString& text) {
         octets[i] = static_cast<int>(*value);
     }
     if (!inRange) {
-        return std::nullopt;
+        return Error{ErrorCode::OutOfRange, 0, {}};
     }
     return octets;
 }

@@ -1,6 +1,9 @@
 // Target text and name resolution shared by every tool: reduction of a typed target to a
-// host, forward and reverse look-up with "X" for a failure, and the typed-address check.
+// host, forward and reverse look-up with "X" for a failure, the first address of a host as a
+// value or a failure, and the typed-address check.
 #pragma once
+
+#include "net/result.h"
 
 #include <QString>
 #include <QStringList>
@@ -8,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace quendrix {
 
@@ -24,16 +28,23 @@ QString ResolveName(const QString& host);
 // Official name of the address (dotted text, classic conversion rules), or "X".
 QString ResolveAddress(const QString& dottedAddress);
 
-// Every address of a host in resolver order plus its official name; nullopt on failure.
+// Every address of a host in resolver order plus its official name, or the resolver's failure.
 struct ResolvedHost {
     QString officialName;
     QStringList addresses;
 };
-std::optional<ResolvedHost> ResolveHost(const QString& host);
+Result<ResolvedHost> ResolveHost(const QString& host);
 
-// Splits a typed address into four whole numbers. A part that is not a whole number throws
-// UserError("'<part>' is not a valid integer value"); a number outside 0..255 gives nullopt.
-std::optional<std::array<int, 4>> ParseDottedAddress(const QString& text);
+// The first address of a host (local 8-bit text, used as given) in the resolver's order,
+// network byte order, or the resolver's failure. A text of digits and dots is answered as the
+// forward look-up answers it, without asking the resolver.
+Result<std::uint32_t> ResolveFirstAddress(const std::string& host);
+
+// Splits a typed address into four whole numbers. A part that is not a whole number fails
+// with ErrorCode::InvalidInput and the text "'<part>' is not a valid integer value" (the
+// page shows it through the general error report); a number outside 0..255 fails with
+// ErrorCode::OutOfRange (the caller says so in its own words).
+Result<std::array<int, 4>> ParseDottedAddress(const QString& text);
 
 // Reads a whole number the way the number boxes do: leading blanks and a sign allowed,
 // nothing else. nullopt for anything else, an empty text included.

@@ -2,10 +2,14 @@
 // report the reply's size, round-trip time and echoed data, or why no reply came. This is the
 // echo service the batch ping sends every attempt through.
 //
-// It uses an ICMP datagram socket where net.ipv4.ping_group_range admits the user (no
-// privilege needed), else a raw ICMP socket (root or cap_net_raw). The socket is opened on
-// first use and kept for the following echoes; it is reopened after an error.
+// It sends through the shared ICMP socket (datagram where net.ipv4.ping_group_range admits
+// the user, else raw), reads replies with the shared ICMP decoder and waits with the shared
+// Waiter, so a stop ends a wait at once. The socket is opened on first use and kept for the
+// following echoes; it is reopened after an error.
 #pragma once
+
+#include "net/icmp_socket.h"
+#include "net/waiter.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,12 +21,6 @@
 #include <vector>
 
 namespace quendrix::net {
-
-enum class IcmpSocketKind {
-    None,      // no socket could be opened
-    Datagram,  // SOCK_DGRAM, IPPROTO_ICMP: the kernel owns the identifier
-    Raw,       // SOCK_RAW, IPPROTO_ICMP: every ICMP datagram of the host arrives here
-};
 
 enum class EchoFailure {
     None,               // a reply came
@@ -44,20 +42,6 @@ struct EchoResult {
 
     bool replied() const { return failure == EchoFailure::None; }
 };
-
-// Fields of an echo reply as received; data points into the received bytes.
-struct ParsedEchoReply {
-    std::uint32_t source = 0;  // network byte order; 0 when the bytes carry no IP header
-    std::uint16_t identifier = 0;
-    std::uint16_t sequence = 0;
-    std::span<const std::uint8_t> data;
-};
-
-// Reads one received datagram: with an IP header in front (raw sockets) or the bare ICMP
-// message (datagram sockets). nullopt unless it is a well-formed IPv4 ICMP echo reply with a
-// correct checksum.
-std::optional<ParsedEchoReply> parseEchoReply(std::span<const std::uint8_t> bytes,
-                                              bool withIpHeader);
 
 class IcmpEcho {
   public:
@@ -90,25 +74,17 @@ class IcmpEcho {
 
   private:
     bool openLocked();
-    void closeLocked();
-    void discardQueuedLocked();
+    std::optional<std::string> unavailableReasonLocked();
     EchoResult echoLocked(std::uint32_t address, std::span<const std::uint8_t> data,
                           std::chrono::milliseconds timeout, const std::stop_token& stop,
                           int timeToLive);
 
     std::mutex m_mutex;
-    int m_socket = -1;
-    int m_wakeFd = -1;  // eventfd written by a stop request
-    int m_wakeError = 0;
-    IcmpSocketKind m_kind = IcmpSocketKind::None;
-    int m_timeToLive = -1;           // what the open socket is set to
-    std::uint16_t m_identifier = 0;  // ours (raw) or the kernel's (datagram)
+    IcmpSocket m_socket;
+    Waiter m_waiter;
     std::uint16_t m_sequence = 0;
-    bool m_ownRepliesOnly = false;  // a raw socket's identifier filter is in place
-    int m_openError = 0;
-    std::string m_unavailableText;
+    std::optional<Error> m_openFailure;  // why the last attempt to open a socket failed
     bool m_noticeGiven = false;
-    std::vector<std::uint8_t> m_sendBuffer;
     std::vector<std::uint8_t> m_receiveBuffer;
 };
 

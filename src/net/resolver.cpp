@@ -27,7 +27,7 @@ struct LookupInProgress {
 };
 
 template <typename Call>
-std::optional<HostEntry> withHostBuffer(Call call) {
+Result<HostEntry> withHostBuffer(Call call) {
     const LookupInProgress counted;
     std::vector<char> buffer(2048);
     for (;;) {
@@ -39,8 +39,17 @@ std::optional<HostEntry> withHostBuffer(Call call) {
             buffer.resize(buffer.size() * 2);
             continue;
         }
-        if (rc != 0 || result == nullptr) {
-            return std::nullopt;
+        if (result == nullptr || rc != 0) {
+            switch (herr) {
+                case HOST_NOT_FOUND:
+                case TRY_AGAIN:
+                case NO_RECOVERY:
+                case NO_DATA:
+                    return resolverError(herr);
+                default:
+                    // NETDB_INTERNAL: a system failure, whose errno is the return value.
+                    return Error::fromErrno(rc != 0 ? rc : errno != 0 ? errno : EIO);
+            }
         }
         HostEntry out;
         if (result->h_name != nullptr) {
@@ -58,12 +67,15 @@ std::optional<HostEntry> withHostBuffer(Call call) {
     }
 }
 
-std::string ownHostName() {
+Result<std::string> ownHostName() {
     char name[HOST_NAME_MAX + 1] = {};
     if (gethostname(name, sizeof name - 1) != 0) {
-        return {};
+        return Error::fromErrno(errno);
     }
-    return name;
+    if (name[0] == '\0') {
+        return resolverError(HOST_NOT_FOUND);
+    }
+    return std::string(name);
 }
 
 }  // namespace
@@ -72,29 +84,63 @@ int LookupsInProgress() {
     return g_lookupsInProgress.load(std::memory_order_relaxed);
 }
 
-std::optional<HostEntry> lookupHost(const std::string& name) {
+Error resolverError(int herr) {
+    switch (herr) {
+        case HOST_NOT_FOUND:
+            return {ErrorCode::HostNotFound, herr, hstrerror(herr)};
+        case TRY_AGAIN:
+            return {ErrorCode::TryAgain, herr, hstrerror(herr)};
+        case NO_RECOVERY:
+            return {ErrorCode::NoRecovery, herr, hstrerror(herr)};
+        case NO_DATA:
+            return {ErrorCode::NoData, herr, hstrerror(herr)};
+        default:
+            return Error::fromErrno(errno != 0 ? errno : EIO);
+    }
+}
+
+Result<HostEntry> lookupHost(const std::string& name) {
     // The system resolver does not answer an empty name; this computer's own name is meant.
-    const std::string host = name.empty() ? ownHostName() : name;
+    std::string host = name;
     if (host.empty()) {
-        return std::nullopt;
+        auto own = ownHostName();
+        if (!own) {
+            return own.error();
+        }
+        host = std::move(*own);
     }
     auto entry = withHostBuffer([&](hostent* e, char* buf, size_t len, hostent** res, int* herr) {
         return gethostbyname_r(host.c_str(), e, buf, len, res, herr);
     });
     if (entry && entry->addresses.empty()) {
-        return std::nullopt;
+        return resolverError(NO_DATA);
     }
     return entry;
 }
 
-std::optional<std::string> lookupAddress(std::uint32_t address) {
+Result<std::string> lookupAddress(std::uint32_t address) {
     auto entry = withHostBuffer([&](hostent* e, char* buf, size_t len, hostent** res, int* herr) {
         return gethostbyaddr_r(&address, sizeof address, AF_INET, e, buf, len, res, herr);
     });
-    if (!entry || entry->officialName.empty()) {
-        return std::nullopt;
+    if (!entry) {
+        return entry.error();
     }
-    return entry->officialName;
+    if (entry->officialName.empty()) {
+        return resolverError(HOST_NOT_FOUND);
+    }
+    return std::move(entry->officialName);
+}
+
+bool isDottedLiteral(const std::string& text) {
+    if (text.empty() || text.front() < '0' || text.front() > '9' || text.back() == '.') {
+        return false;
+    }
+    for (const char c : text) {
+        if ((c < '0' || c > '9') && c != '.') {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<std::uint32_t> parseDottedText(const std::string& text) {

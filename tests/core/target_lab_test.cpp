@@ -25,6 +25,12 @@ TEST(ResolveLab, ForwardAndReverseFollowTheResolver) {
                   QString::fromLatin1(c.address))
             << c.target;
     }
+    // The failure says which: the trace shows "host not found" differently from others.
+    const auto missing = ResolveFirstAddress("missing.lab.test");
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_EQ(missing.code(), ErrorCode::HostNotFound);
+    EXPECT_EQ(ResolveHost(QStringLiteral("missing.lab.test")).code(), ErrorCode::HostNotFound);
+
     const auto all = ResolveHost(QStringLiteral("alias.lab.test"));
     ASSERT_TRUE(all.has_value());
     EXPECT_EQ(all->officialName, QStringLiteral("three.lab.test"));

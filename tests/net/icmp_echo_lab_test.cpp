@@ -3,6 +3,9 @@
 // runs this program as root for the raw socket and as nobody for the datagram socket and for
 // no socket at all). Outside the lab every test skips.
 #include "net/icmp_echo.h"
+#include "net/icmp_message.h"
+#include "net/icmp_socket.h"
+#include "net/waiter.h"
 
 #include <arpa/inet.h>
 
@@ -50,6 +53,7 @@ std::string labSetting(const char* name) {
 //   EXPECT  raw | datagram | none: the socket this user must get
 //   REPLY   answers echoes, but only requests that arrive with time-to-live 64
 //   DROP    its echo requests are dropped: no reply ever
+//   UNREACHABLE  its echo requests are answered "host unreachable" (ICMP type 3, code 1)
 //   SLOW    answers after DELAY_MS, and first sends decoy replies (another identifier, an
 //           earlier sequence, another source address) carrying other data
 class IcmpLabTest : public ::testing::Test {
@@ -184,6 +188,86 @@ TEST_F(IcmpLabEchoTest, ForeignAndLateRepliesAreSkipped) {
         EXPECT_EQ(textOf(result.data), data);
         EXPECT_EQ(result.dataSize, data.size());
         EXPECT_GE(result.roundTrip, delay / 2) << "took a decoy that came at once";
+    }
+}
+
+// What the shared socket with errors enabled reads back for one echo: the reply or the ICMP
+// error about it, as a raw socket decodes it or a datagram socket's error queue reports it.
+struct Answer {
+    IcmpKind kind = IcmpKind::EchoRequest;  // EchoRequest: nothing came
+    std::uint8_t code = 0;
+    std::uint32_t from = 0;
+    int timeToLive = -1;
+};
+
+Answer answerTo(IcmpSocket& socket, std::uint32_t target, std::uint16_t sequence) {
+    Answer answer;
+    std::vector<std::uint8_t> buffer(65536);
+    Waiter waiter;
+    const auto deadline = Clock::now() + 2500ms;
+    for (int round = 0; round < 100; ++round) {
+        auto waited = waiter.wait(socket.descriptor(), deadline, {});
+        if (!waited || *waited != WaitOutcome::Ready) {
+            return answer;
+        }
+        auto error = socket.receiveQueuedError();
+        if (error && *error && (*error)->sequence == sequence) {
+            answer.kind =
+                (*error)->type == 3 ? IcmpKind::DestinationUnreachable : IcmpKind::TimeExceeded;
+            answer.code = (*error)->code;
+            answer.from = (*error)->offender;
+            return answer;
+        }
+        auto received = socket.receive(buffer);
+        if (!received || !*received) {
+            continue;
+        }
+        auto message =
+            decodeIcmpMessage(std::span<const std::uint8_t>(buffer.data(), (*received)->size),
+                              socket.receivesIpHeader());
+        if (!message || message->identifier != socket.identifier() ||
+            message->sequence != sequence) {
+            continue;
+        }
+        if (message->kind == IcmpKind::EchoReply && (*received)->source != target) {
+            continue;
+        }
+        if (message->quoted && message->quoted->destination != target) {
+            continue;
+        }
+        answer.kind = message->kind;
+        answer.code = message->code;
+        answer.from = (*received)->source;
+        answer.timeToLive =
+            socket.receivesIpHeader() ? message->timeToLive : (*received)->timeToLive;
+        return answer;
+    }
+    return answer;
+}
+
+// The socket the trace sends through: a reply keeps its time-to-live, and an unreachable
+// answer quoting our request is read (raw: through the kernel filter that lets in errors
+// quoting our identifier; datagram: through the error queue).
+TEST_F(IcmpLabEchoTest, SharedSocketReadsRepliesAndErrorsAboutOurEcho) {
+    auto socket = IcmpSocket::open(IcmpTraffic::EchoRepliesAndErrors);
+    ASSERT_TRUE(socket.has_value()) << socket.error().text;
+    EXPECT_EQ(socket->kind(), m_expect == "raw" ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram);
+    const std::uint32_t reply = addressOf(labSetting("QUENDRIX_ICMP_LAB_REPLY"));
+    const std::uint32_t unreachable = addressOf(labSetting("QUENDRIX_ICMP_LAB_UNREACHABLE"));
+    ASSERT_TRUE(socket->setTimeToLive(64));
+
+    ASSERT_TRUE(socket->sendEcho(reply, 41, bytesOf(kRequestData)));
+    Answer answer = answerTo(*socket, reply, 41);
+    EXPECT_EQ(answer.kind, IcmpKind::EchoReply);
+    EXPECT_EQ(answer.from, reply);
+    EXPECT_EQ(answer.timeToLive, 64) << "the reply crossed no router";
+
+    for (std::uint16_t sequence : {42, 43}) {
+        ASSERT_TRUE(socket->sendEcho(unreachable, sequence, bytesOf(kRequestData)));
+        answer = answerTo(*socket, unreachable, sequence);
+        EXPECT_EQ(answer.kind, IcmpKind::DestinationUnreachable) << "sequence " << sequence;
+        EXPECT_EQ(answer.code, 1);
+        EXPECT_EQ(answer.from, unreachable);
     }
 }
 

@@ -1,6 +1,6 @@
-// IcmpEcho against the loopback addresses (real sockets, real kernel replies) and its reply
-// parser against crafted datagrams. Lost replies, stops during a wait, the unprivileged socket
-// and foreign replies are covered by the ICMP lab (icmp_echo_lab_test).
+// IcmpEcho against the loopback addresses (real sockets, real kernel replies). Lost replies,
+// stops during a wait, the unprivileged socket and foreign replies are covered by the ICMP lab
+// (icmp_echo_lab_test); the reply decoder by icmp_message_test.
 #include "net/icmp_echo.h"
 
 #include <arpa/inet.h>
@@ -154,118 +154,6 @@ TEST_F(IcmpEchoTest, ConcurrentCallersEachGetTheirOwnReplies) {
         other.join();
         EXPECT_EQ(failures[0], "");
         EXPECT_EQ(failures[1], "");
-    }
-}
-
-// --- reply parser ---
-
-std::vector<std::uint8_t> icmpMessage(std::uint8_t type, std::uint8_t code, std::uint16_t id,
-                                      std::uint16_t sequence, const std::string& data) {
-    std::vector<std::uint8_t> m = {type,
-                                   code,
-                                   0,
-                                   0,
-                                   static_cast<std::uint8_t>(id >> 8),
-                                   static_cast<std::uint8_t>(id),
-                                   static_cast<std::uint8_t>(sequence >> 8),
-                                   static_cast<std::uint8_t>(sequence)};
-    m.insert(m.end(), data.begin(), data.end());
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < m.size(); i += 2) {
-        sum += static_cast<std::uint32_t>(m[i] << 8) + (i + 1 < m.size() ? m[i + 1] : 0);
-    }
-    while (sum >> 16) {
-        sum = (sum & 0xffff) + (sum >> 16);
-    }
-    const auto checksum = static_cast<std::uint16_t>(~sum);
-    m[2] = static_cast<std::uint8_t>(checksum >> 8);
-    m[3] = static_cast<std::uint8_t>(checksum);
-    return m;
-}
-
-// An IPv4 header (headerWords 32-bit words, options zero) in front of payload; totalLength
-// defaults to the real length.
-std::vector<std::uint8_t> ipPacket(const std::vector<std::uint8_t>& payload, int headerWords = 5,
-                                   std::uint8_t protocol = 1, int totalLength = -1,
-                                   std::uint8_t version = 4) {
-    const std::size_t headerSize = static_cast<std::size_t>(headerWords) * 4;
-    std::vector<std::uint8_t> p(std::max<std::size_t>(headerSize, 20), 0);
-    p[0] = static_cast<std::uint8_t>((version << 4) | headerWords);
-    const auto length =
-        static_cast<std::uint16_t>(totalLength >= 0 ? totalLength : p.size() + payload.size());
-    p[2] = static_cast<std::uint8_t>(length >> 8);
-    p[3] = static_cast<std::uint8_t>(length);
-    p[8] = 64;
-    p[9] = protocol;
-    const std::uint8_t source[4] = {10, 250, 61, 2};
-    std::copy(source, source + 4, p.begin() + 12);
-    p.insert(p.end(), payload.begin(), payload.end());
-    return p;
-}
-
-TEST(ParseEchoReplyTest, ReadsWellFormedReplies) {
-    const auto reply = icmpMessage(0, 0, 0xbeef, 0x0102, "-payload-");
-    struct Case {
-        const char* name;
-        std::vector<std::uint8_t> bytes;
-        bool withIpHeader;
-    };
-    std::vector<std::uint8_t> padded = ipPacket(reply);
-    padded.insert(padded.end(), {0xaa, 0xbb});  // link padding after the IP total length
-    const Case cases[] = {
-        {"bare ICMP", reply, false},
-        {"with IP header", ipPacket(reply), true},
-        {"with IP options", ipPacket(reply, 7), true},
-        {"trailing bytes beyond the total length", padded, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto parsed = parseEchoReply(c.bytes, c.withIpHeader);
-        ASSERT_TRUE(parsed.has_value());
-        EXPECT_EQ(parsed->identifier, 0xbeef);
-        EXPECT_EQ(parsed->sequence, 0x0102);
-        EXPECT_EQ(std::string(parsed->data.begin(), parsed->data.end()), "-payload-");
-        EXPECT_EQ(parsed->source, c.withIpHeader ? addressOf("10.250.61.2") : 0u);
-    }
-    auto empty = parseEchoReply(icmpMessage(0, 0, 1, 2, ""), false);
-    ASSERT_TRUE(empty.has_value());
-    EXPECT_TRUE(empty->data.empty());
-}
-
-TEST(ParseEchoReplyTest, RejectsWhatIsNotAnIntactEchoReply) {
-    const auto reply = icmpMessage(0, 0, 7, 9, "data");
-    std::vector<std::uint8_t> corrupted = reply;
-    corrupted.back() ^= 0x01;
-    std::vector<std::uint8_t> shortIp = ipPacket(reply);
-    shortIp.resize(19);
-    std::vector<std::uint8_t> cutOptions = ipPacket(reply, 15);
-    cutOptions.resize(40);
-    struct Case {
-        const char* name;
-        std::vector<std::uint8_t> bytes;
-        bool withIpHeader;
-    };
-    const Case cases[] = {
-        {"nothing", {}, false},
-        {"ICMP header cut short", std::vector<std::uint8_t>(reply.begin(), reply.begin() + 7),
-         false},
-        {"echo request (our own, seen on loopback)", icmpMessage(8, 0, 7, 9, "data"), false},
-        {"time exceeded", icmpMessage(11, 0, 7, 9, "data"), false},
-        {"echo reply with a code", icmpMessage(0, 1, 7, 9, "data"), false},
-        {"bad checksum", corrupted, false},
-        {"bare ICMP read as an IP packet", reply, true},
-        {"IP header cut short", shortIp, true},
-        {"IPv6 version", ipPacket(reply, 5, 1, -1, 6), true},
-        {"header length below 20", ipPacket(reply, 4), true},
-        {"header length beyond the data", cutOptions, true},
-        {"UDP", ipPacket(reply, 5, 17), true},
-        {"total length beyond the data", ipPacket(reply, 5, 1, 20 + 12 + 1), true},
-        {"total length inside the header", ipPacket(reply, 5, 1, 19), true},
-        {"no room for the ICMP header", ipPacket(reply, 5, 1, 20 + 7), true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_FALSE(parseEchoReply(c.bytes, c.withIpHeader).has_value());
     }
 }
 

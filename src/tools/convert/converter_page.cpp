@@ -1,6 +1,7 @@
 #include "tools/convert/converter_page.h"
 
 #include "core/browser_address.h"
+#include "core/errors.h"
 #include "core/job_runner.h"
 #include "core/neighbourhood.h"
 #include "core/page_host.h"
@@ -284,6 +285,9 @@ void ConverterPage::iptoname_buttonClick() {
         return;
     }
     const auto octets = ParseDottedAddress(text);
+    if (!octets && octets.code() == ErrorCode::InvalidInput) {
+        throw UserError(QString::fromStdString(octets.error().text));
+    }
     if (!octets) {
         m_host.prompts().message(QString(), QStringLiteral("Please enter the correct IP address!"),
                                  Prompts::Icon::Warning);

@@ -1,5 +1,6 @@
 #include "tools/ping/ping_list.h"
 
+#include "core/errors.h"
 #include "core/neighbourhood.h"
 #include "core/target.h"
 
@@ -12,6 +13,10 @@ PingListFill PingAddressList(const QString& typed, bool neighbourhood, int size)
         return fill;
     }
     const auto octets = ParseDottedAddress(typed);
+    if (!octets && octets.code() == ErrorCode::InvalidInput) {
+        // The page's handler and the command line both report this through the error report.
+        throw UserError(QString::fromStdString(octets.error().text));
+    }
     if (!octets) {
         fill.outcome = PingListFill::Outcome::BadAddress;
         return fill;

@@ -35,7 +35,7 @@ inline const QString kRangeNotNumberMessage = QStringLiteral("Please insert numb
 
 // The list for a typed address: the text itself as the one entry, or with `neighbourhood`
 // the size + 1 addresses around it. A part that is not a whole number throws the general
-// error report of ParseDottedAddress (UserError).
+// error report (UserError) with the text ParseDottedAddress gives.
 PingListFill PingAddressList(const QString& typed, bool neighbourhood, int size);
 
 // The entries prefix + "." + k for k from `from` to `to` (none when from > to); prefix as

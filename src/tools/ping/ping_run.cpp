@@ -5,7 +5,6 @@
 #include "core/target.h"
 #include "core/target_list_model.h"
 #include "net/icmp_echo.h"
-#include "net/resolver.h"
 
 #include <QTimer>
 
@@ -86,34 +85,6 @@ namespace {
 constexpr int kCollectMs = 25;
 constexpr size_t kWakeRows = 256;
 
-// gethostbyname answers a text of digits and dots that does not end in a dot without a
-// look-up (the classic dotted conversion, or no host at all). Such a text is answered the
-// same way here, once per entry since its answer cannot change between attempts; this spares
-// the resolver's check of its configuration files on every attempt.
-bool isDottedLiteral(const std::string& host) {
-    if (host.empty() || host.front() < '0' || host.front() > '9' || host.back() == '.') {
-        return false;
-    }
-    for (const char c : host) {
-        if ((c < '0' || c > '9') && c != '.') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// The first address of a host, as gethostbyname gives it.
-std::optional<std::uint32_t> firstAddress(const std::string& host) {
-    if (isDottedLiteral(host)) {
-        return net::parseDottedText(host);
-    }
-    const std::optional<net::HostEntry> entry = net::lookupHost(host);
-    if (!entry) {
-        return std::nullopt;
-    }
-    return entry->addresses.front();
-}
-
 }  // namespace
 
 PingRun::PingRun(const TargetListModel& list, ResultTableModel& grid,
@@ -167,16 +138,12 @@ void PingRun::start(int pingCount) {
                 }
                 const std::string host = ReduceTarget(*entry).toLocal8Bit().toStdString();
                 const std::chrono::milliseconds timeout = this->timeout();
-                const bool literal = isDottedLiteral(host);
-                const std::optional<std::uint32_t> literalAddress =
-                    literal ? net::parseDottedText(host) : std::nullopt;
                 for (int attempt = 0; attempt < pingCount; ++attempt) {
                     if (job.stopRequested()) {
                         return;
                     }
                     // A name is resolved again before every attempt: it may move between them.
-                    const std::optional<std::uint32_t> address =
-                        literal ? literalAddress : firstAddress(host);
+                    const Result<std::uint32_t> address = ResolveFirstAddress(host);
                     if (!address) {
                         handAttempt(*entry, {PingAttempt::Outcome::UnknownHost, 0, 0});
                         break;

@@ -3,6 +3,7 @@
 #
 #   client 10.250.61.1/28  ---veth---  target 10.250.61.2 (answers echoes arriving with TTL 64)
 #                                             10.250.61.3 (nft drops its echo requests)
+#                                             10.250.61.4 (nft answers them host-unreachable)
 #   client 10.250.61.17/28 ---veth---  slow   10.250.61.18 (echo_responder: decoys, late reply)
 #                                             10.250.61.19 (source of a decoy)
 #
@@ -68,6 +69,7 @@ ip -n "$client" addr add 10.250.61.1/28 dev ct
 ip -n "$client" addr add 10.250.61.17/28 dev cs
 ip -n "$target" addr add 10.250.61.2/28 dev tc
 ip -n "$target" addr add 10.250.61.3/28 dev tc
+ip -n "$target" addr add 10.250.61.4/28 dev tc
 ip -n "$slow" addr add 10.250.61.18/28 dev sc
 ip -n "$slow" addr add 10.250.61.19/28 dev sc
 ip -n "$client" link set ct up
@@ -80,10 +82,13 @@ table inet icmplab {
     chain input {
         type filter hook input priority 0; policy accept;
         ip daddr 10.250.61.3 icmp type echo-request drop
+        ip daddr 10.250.61.4 icmp type echo-request reject with icmp type host-unreachable
         ip daddr 10.250.61.2 icmp type echo-request ip ttl != 64 drop
     }
 }
 EOF
+# ICMP errors are rate-limited per host otherwise: every unreachable answer must come.
+ip netns exec "$target" sysctl -qw net.ipv4.icmp_ratelimit=0
 # The slow namespace's kernel stays silent; the responder answers instead.
 ip netns exec "$slow" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
 
@@ -107,6 +112,7 @@ fi
 lab_env=(
     QUENDRIX_ICMP_LAB_REPLY=10.250.61.2
     QUENDRIX_ICMP_LAB_DROP=10.250.61.3
+    QUENDRIX_ICMP_LAB_UNREACHABLE=10.250.61.4
     QUENDRIX_ICMP_LAB_SLOW=10.250.61.18
     "QUENDRIX_ICMP_LAB_DELAY_MS=$delay_ms"
     QT_QPA_PLATFORM=offscreen
