@@ -45,12 +45,16 @@ std::optional<std::int64_t> canonicalValue(const QString& text) {
 
 void checkAddressList(const QString& typed, bool neighbourhood, int size) {
     PingListFill fill;
-    std::optional<std::array<int, 4>> octets;
     try {
         fill = quendrix::PingAddressList(typed, neighbourhood, size);
-        octets = typed.isEmpty() ? std::nullopt : quendrix::ParseDottedAddress(typed);
     } catch (const quendrix::UserError&) {
         return;  // a part that is no whole number: the general error report
+    }
+    std::optional<std::array<int, 4>> octets;
+    if (!typed.isEmpty()) {
+        if (const auto parsed = quendrix::ParseDottedAddress(typed)) {
+            octets = *parsed;
+        }
     }
     if (typed.isEmpty()) {
         check(fill.outcome == PingListFill::Outcome::NothingTyped && fill.entries.isEmpty());
