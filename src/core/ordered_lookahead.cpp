@@ -29,7 +29,8 @@ LookaheadPool::~LookaheadPool() {
         m_finished = true;
     }
     m_poolWake.notify_all();
-    // Threads blocked in a look-up end when it returns.
+    // No thread starts once m_finished is set, so m_threads is fixed from here on. Threads
+    // blocked in a look-up end when it returns.
     for (std::thread& thread : m_threads) {
         thread.join();
     }
@@ -53,6 +54,11 @@ LookaheadPool::Front LookaheadPool::takeFront() {
             front = Slot();
         }
         return claimOwn(lock) ? Front::Own : Front::Stopped;
+    }
+    // The list may have grown since the pool last looked: the pool claims the new places
+    // while the front's look-up runs.
+    if (pickClaimer()) {
+        m_poolWake.notify_one();
     }
     m_frontWaiting = true;
     const bool done =
@@ -103,7 +109,14 @@ void LookaheadPool::poolThread() {
         m_slots[index] = {position, SlotState::Running};
         ++m_running;
         m_work.readAhead(position, index);
+        // Places still open (the list grew, a stale slot freed several, the walking thread
+        // woke fewer than it counted): the next claimer is called now, not when the walking
+        // thread next hands a row over, which may wait for a look-up that blocks.
+        const bool wakeNext = pickClaimer();
         lock.unlock();
+        if (wakeNext) {
+            m_poolWake.notify_one();
+        }
         m_work.resolveAhead(index);
         lock.lock();
         --m_running;
@@ -135,25 +148,45 @@ int LookaheadPool::claimablePlaces() {
     return std::max(0, std::min(m_inFlight - m_running, end - m_next));
 }
 
+void LookaheadPool::startThread() {
+    m_threads.emplace_back([this] { poolThread(); });
+}
+
+bool LookaheadPool::pickClaimer() {
+    if (m_finished || claimablePlaces() <= 0) {
+        return false;
+    }
+    // A woken thread may already be counted here as idle; it claims when it runs and passes
+    // the call on, so one wake is enough.
+    if (m_idle > 0) {
+        return true;
+    }
+    // No thread waits: every other one is in a look-up or about to look for a place itself.
+    if (static_cast<int>(m_threads.size()) < m_maxThreads) {
+        startThread();
+    }
+    return false;
+}
+
 void LookaheadPool::wakeClaimers(std::unique_lock<std::mutex>& lock) {
-    const int places = claimablePlaces();
+    const int places = m_finished ? 0 : claimablePlaces();
     if (places <= 0) {
         lock.unlock();
         return;
     }
     // One place (the usual case: a row handed over, one more position in the window) wants
     // one thread; the rest start threads while the pool is smaller than the in-flight count.
-    // Only the walking thread starts threads, so m_threads needs no lock.
+    // Miscounts are made up by the claimers, who each call the next while places remain.
     const int wake = std::min(places, m_idle);
     const int start = std::min(places - m_idle, m_maxThreads - static_cast<int>(m_threads.size()));
+    for (int i = 0; i < start; ++i) {
+        startThread();
+    }
     lock.unlock();
     if (wake == 1) {
         m_poolWake.notify_one();
     } else if (wake > 1) {
         m_poolWake.notify_all();
-    }
-    for (int i = 0; i < start; ++i) {
-        m_threads.emplace_back([this] { poolThread(); });
     }
 }
 

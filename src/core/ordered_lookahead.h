@@ -84,9 +84,14 @@ class LookaheadPool {
     void poolThread();
     bool claimOwn(std::unique_lock<std::mutex>& lock);
     int claimablePlaces();
-    // Wakes or starts pool threads for the places opened; unlocks first, so that a woken
-    // thread does not block on the lock at once.
+    // Wakes or starts pool threads for the places opened; unlocks before waking, so that a
+    // woken thread does not block on the lock at once.
     void wakeClaimers(std::unique_lock<std::mutex>& lock);
+    // With the lock held: one claimer for the places open now. Starts a thread when none
+    // waits and the pool is below its size; true when a waiting thread is to be woken.
+    bool pickClaimer();
+    // With the lock held (any thread may start one; the destructor joins them all).
+    void startThread();
 
     LookaheadWork& m_work;
     const std::stop_token m_stop;
@@ -105,7 +110,7 @@ class LookaheadPool {
     bool m_frontWaiting = false;  // the walking thread waits on m_frontWake
     bool m_needsRoom = false;     // ... for room in the in-flight count: the pool claims nothing
     bool m_finished = false;
-    std::vector<std::thread> m_threads;  // started as positions become claimable; joined
+    std::vector<std::thread> m_threads;  // started as places open, up to m_maxThreads; joined
 };
 
 }  // namespace detail

@@ -1,7 +1,6 @@
 // The command-line grammar every quendrix-cli command shares: what it accepts, what it refuses
 // and how it says what is wrong, and the help made from the same description.
 #include "cli/argument_parser.h"
-#include "tools/ping/print_qstring.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // in-flight bound, entries edited or removed after they were looked up ahead, and stop while
 // look-ups are blocked. The pool is what is tested, so nothing is resolved here.
 #include "core/ordered_lookahead.h"
+#include "support/live_list.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,44 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using Walk = OrderedLookahead<std::string, std::string>;
 
-// A list the test edits while a walk reads it, as the page's list is edited during a run.
-class LiveList {
-  public:
-    explicit LiveList(std::vector<std::string> entries) : m_entries(std::move(entries)) {}
-    Walk::Source source() {
-        return {[this] {
-                    std::lock_guard lock(m_mutex);
-                    return static_cast<int>(m_entries.size());
-                },
-                [this](int position) -> std::optional<std::string> {
-                    std::lock_guard lock(m_mutex);
-                    if (position >= static_cast<int>(m_entries.size())) {
-                        return std::nullopt;
-                    }
-                    return m_entries[static_cast<std::size_t>(position)];
-                }};
-    }
-    void edit(int position, std::string entry) {
-        std::lock_guard lock(m_mutex);
-        m_entries[static_cast<std::size_t>(position)] = std::move(entry);
-    }
-    void resize(std::size_t size) {
-        std::lock_guard lock(m_mutex);
-        m_entries.resize(size);
-    }
-    void append(std::string entry) {
-        std::lock_guard lock(m_mutex);
-        m_entries.push_back(std::move(entry));
-    }
-    std::vector<std::string> entries() {
-        std::lock_guard lock(m_mutex);
-        return m_entries;
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_entries;
-};
+using LiveList = test::LiveList<std::string>;
 
 std::vector<std::string> numbered(int count, const std::string& prefix = "e") {
     std::vector<std::string> entries;
@@ -167,14 +133,18 @@ struct Recorder {
     Walk::Events events(std::function<void(int position)> afterDone = {}) {
         return {
             [this](int position, const std::string& entry) {
-                std::lock_guard lock(mutex);
-                log.push_back("taken " + std::to_string(position) + " " + entry);
+                {
+                    std::lock_guard lock(mutex);
+                    log.push_back("taken " + std::to_string(position) + " " + entry);
+                }
+                changed.notify_all();
             },
             [this, afterDone](int position, const std::string& entry, std::string result) {
                 {
                     std::lock_guard lock(mutex);
                     log.push_back("done " + std::to_string(position) + " " + entry + " " + result);
                 }
+                changed.notify_all();
                 if (afterDone) {
                     afterDone(position);
                 }
@@ -184,7 +154,13 @@ struct Recorder {
         std::lock_guard lock(mutex);
         return log;
     }
+    // Waits (at most 20 s) until the log so far satisfies reached.
+    bool waitUntil(const std::function<bool(const std::vector<std::string>&)>& reached) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 20s, [&] { return reached(log); });
+    }
     std::mutex mutex;
+    std::condition_variable changed;
     std::vector<std::string> log;
 };
 
@@ -222,7 +198,7 @@ TEST(OrderedLookahead, ReportsInListOrderWithinTheInFlightBound) {
             return lookup.function()(entry);
         };
         Recorder recorder;
-        Walk(list.source(), recordThread, {c.inFlight, c.lookAhead})
+        Walk(list.source<Walk::Source>(), recordThread, {c.inFlight, c.lookAhead})
             .run(recorder.events(), std::stop_token());
 
         EXPECT_EQ(recorder.log, oneByOne(entries)) << "inFlight " << c.inFlight;
@@ -246,7 +222,7 @@ TEST(OrderedLookahead, EntriesEditedAfterTheyWereLookedUpAheadAreLookedUpAgain) 
     Recorder recorder;
     bool e6EndedBeforeRow6 = true;
     std::vector<std::string> askedBeforeRelease;
-    Walk(list.source(), lookup.function(), {3, 8})
+    Walk(list.source<Walk::Source>(), lookup.function(), {3, 8})
         .run(recorder.events([&](int position) {
             if (position == 2) {
                 ASSERT_TRUE(lookup.waitFinished("e5"));
@@ -289,7 +265,7 @@ TEST(OrderedLookahead, AShrunkListEndsWhereItNowEnds) {
     LiveList list(numbered(100));
     FakeLookup lookup;
     Recorder recorder;
-    Walk(list.source(), lookup.function(), {4, 0})
+    Walk(list.source<Walk::Source>(), lookup.function(), {4, 0})
         .run(recorder.events([&](int position) {
             if (position == 5) {
                 // Positions 8 and 9 were looked up ahead with other entries.
@@ -306,58 +282,80 @@ TEST(OrderedLookahead, AShrunkListEndsWhereItNowEnds) {
     // Emptied while the walk is at its first entry.
     LiveList emptied(numbered(50));
     Recorder second;
-    Walk(emptied.source(), lookup.function(), {4, 0})
+    Walk(emptied.source<Walk::Source>(), lookup.function(), {4, 0})
         .run(second.events([&](int) { emptied.resize(0); }), std::stop_token());
     EXPECT_EQ(second.log, oneByOne({"e0"}));
 }
+
+// A walk on a thread of its own. However the test leaves it, an ASSERT returning early
+// included, the walk is stopped, the held look-ups are released and the thread is joined.
+class BackgroundWalk {
+  public:
+    BackgroundWalk(FakeLookup& lookup, std::function<void(std::stop_token)> walk)
+        : m_lookup(lookup), m_thread([this, walk = std::move(walk)](std::stop_token stop) {
+              walk(std::move(stop));
+              m_returned = true;
+          }) {}
+    ~BackgroundWalk() {
+        m_thread.request_stop();
+        m_lookup.release();
+    }
+    BackgroundWalk(const BackgroundWalk&) = delete;
+    BackgroundWalk& operator=(const BackgroundWalk&) = delete;
+
+    void stop() { m_thread.request_stop(); }
+    void join() { m_thread.join(); }
+    bool returned() const { return m_returned; }
+
+  private:
+    FakeLookup& m_lookup;
+    std::atomic<bool> m_returned = false;
+    std::jthread m_thread;  // last: started once the rest exists, joined before it goes
+};
 
 TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) {
     const int inFlight = 6;
     for (const bool grown : {false, true}) {
         // From e10 on every look-up blocks until released. Grown: the list has ten entries
-        // until the walk reaches its end, so the pool has nothing to claim at e10 and the
-        // walking thread is blocked in e10's look-up itself.
+        // until the walk reaches its end, so the pool has nothing to claim at e10 until the
+        // walking thread takes it.
         LiveList list(numbered(grown ? 10 : 200));
         FakeLookup lookup;
         lookup.hold([](const std::string& entry) { return std::stoi(entry.substr(1)) >= 10; });
         Recorder recorder;
-        std::stop_source stop;
-        std::atomic<bool> returned = false;
-        std::thread walking([&] {
-            Walk(list.source(), lookup.function(), {inFlight, 0})
+        BackgroundWalk walking(lookup, [&](std::stop_token stop) {
+            Walk(list.source<Walk::Source>(), lookup.function(), {inFlight, 0})
                 .run(recorder.events([&](int position) {
                     if (grown && position == 9) {
-                        for (int i = 10; i < 200; ++i) {
-                            list.append("e" + std::to_string(i));
+                        for (const std::string& entry : numbered(200)) {
+                            if (std::stoi(entry.substr(1)) >= 10) {
+                                list.append(entry);
+                            }
                         }
                     }
                 }),
-                     stop.get_token());
-            returned = true;
+                     stop);
         });
         // The walk is at e10, and every look-up at once is blocked: none can start until one
         // returns.
-        const auto atTen = [&] {
-            const std::vector<std::string> log = recorder.snapshot();
+        ASSERT_TRUE(recorder.waitUntil([](const std::vector<std::string>& log) {
             return !log.empty() && log.back() == "taken 10 e10";
-        };
-        for (int waited = 0; !atTen() && waited < 20000; ++waited) {
-            std::this_thread::sleep_for(1ms);
-        }
-        ASSERT_TRUE(atTen());
-        ASSERT_TRUE(lookup.waitBlocked(inFlight));
+        }));
+        ASSERT_TRUE(lookup.waitBlocked(inFlight)) << "grown " << grown;
         const std::size_t askedBeforeStop = lookup.asked().size();
-        stop.request_stop();
-        // The walk returns only once the blocked look-ups have come back.
+        walking.stop();
+        // The walk returns only once the blocked look-ups have come back: give a wrong one
+        // the time to return early.
         std::this_thread::sleep_for(50ms);
-        EXPECT_FALSE(returned);
+        EXPECT_FALSE(walking.returned());
         EXPECT_EQ(lookup.atOnce(), inFlight);
         lookup.release();
         walking.join();
 
         std::vector<std::string> expected = oneByOne(numbered(10));
         expected.push_back("taken 10 e10");
-        EXPECT_EQ(recorder.log, expected) << "nothing reported after the stop; grown " << grown;
+        EXPECT_EQ(recorder.snapshot(), expected)
+            << "nothing reported after the stop; grown " << grown;
         EXPECT_EQ(lookup.asked().size(), askedBeforeStop) << "no look-up started after the stop";
         EXPECT_EQ(lookup.atOnce(), 0) << "every look-up ended before the walk returned";
         EXPECT_EQ(lookup.maxAtOnce(), inFlight);
@@ -369,9 +367,40 @@ TEST(OrderedLookahead, StopWithLookUpsBlockedReportsNothingMoreAndJoinsThePool) 
     early.request_stop();
     FakeLookup unused;
     Recorder none;
-    Walk(list.source(), unused.function(), {inFlight, 0}).run(none.events(), early.get_token());
+    Walk(list.source<Walk::Source>(), unused.function(), {inFlight, 0})
+        .run(none.events(), early.get_token());
     EXPECT_TRUE(none.log.empty());
     EXPECT_TRUE(unused.asked().empty());
+}
+
+// Places that open while the walking thread is itself blocked in a look-up (here: the list
+// grows from inside a look-up on a pool thread) are claimed up to the bound all the same,
+// not only when the walking thread next hands a row over.
+TEST(OrderedLookahead, PlacesOpenedWhileTheWalkingThreadIsBlockedAreClaimedUpToTheBound) {
+    const int inFlight = 6;
+    LiveList list(numbered(5));
+    FakeLookup lookup;
+    // e0 (the walking thread's own) and everything appended block; e4 grows the list.
+    lookup.hold([](const std::string& entry) { return entry == "e0" || entry[0] == 'x'; });
+    const Walk::Lookup growing = [&](const std::string& entry) {
+        if (entry == "e4") {
+            for (const std::string& appended : numbered(20, "x")) {
+                list.append(appended);
+            }
+        }
+        return lookup.function()(entry);
+    };
+    Recorder recorder;
+    BackgroundWalk walking(lookup, [&](std::stop_token stop) {
+        Walk(list.source<Walk::Source>(), growing, {inFlight, 0}).run(recorder.events(), stop);
+    });
+    ASSERT_TRUE(lookup.waitBlocked(inFlight));
+    EXPECT_EQ(lookup.atOnce(), inFlight);
+    walking.stop();
+    lookup.release();
+    walking.join();
+    EXPECT_EQ(recorder.snapshot(), std::vector<std::string>{"taken 0 e0"});
+    EXPECT_EQ(lookup.maxAtOnce(), inFlight);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/widgets/target_list_panel.h"
 #include "support/event_loop.h"
 #include "support/fake_host.h"
+#include "support/grid_rows.h"
 #include "tools/convert/batch_conversion.h"
 #include "tools/convert/converter_page.h"
 
@@ -48,14 +49,7 @@ class ConverterPageFixture : public ::testing::Test {
         page.list()->showCount();
     }
     // Every result row as "left|right".
-    QStringList rows() const {
-        QStringList out;
-        const ResultTableModel& grid = *page.grid();
-        for (int row = 0; row < grid.resultCount(); ++row) {
-            out.append(grid.cell(row, 0) + QLatin1Char('|') + grid.cell(row, 1));
-        }
-        return out;
-    }
+    QStringList rows() const { return GridRows(*page.grid()); }
     // The three counters as "finished/successful/failed" (blank labels stay blank).
     QString counters() const {
         return label("Label18") + QLatin1Char('/') + label("Label16") + QLatin1Char('/') +

@@ -5,6 +5,7 @@
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
 #include "support/fake_host.h"
+#include "support/grid_rows.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_page.h"
 
@@ -31,13 +32,7 @@ class CountryPageFixture : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !page.batchRunning(); }, timeoutMs));
         QTest::qWait(20);  // the grid shows written rows at the end of the turn
     }
-    QStringList column(int c) {
-        QStringList cells;
-        for (int row = 0; row < page.grid()->resultCount(); ++row) {
-            cells << page.grid()->cell(row, c);
-        }
-        return cells;
-    }
+    QStringList column(int c) { return GridColumn(*page.grid(), c); }
     // A cell of the trailing row, where the entry being looked up stands.
     QString extraRowCell(int c) {
         const auto* model = page.grid();

@@ -3,7 +3,6 @@
 // usage.
 #include "support/cli_runner.h"
 #include "support/test_files.h"
-#include "tools/ping/print_qstring.h"
 
 #include <QTemporaryDir>
 

@@ -5,10 +5,10 @@
 #include "core/target_list_model.h"
 #include "net/icmp_echo.h"
 #include "support/event_loop.h"
+#include "support/grid_rows.h"
 #include "support/loopback_targets.h"
 #include "tools/ping/ping_list.h"
 #include "tools/ping/ping_run.h"
-#include "tools/ping/print_qstring.h"
 
 #include <QCoreApplication>
 
@@ -16,18 +16,6 @@
 
 namespace quendrix {
 namespace {
-
-QStringList rowsOf(const ResultTableModel& grid) {
-    QStringList rows;
-    for (int row = 0; row < grid.resultCount(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < grid.columns(); ++column) {
-            cells.append(grid.cell(row, column));
-        }
-        rows.append(cells.join("|"));
-    }
-    return rows;
-}
 
 bool socketAvailable(net::IcmpEcho& echo) {
     return !echo.unavailableReason().has_value();
@@ -131,8 +119,6 @@ TEST(PingListTest, Range) {
         EXPECT_EQ(fill.outcome, outcome);
         EXPECT_TRUE(fill.entries.isEmpty());
     }
-    EXPECT_EQ(kRangeOutsideMessage, "Please insert number 0-255!  ");
-    EXPECT_EQ(kRangeNotNumberMessage, "Please insert number 0-255! ");
 }
 
 class PingRunTest : public ::testing::Test {
@@ -160,7 +146,7 @@ class PingRunTest : public ::testing::Test {
 TEST_F(PingRunTest, EveryAttemptIsARowInListOrder) {
     list.replaceAll({"127.0.0.1", " HTTP://localhost/index.html ", "127.0.0.3"});
     runToEnd(2);
-    const QStringList rows = rowsOf(grid);
+    const QStringList rows = test::GridRows(grid);
     ASSERT_EQ(rows.size(), 6);
     const QStringList entries{
         "127.0.0.1", "127.0.0.1", " HTTP://localhost/index.html ", " HTTP://localhost/index.html ",
@@ -193,11 +179,11 @@ TEST_F(PingRunTest, TextThatIsNoHostIsOneUnknownHostRowWhateverTheCount) {
     // Digits and dots that make no address: the resolver refuses them without a query.
     list.replaceAll({"300.1.1.1", "127.0.0.2", "1.2.3.4.5"});
     runToEnd(3);
-    EXPECT_EQ(rowsOf(grid).mid(0, 1), QStringList{"X|300.1.1.1| | |Unknown host"});
+    EXPECT_EQ(test::GridRows(grid).mid(0, 1), QStringList{"X|300.1.1.1| | |Unknown host"});
     EXPECT_EQ(grid.resultCount(), 5);
     EXPECT_EQ(grid.cell(1, 0), "Running");
     EXPECT_EQ(grid.cell(3, 0), "Running");
-    EXPECT_EQ(rowsOf(grid).at(4), "X|1.2.3.4.5| | |Unknown host");
+    EXPECT_EQ(test::GridRows(grid).at(4), "X|1.2.3.4.5| | |Unknown host");
     EXPECT_EQ(run.counters().finished, 5);
     EXPECT_EQ(run.counters().successful, 3);
     EXPECT_EQ(run.counters().failed, 2);

@@ -4,7 +4,6 @@
 #include "core/export_writer.h"
 #include "core/result_table_model.h"
 #include "tools/ping/ping_run.h"
-#include "tools/ping/print_qstring.h"
 
 #include <QTemporaryDir>
 

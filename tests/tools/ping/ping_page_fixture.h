@@ -8,9 +8,9 @@
 #include "net/icmp_echo.h"
 #include "support/event_loop.h"
 #include "support/fake_host.h"
+#include "support/grid_rows.h"
 #include "tools/ping/ping_page.h"
 #include "tools/ping/ping_run.h"
-#include "tools/ping/print_qstring.h"
 
 #include <QLabel>
 #include <QToolButton>
@@ -40,18 +40,7 @@ class PingPageFixture : public ::testing::Test {
     }
     QStringList entries() const { return page.list()->model()->entries(); }
     // Every result row as "Status|entry|Bytes|Time|Reason".
-    QStringList rows() const {
-        QStringList out;
-        const ResultTableModel& grid = *page.grid();
-        for (int row = 0; row < grid.resultCount(); ++row) {
-            QStringList cells;
-            for (int column = 0; column < grid.columns(); ++column) {
-                cells.append(grid.cell(row, column));
-            }
-            out.append(cells.join(QLatin1Char('|')));
-        }
-        return out;
-    }
+    QStringList rows() const { return GridRows(*page.grid()); }
     // Status and entry of every row, "Status|entry", for runs whose times vary.
     QStringList outcomes() const {
         QStringList out;
