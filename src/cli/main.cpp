@@ -5,6 +5,7 @@
 #include "cli/country_command.h"
 #include "cli/ping_command.h"
 #include "cli/resolve_command.h"
+#include "cli/whois_command.h"
 
 #include <QCoreApplication>
 
@@ -29,6 +30,7 @@ const std::vector<Command>& commands() {
          RunConvertCommand},
         {PingCommandSpec, "ping every entry of a list", RunPingCommand},
         {CountryCommandSpec, "the owner or country of every entry of a list", RunCountryCommand},
+        {WhoisCommandSpec, "ask a whois server about a domain", RunWhoisCommand},
     };
     return list;
 }
@@ -57,8 +59,9 @@ QString usage() {
         "Exit status (every command):\n"
         "  0  done; a batch whose look-ups failed is done (failures are rows)\n"
         "  1  the one answer asked for is a failure (X from resolve, reverse or country\n"
-        "     --address), or the output could not be written (a full disk, an export\n"
-        "     file that cannot be replaced, a reader that closed the pipe early)\n"
+        "     --address; a whois query that failed or was cut), or the output could not\n"
+        "     be written (a full disk, an export file that cannot be replaced, a reader\n"
+        "     that closed the pipe early)\n"
         "  2  bad usage, a list that cannot be read, or an empty list\n"
         "  3  the system refused (ping: no ICMP socket)\n");
     return text;

@@ -179,13 +179,13 @@ TEST_F(MainWindowTest, StartsFromTheSettings) {
         writeSettings(c.text);
         auto window = open();
         auto* customized = window->findChild<QCheckBox*>(QStringLiteral("CheckBox7"));
-        auto* server = window->findChild<QLineEdit*>(QStringLiteral("edit10"));
+        auto* server = window->findChild<QComboBox*>(QStringLiteral("edit10"));
         ASSERT_NE(customized, nullptr);
         ASSERT_NE(server, nullptr);
         EXPECT_EQ(customized->parent()->objectName(), "whois_tab");
         EXPECT_EQ(customized->isChecked(), c.customized) << c.text.toStdString();
         EXPECT_EQ(server->isEnabled(), c.customized) << c.text.toStdString();
-        EXPECT_EQ(server->text(), c.server) << c.text.toStdString();
+        EXPECT_EQ(server->currentText(), c.server) << c.text.toStdString();
         EXPECT_EQ(window->activePage(), c.page) << c.text.toStdString();
     }
 }
@@ -195,8 +195,8 @@ TEST_F(MainWindowTest, ClosingKeepsThePageAndTheWhoisServer) {
         auto window = open();
         window->show();
         window->findChild<QCheckBox*>(QStringLiteral("CheckBox7"))->setChecked(true);
-        window->findChild<QLineEdit*>(QStringLiteral("edit10"))
-            ->setText(QStringLiteral(" whois.lab "));
+        window->findChild<QComboBox*>(QStringLiteral("edit10"))
+            ->setEditText(QStringLiteral(" whois.lab "));
         window->showPage(3);
         EXPECT_TRUE(window->close());
     }
@@ -204,8 +204,8 @@ TEST_F(MainWindowTest, ClosingKeepsThePageAndTheWhoisServer) {
     auto window = open();
     EXPECT_EQ(window->activePage(), 3);
     EXPECT_TRUE(window->findChild<QCheckBox*>(QStringLiteral("CheckBox7"))->isChecked());
-    EXPECT_TRUE(window->findChild<QLineEdit*>(QStringLiteral("edit10"))->isEnabled());
-    EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("edit10"))->text(),
+    EXPECT_TRUE(window->findChild<QComboBox*>(QStringLiteral("edit10"))->isEnabled());
+    EXPECT_EQ(window->findChild<QComboBox*>(QStringLiteral("edit10"))->currentText(),
               QStringLiteral("whois.lab"));
 }
 
@@ -311,7 +311,6 @@ TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
     ASSERT_NE(list, nullptr);
 
     // No entry selected in the converter list: nothing at all happens.
-    const HandOffTarget toWhois{"whois_tab", "edDomain", {}};
     const HandOffTarget toCountryBox{"country_lookup_tab", "Edit3", {}};
     EXPECT_FALSE(router.handOff("ip_to_domain_converter_tab", "ListBox1", toCountryBox));
     EXPECT_EQ(window->activePage(), 1);
@@ -325,8 +324,8 @@ TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
     EXPECT_EQ(window->activePage(), 4);
     EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString(" first !"));
 
-    // A target page without the box (whois is not built yet): nothing happens.
-    EXPECT_FALSE(router.deliver(toWhois, "x"));
+    // A target page without the box: nothing happens.
+    EXPECT_FALSE(router.deliver({"whois_tab", "edNoSuchBox", {}}, "x"));
     EXPECT_EQ(window->activePage(), 4);
 
     // A grid hands over the cell of the row last selected, never the empty last row.

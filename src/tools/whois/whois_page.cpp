@@ -1,40 +1,209 @@
 #include "tools/whois/whois_page.h"
 
+#include "core/browser_address.h"
+#include "core/export_writer.h"
+#include "core/job_runner.h"
 #include "core/page_host.h"
+#include "core/prompts.h"
 #include "core/target.h"
 #include "core/widgets/page_controls.h"
+#include "tools/whois/whois_export.h"
+#include "tools/whois/whois_query.h"
+#include "tools/whois/whois_text.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace quendrix {
 
-WhoisPage::WhoisPage(PageHost& host, QWidget* parent)
-    : ToolPage(QStringLiteral("whois_tab"), QStringLiteral("Whois"), parent) {
+WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
+    : ToolPage(QStringLiteral("whois_tab"), QStringLiteral("Whois"), parent),
+      m_host(host),
+      m_port(port),
+      m_runner(new JobRunner(this)),
+      m_lines{QByteArray()} {
+    Label41 = MakeLabel(QStringLiteral("Label41"), QStringLiteral("WWW."), this);
+    edDomain = MakeEdit(QStringLiteral("edDomain"), QString(), this);
+    edDomain->setToolTip(QStringLiteral("Right Click to Get More"));
+    SpeedButton23 = MakeSpeedButton(
+        QStringLiteral("SpeedButton23"), QStringLiteral("IE"),
+        QStringLiteral("Query the domain currently open in the Internet Explorer"), this);
+    whois_start_button = MakeSpeedButton(QStringLiteral("whois_start_button"),
+                                         QStringLiteral("Whois"), QStringLiteral("Whois"), this);
+    button3 = MakeSpeedButton(QStringLiteral("button3"), QStringLiteral("Stop"),
+                              QStringLiteral("Stop"), this);
+    SpeedButton19 = MakeSpeedButton(QStringLiteral("SpeedButton19"), QStringLiteral("Export"),
+                                    QStringLiteral("Export the results to a file"), this);
+    state_label = MakeLabel(QStringLiteral("state_label"), QStringLiteral("Working..."), this);
+    state_label->setMinimumWidth(80);
+    state_label->hide();
+
+    auto* query = new QHBoxLayout;
+    query->addWidget(Label41);
+    query->addWidget(edDomain, 1);
+    query->addWidget(SpeedButton23);
+    query->addWidget(whois_start_button);
+    query->addWidget(button3);
+    query->addWidget(state_label);
+    query->addStretch();
+    query->addWidget(SpeedButton19);
+    body()->addLayout(query);
+
     CheckBox7 = MakeCheckBox(QStringLiteral("CheckBox7"),
                              QStringLiteral("Using a Customized Whois Server"), this);
-    edit10 = MakeEdit(QStringLiteral("edit10"), QString(), this);
-    auto* row = new QHBoxLayout;
-    row->addWidget(CheckBox7);
-    row->addWidget(edit10, 1);
-    body()->addLayout(row);
-    body()->addStretch();
+    edit10 = new QComboBox(this);
+    edit10->setObjectName(QStringLiteral("edit10"));
+    edit10->setEditable(true);
+    edit10->addItems(whois::ServerChoices());
+    auto* server = new QHBoxLayout;
+    server->addWidget(CheckBox7);
+    server->addWidget(edit10, 1);
+    body()->addLayout(server);
+
+    meResults = new QPlainTextEdit(this);
+    meResults->setObjectName(QStringLiteral("meResults"));
+    meResults->setReadOnly(true);
+    meResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    meResults->setLineWrapMode(QPlainTextEdit::NoWrap);
+    body()->addWidget(meResults, 1);
+
     connect(CheckBox7, &QCheckBox::toggled, edit10, &QWidget::setEnabled);
+    connect(whois_start_button, &QToolButton::clicked, this, &WhoisPage::whois_start_buttonClick);
+    connect(button3, &QToolButton::clicked, this, &WhoisPage::Button3Click);
+    connect(SpeedButton19, &QToolButton::clicked, this, &WhoisPage::SpeedButton19Click);
+    connect(SpeedButton23, &QToolButton::clicked, this, &WhoisPage::SpeedButton23Click);
+    connect(edDomain, &QLineEdit::returnPressed, this, &WhoisPage::edDomainKeyPress);
 
     // Only the exact text "true" checks the box.
     const bool customized =
         host.setting(QStringLiteral("whois/customized")) == QStringLiteral("true");
     CheckBox7->setChecked(customized);
     edit10->setEnabled(customized);
-    edit10->setText(host.setting(QStringLiteral("whois/server")));
+    // The stored name, not a list item.
+    edit10->setEditText(host.setting(QStringLiteral("whois/server")));
+
+    HandOffPoints& points = declareHandOff();
+    points.addBox(
+        QStringLiteral("edDomain"), [this] { return edDomain->text(); },
+        [this](const QString& text) { edDomain->setText(text); });
+    points.addAction(QStringLiteral("Button3Click"), [this] { Button3Click(); });
+    points.addAction(QStringLiteral("whois_start_buttonClick"),
+                     [this] { whois_start_buttonClick(); });
+}
+
+WhoisPage::~WhoisPage() {
+    // The worker posts to this page: end it before any control goes.
+    m_runner->stop();
+    m_runner->joinAll();
 }
 
 void WhoisPage::saveSettings(PageHost& host) {
     host.setSetting(QStringLiteral("whois/customized"),
                     CheckBox7->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
-    host.setSetting(QStringLiteral("whois/server"), TrimBlanks(edit10->text()));
+    host.setSetting(QStringLiteral("whois/server"), TrimBlanks(edit10->currentText()));
+}
+
+bool WhoisPage::querying() const {
+    return m_runner->isRunning();
+}
+
+void WhoisPage::whois_start_buttonClick() {
+    if (m_runner->isRunning()) {
+        return;  // one query at a time: the button is disabled meanwhile
+    }
+    state_label->setText(QStringLiteral("Working..."));
+    state_label->show();
+    whois_start_button->setEnabled(false);
+    m_host.setNavigationEnabled(false);
+
+    m_lines.clear();
+    meResults->clear();
+
+    QString server = whois::kDefaultServer;
+    if (CheckBox7->isChecked()) {
+        server = TrimBlanks(edit10->currentText());
+        // Blanks alone name no server either (an empty name would ask this computer).
+        if (server.isEmpty()) {
+            m_host.prompts().message(QString(), QStringLiteral(" Please input the whois server! "),
+                                     Prompts::Icon::Warning);
+            whois_button_active();
+            return;
+        }
+    }
+    const QString domain = NormaliseWhoisDomain(edDomain->text());
+    edDomain->setText(domain);
+
+    m_runner->start(
+        [this, port = m_port, server = server.toLocal8Bit().toStdString(),
+         query = whois::QueryBytes(domain)](JobContext& job) {
+            const auto reply = net::WhoisClient(port).query(server, query, job.stopToken());
+            // A failed query shows nothing; the page ends in "Done!" all the same.
+            if (!reply) {
+                return;
+            }
+            QByteArrayList lines = whois::ReplyLines(*reply);
+            QString text = QString::fromLatin1(lines.join('\n'));
+            job.post([this, lines = std::move(lines), text = std::move(text)]() mutable {
+                m_lines = std::move(lines);
+                meResults->setPlainText(text);
+            });
+        },
+        [this] { whois_button_active(); });
+}
+
+void WhoisPage::whois_button_active() {
+    state_label->setText(QStringLiteral("Done!"));
+    whois_start_button->setEnabled(true);
+    m_host.setNavigationEnabled(true);
+}
+
+void WhoisPage::Button3Click() {
+    if (!m_runner->isRunning()) {
+        return;
+    }
+    // Returns at once, even while the worker still waits for the server's name: whatever
+    // that look-up gives later is dropped, and the next query runs on a thread of its own.
+    m_runner->stop();
+    whois_button_active();
+}
+
+void WhoisPage::edDomainKeyPress() {
+    // Enter while a query runs starts the new one in its place, as the hand-off does.
+    Button3Click();
+    whois_start_buttonClick();
+}
+
+void WhoisPage::SpeedButton23Click() {
+    const QString address = GetBrowserAddress();
+    if (address == kNoBrowserAddress) {
+        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
+        return;
+    }
+    edDomain->setText(HostFromAddress(address));
+    Button3Click();
+    whois_start_buttonClick();
+}
+
+void WhoisPage::SpeedButton19Click() {
+    const ExportKind kind = whois::WhoisExportKinds().front();
+    const QString path = m_host.prompts().saveFile(QString(), kind.saveFilter(), kind.fileType());
+    if (path.isEmpty() || !ConfirmReplace(m_host.prompts(), path, whois::WhoisReplaceQuestion())) {
+        return;
+    }
+    if (const auto error =
+            WriteExportFile(path, whois::WhoisExportLines(m_lines), whois::kWhoisExportEncoding)) {
+        m_host.prompts().message(
+            QStringLiteral("Quendrix"),
+            whois::CannotCreateFileText(QDir::toNativeSeparators(path), *error),
+            Prompts::Icon::Error);
+    }
 }
 
 }  // namespace quendrix

@@ -1,0 +1,214 @@
+// A whois server of the tests' own on 127.0.0.1 (a free port): it accepts connections one
+// after another, records what each client sent up to its CR LF, and answers as the case
+// scripts it, per connection: reply and close, close at once, never close, reset part-way, stream a
+// large amount, or drip the reply byte by byte. Owned threads only; the destructor ends and joins.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quendrix::test {
+
+struct WhoisScript {
+    enum class Ending {
+        Close,       // send the reply, then close
+        NeverClose,  // send the reply, then keep the connection open until the client leaves
+        Reset,       // send the reply, then reset the connection (RST)
+    };
+    std::string reply;
+    Ending ending = Ending::Close;
+    std::size_t streamBytes = 0;  // after the reply, this many more bytes of filler
+    bool drip = false;            // send the reply one byte at a time, 1 ms apart
+};
+
+class WhoisFixtureServer {
+  public:
+    explicit WhoisFixtureServer(WhoisScript script)
+        : WhoisFixtureServer(std::vector<WhoisScript>{std::move(script)}) {}
+
+    // One script per connection in the order they come; the last serves the rest. Lab tests
+    // give an address of their namespace and the real port; others take loopback and any port.
+    explicit WhoisFixtureServer(std::vector<WhoisScript> scripts,
+                                const char* listenAddress = "127.0.0.1", std::uint16_t port = 0)
+        : m_scripts(std::move(scripts)) {
+        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        socklen_t length = sizeof address;
+        const int reuse = 1;
+        const bool ready =
+            m_listen >= 0 && m_wake >= 0 &&
+            inet_pton(AF_INET, listenAddress, &address.sin_addr) == 1 &&
+            setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) == 0 &&
+            bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            listen(m_listen, 8) == 0 &&
+            getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+        EXPECT_TRUE(ready) << "fixture server could not listen";
+        m_port = ntohs(address.sin_port);
+        if (ready) {
+            m_thread = std::thread([this] { serve(); });
+        }
+    }
+
+    ~WhoisFixtureServer() { shutdown(); }
+
+    WhoisFixtureServer(const WhoisFixtureServer&) = delete;
+    WhoisFixtureServer& operator=(const WhoisFixtureServer&) = delete;
+
+    std::uint16_t port() const { return m_port; }
+
+    // Ends every connection and the server; idempotent.
+    void shutdown() {
+        if (m_thread.joinable()) {
+            std::uint64_t one = 1;
+            [[maybe_unused]] ssize_t n = write(m_wake, &one, sizeof one);
+            m_thread.join();
+        }
+        if (m_listen >= 0) {
+            close(m_listen);
+            m_listen = -1;
+        }
+        if (m_wake >= 0) {
+            close(m_wake);
+            m_wake = -1;
+        }
+    }
+
+    // What the clients sent, one string per connection (up to and including CR LF, or all
+    // they sent before closing).
+    std::vector<std::string> received() const {
+        std::lock_guard lock(m_mutex);
+        return m_received;
+    }
+
+    // Waits until `count` connections have sent their query (bounded: false after 60 s).
+    bool waitForQueries(std::size_t count) const {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(60),
+                                  [&] { return m_received.size() >= count; });
+    }
+
+  private:
+    // Waits for fd to have `events`; false when the server is being shut down.
+    bool waitFor(int fd, short events) const {
+        pollfd fds[2] = {{fd, events, 0}, {m_wake, POLLIN, 0}};
+        for (;;) {
+            if (poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            return fds[1].revents == 0;
+        }
+    }
+
+    // Sends everything; false when the client left or the server is shutting down.
+    bool sendAll(int fd, const char* data, std::size_t size) const {
+        while (size > 0) {
+            if (!waitFor(fd, POLLOUT)) {
+                return false;
+            }
+            const ssize_t n = send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    void serve() {
+        while (waitFor(m_listen, POLLIN)) {
+            const int client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0) {
+                continue;
+            }
+            handle(client);
+            close(client);
+        }
+    }
+
+    void handle(int client) {
+        const WhoisScript& script = m_scripts.at(std::min(m_connections++, m_scripts.size() - 1));
+        std::string query;
+        char byte = 0;
+        while (query.size() < 4096 &&
+               (query.size() < 2 || query.substr(query.size() - 2) != "\r\n")) {
+            if (!waitFor(client, POLLIN) || recv(client, &byte, 1, 0) != 1) {
+                break;
+            }
+            query += byte;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_received.push_back(query);
+        }
+        m_changed.notify_all();
+
+        bool going = true;
+        if (script.drip) {
+            for (std::size_t i = 0; going && i < script.reply.size(); ++i) {
+                going = sendAll(client, &script.reply[i], 1);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the pace of a drip
+            }
+        } else {
+            going = sendAll(client, script.reply.data(), script.reply.size());
+        }
+        const std::string filler(64 * 1024, 'x');
+        for (std::size_t left = script.streamBytes; going && left > 0;) {
+            const std::size_t chunk = std::min(left, filler.size());
+            going = sendAll(client, filler.data(), chunk);
+            left -= chunk;
+        }
+        if (!going) {
+            return;
+        }
+        switch (script.ending) {
+            case WhoisScript::Ending::Close:
+                break;
+            case WhoisScript::Ending::Reset: {
+                linger hard{1, 0};
+                setsockopt(client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                break;
+            }
+            case WhoisScript::Ending::NeverClose:
+                // Until the client closes (readable with 0 bytes) or the server shuts down.
+                while (waitFor(client, POLLIN) && recv(client, &byte, 1, 0) > 0) {
+                }
+                break;
+        }
+    }
+
+    std::vector<WhoisScript> m_scripts;
+    std::size_t m_connections = 0;  // server thread only
+    int m_listen = -1;
+    int m_wake = -1;
+    std::uint16_t m_port = 0;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<std::string> m_received;
+    std::thread m_thread;
+};
+
+}  // namespace quendrix::test

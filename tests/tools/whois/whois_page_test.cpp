@@ -1,0 +1,229 @@
+// The Whois page on a fake host against the tests' own whois server on 127.0.0.1: the query
+// as the user starts it, the reply's bytes kept to the export, Stop on a server that never
+// closes, the empty-server message, a failed query, and the server choice in settings.ini.
+#include "tools/whois/whois_page.h"
+
+#include "net/whois_fixture_server.h"
+#include "support/fake_host.h"
+#include "support/test_files.h"
+#include "tools/whois/whois_text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace quendrix {
+namespace {
+
+using test::WhoisFixtureServer;
+using test::WhoisScript;
+
+class WhoisPageTest : public ::testing::Test {
+  protected:
+    template <typename T>
+    T* child(const char* name) {
+        auto* widget = page().findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    WhoisPage& page(std::uint16_t port = 0) {
+        if (!m_page) {
+            m_page = std::make_unique<WhoisPage>(host, nullptr, port);
+        }
+        return *m_page;
+    }
+    // Ticks the custom server box and names the fixture's address.
+    void useServer(const QString& server) {
+        child<QCheckBox>("CheckBox7")->setChecked(true);
+        child<QComboBox>("edit10")->setEditText(server);
+    }
+    void waitIdle() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !page().querying(); }, 60000));
+    }
+    QString state() { return child<QLabel>("state_label")->text(); }
+    QString shown() { return child<QPlainTextEdit>("meResults")->toPlainText(); }
+
+    test::FakeHost host;
+    QTemporaryDir dir;
+    std::unique_ptr<WhoisPage> m_page;
+};
+
+TEST_F(WhoisPageTest, QueriesTheServerAndKeepsEveryByteToTheExport) {
+    QByteArray everyByte;
+    for (int i = 0; i < 256; ++i) {
+        everyByte.append(static_cast<char>(i));
+    }
+    const QByteArray reply = "Domain: example.com\r\n\r\n" + everyByte + "\r\n";
+    WhoisFixtureServer server(WhoisScript{reply.toStdString()});
+    page(server.port());
+    EXPECT_TRUE(child<QLabel>("state_label")->isHidden());
+    useServer(" 127.0.0.1 ");
+    child<QLineEdit>("edDomain")->setText("  HTTP://WWW.Example.COM/whois ");
+
+    page().whois_start_buttonClick();
+    EXPECT_EQ(state(), "Working...");
+    EXPECT_FALSE(child<QToolButton>("whois_start_button")->isEnabled());
+    EXPECT_FALSE(host.navigationEnabled);
+    waitIdle();
+
+    EXPECT_EQ(server.received(), std::vector<std::string>{"example.com\r\n"});
+    EXPECT_EQ(child<QLineEdit>("edDomain")->text(), "example.com");
+    EXPECT_FALSE(child<QLabel>("state_label")->isHidden());
+    EXPECT_EQ(state(), "Done!");
+    EXPECT_TRUE(child<QToolButton>("whois_start_button")->isEnabled());
+    EXPECT_TRUE(host.navigationEnabled);
+    EXPECT_EQ(page().resultLines(), SplitWhoisReply(reply));
+    // Shown one byte per character (the widget itself makes a line break of a bare CR).
+    EXPECT_TRUE(shown().startsWith("Domain: example.com"));
+    EXPECT_TRUE(shown().contains(QChar(0xE9)));
+
+    // Every byte value reaches the file as received; lines end in CR LF, the LF alone is
+    // what split them.
+    const QString path = dir.filePath("reply.txt");
+    host.recording.files = {path};
+    page().SpeedButton19Click();
+    EXPECT_EQ(host.recording.lastSaveFilter, "*.txt (*.txt)");
+    EXPECT_EQ(host.recording.lastSaveSuffix, "txt");
+    const QByteArray expected = "Domain: example.com\r\r\n\r\r\n" + everyByte.left(10) + "\r\n" +
+                                everyByte.mid(11) + "\r\r\n";
+    EXPECT_EQ(test::ReadBytes(path), expected);
+    EXPECT_TRUE(host.recording.messages().isEmpty());
+}
+
+TEST_F(WhoisPageTest, EmptyCustomServerFailedQueryAndEmptyReply) {
+    // No server named (blanks alone name none): the message, no query, "Done!".
+    page();
+    useServer("   ");
+    page().whois_start_buttonClick();
+    EXPECT_EQ(host.recording.messages(), QStringList{"| Please input the whois server! "});
+    ASSERT_EQ(host.recording.recorded.size(), 1);
+    EXPECT_EQ(host.recording.recorded.front().icon, Prompts::Icon::Warning);
+    EXPECT_FALSE(page().querying());
+    EXPECT_EQ(state(), "Done!");
+    EXPECT_TRUE(page().resultLines().isEmpty());
+    EXPECT_TRUE(host.navigationEnabled);
+}
+
+TEST_F(WhoisPageTest, AFailedQueryShowsNothingAndEndsDone) {
+    // A port bound by this test and never listening: the connection is refused.
+    const int refusing = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(refusing, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    page(ntohs(address.sin_port));
+    useServer("127.0.0.1");
+    child<QLineEdit>("edDomain")->setText("example.com");
+    page().whois_start_buttonClick();
+    waitIdle();
+    close(refusing);
+    EXPECT_EQ(state(), "Done!");
+    EXPECT_TRUE(page().resultLines().isEmpty());
+    EXPECT_TRUE(shown().isEmpty());
+    EXPECT_TRUE(host.recording.recorded.isEmpty());
+}
+
+TEST_F(WhoisPageTest, StopEndsAServerThatNeverClosesAndEnterStartsAfresh) {
+    WhoisFixtureServer server(std::vector<WhoisScript>{
+        {"first part\r\n", WhoisScript::Ending::NeverClose},
+        {"first part\r\n", WhoisScript::Ending::NeverClose},
+        {"second\r\n"},
+    });
+    page(server.port());
+    useServer("127.0.0.1");
+    child<QLineEdit>("edDomain")->setText("one.example");
+    page().whois_start_buttonClick();
+    ASSERT_TRUE(server.waitForQueries(1));
+    page().Button3Click();
+    // Idle at once; nothing of the stopped query is shown, now or later.
+    EXPECT_FALSE(page().querying());
+    EXPECT_EQ(state(), "Done!");
+    EXPECT_TRUE(child<QToolButton>("whois_start_button")->isEnabled());
+    EXPECT_TRUE(host.navigationEnabled);
+
+    // Enter while a query runs stops it and starts the new one.
+    child<QLineEdit>("edDomain")->setText("two.example");
+    page().whois_start_buttonClick();
+    ASSERT_TRUE(server.waitForQueries(2));
+    child<QLineEdit>("edDomain")->setText("three.example");
+    QTest::keyClick(child<QLineEdit>("edDomain"), Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(server.received(), (std::vector<std::string>{"one.example\r\n", "two.example\r\n",
+                                                           "three.example\r\n"}));
+    EXPECT_EQ(page().resultLines(), QByteArrayList{"second\r"});
+    EXPECT_EQ(state(), "Done!");
+
+    // Stop with no query running changes nothing.
+    page().Button3Click();
+    EXPECT_EQ(page().resultLines(), QByteArrayList{"second\r"});
+}
+
+TEST_F(WhoisPageTest, ExportBeforeAnyQueryReplaceQuestionAndUncreatableFile) {
+    page();
+    const QString path = dir.filePath("out.txt");
+    test::WriteBytes(path, "old");
+
+    // An existing file and No: left as it was.
+    host.recording.files = {path};
+    host.recording.answers = {Prompts::Answer::No};
+    page().SpeedButton19Click();
+    EXPECT_EQ(test::ReadBytes(path), "old");
+    ASSERT_FALSE(host.recording.recorded.isEmpty());
+    EXPECT_EQ(host.recording.recorded.last().text, "The file has existed, replace it or not?");
+
+    // Yes: replaced by the one empty line the page holds before any query.
+    host.recording.files = {path};
+    host.recording.answers = {Prompts::Answer::Yes};
+    page().SpeedButton19Click();
+    EXPECT_EQ(test::ReadBytes(path), "\r\n");
+
+    const QString missing = dir.filePath("no/such/folder/out.txt");
+    host.recording.files = {missing};
+    page().SpeedButton19Click();
+    ASSERT_FALSE(host.recording.messages().isEmpty());
+    EXPECT_TRUE(host.recording.messages().last().startsWith(
+        QStringLiteral("Quendrix|Cannot create file \"%1\". ").arg(missing)))
+        << host.recording.messages().last().toStdString();
+}
+
+TEST_F(WhoisPageTest, ServerChoiceFromAndToTheSettings) {
+    struct Case {
+        QString customized;
+        bool ticked;
+    };
+    for (const Case& c : {Case{"true", true}, Case{"True", false}, Case{"", false}}) {
+        test::FakeHost settingsHost;
+        settingsHost.settings = {{"whois/customized", c.customized},
+                                 {"whois/server", "my.whois.example"}};
+        WhoisPage page(settingsHost);
+        auto* box = page.findChild<QCheckBox*>("CheckBox7");
+        auto* server = page.findChild<QComboBox*>("edit10");
+        EXPECT_EQ(box->isChecked(), c.ticked) << c.customized.toStdString();
+        EXPECT_EQ(server->isEnabled(), c.ticked);
+        EXPECT_EQ(server->currentText(), "my.whois.example");
+        EXPECT_EQ(server->count(), 4);
+
+        box->setChecked(true);
+        EXPECT_TRUE(server->isEnabled());
+        server->setEditText("  other.example ");
+        page.saveSettings(settingsHost);
+        EXPECT_EQ(settingsHost.settings.value("whois/customized"), "true");
+        EXPECT_EQ(settingsHost.settings.value("whois/server"), "other.example");
+    }
+}
+
+}  // namespace
+}  // namespace quendrix
