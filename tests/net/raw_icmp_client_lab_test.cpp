@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -19,6 +21,15 @@
 #include <vector>
 
 namespace quendrix::net {
+
+// Failures show the fields, not the bytes.
+void PrintTo(const TReplyStatus& s, std::ostream* out) {
+    *out << "{kind " << static_cast<int>(s.replyStatusType) << ", from " << s.fromIpAddress
+         << ", type " << int{s.msgType} << ", " << s.bytesReceived << " bytes, TTL "
+         << int{s.timeToLive} << ", sequence " << s.sequenceId << ", " << s.msRoundTripTime
+         << " ms}";
+}
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -7,11 +7,22 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace quendrix::net {
+
+// Failures show the fields, not the bytes.
+void PrintTo(const TReplyStatus& s, std::ostream* out) {
+    *out << "{kind " << static_cast<int>(s.replyStatusType) << ", from " << s.fromIpAddress
+         << ", type " << int{s.msgType} << ", " << s.bytesReceived << " bytes, TTL "
+         << int{s.timeToLive} << ", sequence " << s.sequenceId << ", " << s.msRoundTripTime
+         << " ms}";
+}
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
