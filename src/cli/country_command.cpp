@@ -2,16 +2,17 @@
 
 #include "cli/cli_io.h"
 #include "cli/export_kinds.h"
+#include "core/target_list_model.h"
+#include "tools/country/country_batch.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
 #include "tools/country/owner_table.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 
-#include <memory>
 #include <optional>
-#include <stop_token>
 
 namespace quendrix::cli {
 namespace {
@@ -92,44 +93,46 @@ int RunCountryCommand(const QStringList& args) {
     if (!entries) {
         return kUsage;
     }
-    whereis::BatchSource source;
-    source.count = [&] { return static_cast<int>(entries->size()); };
-    source.entryAt = [&](int position) -> std::optional<QString> {
-        if (position < 0 || position >= entries->size()) {
-            return std::nullopt;
-        }
-        return entries->at(position);
-    };
-    // Rows are kept, in the grid model the page uses, only for an export file; on standard
-    // output they go out as they come, the header at once.
-    std::unique_ptr<whereis::CountryGridModel> grid;
-    if (given.has(kOut)) {
-        grid = std::make_unique<whereis::CountryGridModel>();
-    } else {
+    // The country batch job, as the page runs it. Rows are kept, in the grid model the page
+    // uses, only for an export file; on standard output each collection of rows goes out at
+    // once and leaves the grid, the header at once.
+    TargetListModel list;
+    list.replaceAll(*entries);
+    whereis::CountryGridModel grid;
+    whereis::CountryBatch batch(list, grid);
+    const bool toFile = given.has(kOut);
+    if (!toFile) {
         out().line(whereis::CountryCsvHeader());
         out().flush();
     }
-    int successful = 0;
-    int failed = 0;
-    whereis::BatchEvents events;
-    events.rowDone = [&](const whereis::BatchRow& row) {
-        successful = row.successfulCount;
-        failed = row.failedCount;
-        if (grid) {
-            grid->writeResult(row.entry, row.owner);
-        } else {
-            out().line(whereis::CountryCsvLine(row.entry, row.owner));
-            out().flush();
+    const auto takeRows = [&] {
+        if (toFile) {
+            return;
         }
+        for (int row = 0; row < grid.resultCount(); ++row) {
+            out().line(whereis::CountryCsvLine(grid.cell(row, 0), grid.cell(row, 1)));
+        }
+        out().flush();
+        grid.clearResults();
     };
-    whereis::RunBatchLookup(source, events, std::stop_token());
+    QObject::connect(&batch, &whereis::CountryBatch::countersChanged, takeRows);
+    QEventLoop loop;
+    QObject::connect(&batch, &whereis::CountryBatch::finished, &loop, &QEventLoop::quit);
+    batch.start();
+    loop.exec();
+    takeRows();
+    if (batch.outcome().failed()) {
+        Message(batch.outcome().text);
+        return kFailed;
+    }
 
     // The run is complete: its counts, then the file (whose failure is the last word).
-    PrintCounts(successful + failed, successful, failed);
+    const BatchCounters& counters = batch.counters();
+    PrintCounts(counters.finished, counters.successful, counters.failed);
     int status = kOk;
-    if (grid) {
-        status = WriteExport(given.value(kOut), whereis::CountryExportLines(
-                                                    *grid, kind, QDateTime::currentDateTime()));
+    if (toFile) {
+        status = WriteExport(given.value(kOut),
+                             whereis::CountryExportLines(grid, kind, QDateTime::currentDateTime()));
     }
     return status;
 }

@@ -274,7 +274,7 @@ int RunPingCommand(const QStringList& args) {
     takeRows();
 
     // The run is complete: its counts, then the file (whose failure is the last word).
-    const PingCounters& counters = run.counters();
+    const BatchCounters& counters = run.counters();
     PrintCounts(counters.finished, counters.successful, counters.failed, totalRows);
     int status = kOk;
     if (toFile) {

@@ -1,107 +1,176 @@
 #include "core/job_runner.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QThread>
+#include "core/errors.h"
+#include "core/prompts.h"
 
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <exception>
+#include <system_error>
 
 namespace quendrix {
 namespace {
-// One event-loop turn applies results for at most this long, so the window stays fluid
-// even when a job produces rows faster than they can be shown.
-constexpr qint64 kApplyBudgetMs = 30;
+
+// While rows keep coming the UI thread collects them this often ...
+constexpr int kCollectMs = 25;
+// ... and the worker wakes it early once this many wait, so that applying them overlaps the
+// work still to come. A lone row (a slow look-up) is shown at once.
+constexpr std::size_t kWakeRows = 256;
+
 }  // namespace
 
-void JobContext::post(std::function<void()> apply) {
-    m_runner.enqueue({m_id, false, std::move(apply)});
-}
-
-JobRunner::JobRunner(QObject* parent) : QObject(parent) {}
-
-JobRunner::~JobRunner() {
-    for (auto& job : m_jobs) {
-        job->stopSource.request_stop();
-        job->stopped = true;
+void ShowJobFailure(Prompts& prompts, const JobOutcome& outcome) {
+    if (outcome.failed()) {
+        prompts.message(QStringLiteral("Quendrix"), outcome.text, Prompts::Icon::Error);
     }
-    joinAll();
 }
 
-void JobRunner::start(Work work, std::function<void()> onDone) {
+JobRunnerBase::JobRunnerBase(QObject* parent)
+    : QObject(parent), m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    qRegisterMetaType<JobOutcome>();
+    if (m_wakeFd < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    m_wake = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+    connect(m_wake, &QSocketNotifier::activated, this, &JobRunnerBase::onWake);
+}
+
+JobRunnerBase::~JobRunnerBase() {
+    // The typed runner has shut down already; this only covers a runner that never started.
+    shutdown();
+    delete m_wake;
+    ::close(m_wakeFd);
+}
+
+JobId JobRunnerBase::launch(
+    std::function<void(ContextBase&)> work,
+    std::function<std::unique_ptr<ContextBase>(JobId, std::stop_token)> makeContext) {
     auto job = std::make_unique<Job>();
     job->id = m_nextId++;
-    job->onDone = std::move(onDone);
-    const std::uint64_t id = job->id;
-    std::stop_token token = job->stopSource.get_token();
-    job->thread = std::thread([this, id, token, work = std::move(work)]() mutable {
-        JobContext context(*this, id, token);
+    std::unique_ptr<ContextBase> context = makeContext(job->id, job->stopSource.get_token());
+    job->thread = std::thread([this, context = std::move(context), work = std::move(work)] {
+        End end{context->id(), {}};
         try {
-            work(context);
-        } catch (const std::exception&) {
-            // A job ends with its results so far; errors inside jobs are rows, not throws.
+            work(*context);
+            if (context->m_failed) {
+                end.outcome = {JobOutcome::Kind::Failed, context->m_code, context->m_text};
+            } else if (context->stopRequested()) {
+                end.outcome.kind = JobOutcome::Kind::Stopped;
+            }
+        } catch (const UserError& error) {
+            end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException, error.message()};
+        } catch (const std::exception& error) {
+            end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException,
+                           QString::fromUtf8(error.what())};
+        } catch (...) {
+            end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException,
+                           QStringLiteral("unknown exception")};
         }
-        enqueue({id, true, {}});
+        std::lock_guard lock(m_mutex);
+        m_ends.push_back(std::move(end));
+        // The end is never left for the timer: whoever waits for it hears at once.
+        if (!m_posted) {
+            m_posted = true;
+            postCollect();
+        }
     });
+    const JobId id = job->id;
     m_jobs.push_back(std::move(job));
-    m_started = true;
+    return id;
 }
 
-void JobRunner::stop() {
-    for (auto& job : m_jobs) {
-        job->stopSource.request_stop();
-        job->stopped = true;
+void JobRunnerBase::rowAddedLocked(std::unique_lock<std::mutex>& lock, std::size_t waiting) {
+    if (!m_posted && (!m_timerDue || waiting >= kWakeRows)) {
+        m_posted = true;
+        postCollect();
     }
+    lock.unlock();
 }
 
-bool JobRunner::isRunning() const {
-    for (const auto& job : m_jobs) {
-        if (!job->stopped) {
-            return true;
-        }
+void JobRunnerBase::postCollect() {
+    // A counter write: no Qt object is touched off the UI thread, so waking costs no event or
+    // slot object made on one thread and deleted on the other.
+    eventfd_write(m_wakeFd, 1);
+}
+
+void JobRunnerBase::onWake() {
+    eventfd_t count = 0;
+    eventfd_read(m_wakeFd, &count);
+    collect(false);
+}
+
+void JobRunnerBase::collect(bool timer) {
+    if (m_applying) {
+        // Called from an event loop that something applied is running (a message box): the
+        // rows being applied must stay where they are, so this collection comes afterwards.
+        std::lock_guard lock(m_mutex);
+        (timer ? m_timerDue : m_posted) = false;
+        m_collectAgain = true;
+        return;
     }
-    return false;
-}
-
-bool JobRunner::waitForIdle(int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (isRunning()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-void JobRunner::joinAll() {
-    for (auto& job : m_jobs) {
-        if (job->thread.joinable()) {
-            job->thread.join();
-        }
-    }
-    std::lock_guard lock(m_mutex);
-    m_queue.clear();
-}
-
-void JobRunner::enqueue(Entry entry) {
-    bool schedule = false;
+    std::vector<End> ends;
+    bool armTimer = false;
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(entry));
-        if (!m_drainScheduled) {
-            m_drainScheduled = true;
-            schedule = true;
+        (timer ? m_timerDue : m_posted) = false;
+        const bool rows = takeWaitingLocked();
+        ends.swap(m_ends);
+        if (!rows && ends.empty()) {
+            return;  // the worker wakes us for its next row
+        }
+        if (rows) {
+            armTimer = !m_timerDue;
+            m_timerDue = true;
         }
     }
-    if (schedule) {
-        QMetaObject::invokeMethod(this, &JobRunner::drain, Qt::QueuedConnection);
+    m_applying = true;
+    applyTaken();
+    m_applying = false;
+    if (m_collectAgain) {
+        m_collectAgain = false;
+        bool post = false;
+        {
+            std::lock_guard lock(m_mutex);
+            post = !m_posted;
+            m_posted = true;
+        }
+        if (post) {
+            postCollect();
+        }
+    }
+    Q_EMIT collected();
+    for (const End& end : ends) {
+        finishJob(end);
+    }
+    if (armTimer) {
+        QTimer::singleShot(kCollectMs, this, [this] { collect(true); });
     }
 }
 
-JobRunner::Job* JobRunner::findJob(std::uint64_t id) {
-    for (auto& job : m_jobs) {
+void JobRunnerBase::finishJob(const End& end) {
+    const auto it = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                 [&](const auto& job) { return job->id == end.id; });
+    if (it == m_jobs.end()) {
+        return;
+    }
+    // The worker has handed over its end: joining waits only for its return.
+    (*it)->thread.join();
+    const bool stopped = (*it)->stopped;
+    m_jobs.erase(it);
+    if (!stopped) {
+        Q_EMIT ended(end.id, end.outcome);
+    }
+}
+
+const JobRunnerBase::Job* JobRunnerBase::findJob(JobId id) const {
+    for (const auto& job : m_jobs) {
         if (job->id == id) {
             return job.get();
         }
@@ -109,61 +178,85 @@ JobRunner::Job* JobRunner::findJob(std::uint64_t id) {
     return nullptr;
 }
 
-void JobRunner::finishJob(std::uint64_t id) {
-    for (auto it = m_jobs.begin(); it != m_jobs.end(); ++it) {
-        if ((*it)->id == id) {
-            // The thread has queued its last entry; joining waits only for its return.
-            (*it)->thread.join();
-            const bool stopped = (*it)->stopped;
-            auto onDone = std::move((*it)->onDone);
-            m_jobs.erase(it);
-            if (!stopped && onDone) {
-                onDone();
-            }
+bool JobRunnerBase::live(JobId id) const {
+    const Job* job = findJob(id);
+    return job != nullptr && !job->stopped;
+}
+
+void JobRunnerBase::stop(JobId id) {
+    for (auto& job : m_jobs) {
+        if (job->id == id && !job->stopped) {
+            job->stopSource.request_stop();
+            job->stopped = true;
+            Q_EMIT ended(id, {JobOutcome::Kind::Stopped, 0, {}});
             return;
         }
     }
 }
 
-void JobRunner::drain() {
-    std::vector<Entry> batch;
-    {
-        std::lock_guard lock(m_mutex);
-        batch.swap(m_queue);
+void JobRunnerBase::stopAll() {
+    std::vector<JobId> ids;
+    for (const auto& job : m_jobs) {
+        ids.push_back(job->id);
     }
-    QElapsedTimer clock;
-    clock.start();
-    size_t i = 0;
-    for (; i < batch.size(); ++i) {
-        Entry& entry = batch[i];
-        if (entry.finished) {
-            finishJob(entry.jobId);
-        } else if (Job* job = findJob(entry.jobId); job != nullptr && !job->stopped) {
-            entry.apply();
+    for (const JobId id : ids) {
+        stop(id);
+    }
+}
+
+bool JobRunnerBase::isRunning() const {
+    return std::any_of(m_jobs.begin(), m_jobs.end(), [](const auto& job) { return !job->stopped; });
+}
+
+bool JobRunnerBase::isRunning(JobId id) const {
+    return live(id);
+}
+
+namespace {
+
+// Runs an event loop until done() holds after a job's end, or the time is up.
+template <typename Done>
+bool waitUntil(JobRunnerBase* runner, int timeoutMs, Done done) {
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(runner, &JobRunnerBase::ended, &loop, [&] {
+        if (done()) {
+            loop.quit();
         }
-        if (clock.elapsed() >= kApplyBudgetMs && i + 1 < batch.size()) {
-            ++i;
-            break;
+    });
+    timer.start(timeoutMs);
+    loop.exec();
+    return done();
+}
+
+}  // namespace
+
+bool JobRunnerBase::wait(JobId id, int timeoutMs) {
+    return waitUntil(this, timeoutMs, [this, id] { return !isRunning(id); });
+}
+
+bool JobRunnerBase::waitForIdle(int timeoutMs) {
+    return waitUntil(this, timeoutMs, [this] { return !isRunning(); });
+}
+
+void JobRunnerBase::shutdown() {
+    for (auto& job : m_jobs) {
+        job->stopSource.request_stop();
+        job->stopped = true;
+    }
+    for (auto& job : m_jobs) {
+        if (job->thread.joinable()) {
+            job->thread.join();
         }
     }
-    bool reschedule = false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (i < batch.size()) {
-            // Put the rest back in front of anything that arrived meanwhile.
-            std::vector<Entry> rest(std::make_move_iterator(batch.begin() + static_cast<long>(i)),
-                                    std::make_move_iterator(batch.end()));
-            rest.insert(rest.end(), std::make_move_iterator(m_queue.begin()),
-                        std::make_move_iterator(m_queue.end()));
-            m_queue.swap(rest);
-        }
-        m_drainScheduled = !m_queue.empty();
-        reschedule = m_drainScheduled;
-    }
-    Q_EMIT applied();
-    if (reschedule) {
-        QMetaObject::invokeMethod(this, &JobRunner::drain, Qt::QueuedConnection);
-    }
+    m_jobs.clear();
+    std::lock_guard lock(m_mutex);
+    m_ends.clear();
 }
 
 }  // namespace quendrix

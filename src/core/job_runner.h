@@ -1,96 +1,259 @@
-// Worker jobs: each job runs on a new thread of its own and hands its results to the
-// user-interface thread, which applies them in the order produced, many per event-loop turn.
-// Stop is a stop token for the worker plus a per-job flag checked on the UI thread, so
-// nothing a stopped job produces is applied after stop() has returned.
+// The job unit every tool runs its work on. A job is one body run on a thread of its own
+// (never reused, always joined); start() returns its id, stop() takes one and stops that job
+// only. The body pushes typed rows; the user-interface thread collects them in the order
+// produced, all that wait at once: while rows keep coming it collects every few milliseconds,
+// and the worker wakes it early once many rows wait, so a fast job costs one wake-up per
+// hundreds of rows and no per-row call across threads. Each job ends exactly once: done,
+// stopped, or failed with a code and a text (an exception escaping the body becomes such a
+// failure). After stop() has returned, nothing that job produced is applied: the UI thread
+// drops rows whose job is stopped.
 #pragma once
 
 #include <QObject>
+#include <QString>
 
-#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <stop_token>
 #include <thread>
+#include <utility>
 #include <vector>
+
+class QSocketNotifier;
 
 namespace quendrix {
 
-class JobRunner;
+class Prompts;
 
-// What a job's body sees: its stop token and the way to hand results to the UI thread.
-class JobContext {
-  public:
-    bool stopRequested() const { return m_token.stop_requested(); }
-    std::stop_token stopToken() const { return m_token; }
-    // Queues apply to run on the UI thread, after everything posted before it.
-    void post(std::function<void()> apply);
+// 0 is never a job's id.
+using JobId = std::uint64_t;
 
-  private:
-    friend class JobRunner;
-    JobContext(JobRunner& runner, std::uint64_t id, std::stop_token token)
-        : m_runner(runner), m_id(id), m_token(std::move(token)) {}
-    JobRunner& m_runner;
-    std::uint64_t m_id;
-    std::stop_token m_token;
+// The Finished / Successful / Failed counts of a batch.
+struct BatchCounters {
+    int finished = 0;
+    int successful = 0;
+    int failed = 0;
+
+    void count(bool ok) {
+        ++finished;
+        ++(ok ? successful : failed);
+    }
+    friend bool operator==(const BatchCounters&, const BatchCounters&) = default;
 };
 
-class JobRunner : public QObject {
+// How a job ended.
+struct JobOutcome {
+    enum class Kind { Done, Stopped, Failed };
+    // The code of a failure that escaped the body as an exception.
+    static constexpr int kException = 1;
+
+    Kind kind = Kind::Done;
+    int code = 0;  // failures only
+    QString text;  // failures only
+
+    bool done() const { return kind == Kind::Done; }
+    bool failed() const { return kind == Kind::Failed; }
+};
+
+// Shows a failed job's text as the general error report does (caption "Quendrix", error
+// icon); nothing for a job that did not fail. For pages: engines never show anything.
+void ShowJobFailure(Prompts& prompts, const JobOutcome& outcome);
+
+// What the typed runner and the engines share: the threads, the stop of one job, the
+// collection rhythm and the single end of each job. Not used on its own.
+class JobRunnerBase : public QObject {
     Q_OBJECT
   public:
-    using Work = std::function<void(JobContext&)>;
+    ~JobRunnerBase() override;
 
-    explicit JobRunner(QObject* parent = nullptr);
-    ~JobRunner() override;
+    // Stops one job: its stop token is set (which also ends any wait that watches it), its
+    // end is reported at once as stopped, and nothing it hands over afterwards is applied.
+    // Returns at once: a worker still blocked in a look-up is joined when it comes back, or
+    // when the runner goes. Unknown or ended ids are ignored.
+    void stop(JobId id);
+    void stopAll();
 
-    // Starts work on a new thread. onDone runs on the UI thread after everything the job
-    // posted has been applied, unless the job was stopped first.
-    void start(Work work, std::function<void()> onDone = {});
-    // Tells every running job to stop and drops whatever they still hand over; their onDone
-    // never runs. Returns at once: a worker still blocked in a look-up is joined later.
-    void stop();
-    // True while a job that has not been stopped is still working or has results pending.
+    // True while a job that has not been stopped is working or has rows still to apply.
     bool isRunning() const;
-    // True once any job has been started.
-    bool hasStarted() const { return m_started; }
-    // Waits (processing events) until no job is running or the time is up. For tests and
-    // the command line.
+    bool isRunning(JobId id) const;
+    bool hasStarted() const { return m_nextId > 1; }
+    // Waits, processing events, until the job (or every job) has ended or the time is up.
+    // For tests and the command line; the window never waits.
+    bool wait(JobId id, int timeoutMs);
     bool waitForIdle(int timeoutMs);
-    // Blocks until every thread, stopped ones included, has ended and been joined.
-    void joinAll();
+    // Stops every job and joins every thread (a look-up in progress is waited for); nothing
+    // is applied afterwards and no end is reported. Owners whose jobs read their members call
+    // it first thing in their destructor.
+    void shutdown();
 
   Q_SIGNALS:
-    // After each turn's results have been applied.
-    void applied();
+    // After each collection's rows have been applied, before the ends collected with them.
+    void collected();
+    // Exactly once per job: from the collection after its last row (done, failed), or from
+    // stop() (stopped).
+    void ended(quendrix::JobId id, const quendrix::JobOutcome& outcome);
+
+  protected:
+    explicit JobRunnerBase(QObject* parent);
+
+    // The worker's side of one job.
+    class ContextBase {
+      public:
+        virtual ~ContextBase() = default;
+        JobId id() const { return m_id; }
+        bool stopRequested() const { return m_token.stop_requested(); }
+        std::stop_token stopToken() const { return m_token; }
+        // Ends the job as failed once the body returns (its rows so far are applied).
+        void fail(int code, QString text) {
+            m_failed = true;
+            m_code = code;
+            m_text = std::move(text);
+        }
+
+      protected:
+        ContextBase(JobId id, std::stop_token token) : m_id(id), m_token(std::move(token)) {}
+
+      private:
+        friend class JobRunnerBase;
+        JobId m_id;
+        std::stop_token m_token;
+        bool m_failed = false;
+        int m_code = 0;
+        QString m_text;
+    };
+
+    // Starts work on a new thread with the context made for it.
+    JobId launch(std::function<void(ContextBase&)> work,
+                 std::function<std::unique_ptr<ContextBase>(JobId, std::stop_token)> makeContext);
+
+    // Called by a worker after adding a row under m_mutex (lock still held; released here):
+    // schedules a collection when the UI thread is not going to look anyway, or when many
+    // rows wait.
+    void rowAddedLocked(std::unique_lock<std::mutex>& lock, std::size_t waiting);
+
+    // UI thread, m_mutex held: moves the waiting rows to the UI side.
+    virtual bool takeWaitingLocked() = 0;
+    // UI thread, no lock: applies the rows taken, skipping those of jobs not live.
+    virtual void applyTaken() = 0;
+    // Whether rows of this job may still be applied.
+    bool live(JobId id) const;
+
+    mutable std::mutex m_mutex;
 
   private:
     struct Job {
-        std::uint64_t id = 0;
+        JobId id = 0;
         std::stop_source stopSource;
         std::thread thread;
         bool stopped = false;  // UI thread only
-        std::function<void()> onDone;
     };
-    struct Entry {
-        std::uint64_t jobId = 0;
-        bool finished = false;
-        std::function<void()> apply;
+    struct End {
+        JobId id = 0;
+        JobOutcome outcome;
     };
 
-    friend class JobContext;
-    void enqueue(Entry entry);
-    void drain();
-    Job* findJob(std::uint64_t id);
-    void finishJob(std::uint64_t id);
+    // Asks the UI thread for a collection; any thread.
+    void postCollect();
+    void onWake();
+    void collect(bool timer);
+    void finishJob(const End& end);
+    const Job* findJob(JobId id) const;
 
-    std::mutex m_mutex;
-    std::vector<Entry> m_queue;              // guarded by m_mutex
-    bool m_drainScheduled = false;           // guarded by m_mutex
-    std::list<std::unique_ptr<Job>> m_jobs;  // UI thread only
-    std::uint64_t m_nextId = 1;
-    bool m_started = false;
+    const int m_wakeFd;                        // eventfd the workers write to wake the UI thread
+    QSocketNotifier* m_wake = nullptr;         // watches m_wakeFd on the UI thread
+    std::vector<std::unique_ptr<Job>> m_jobs;  // UI thread only
+    JobId m_nextId = 1;
+    std::vector<End> m_ends;      // guarded by m_mutex
+    bool m_posted = false;        // guarded: a wake-up is on its way to the UI thread
+    bool m_timerDue = false;      // guarded: the UI thread's next collection is scheduled
+    bool m_applying = false;      // UI thread: applyTaken() is on the stack
+    bool m_collectAgain = false;  // UI thread: a collection was put off while applying
+};
+
+// A runner whose jobs hand over rows of type Row. apply receives, on the UI thread, the rows
+// of one job in the order produced, as many as were collected together.
+template <typename Row>
+class JobRunner final : public JobRunnerBase {
+  public:
+    class Context final : public ContextBase {
+      public:
+        // Hands a row to the UI thread. Rows pushed after the job was stopped are dropped.
+        void push(Row row) {
+            if (stopRequested()) {
+                return;
+            }
+            m_runner.push(id(), std::move(row));
+        }
+
+      private:
+        friend class JobRunner;
+        Context(JobRunner& runner, JobId id, std::stop_token token)
+            : ContextBase(id, std::move(token)), m_runner(runner) {}
+        JobRunner& m_runner;
+    };
+    using Work = std::function<void(Context&)>;
+    using Apply = std::function<void(JobId id, std::span<Row> rows)>;
+
+    explicit JobRunner(Apply apply, QObject* parent = nullptr)
+        : JobRunnerBase(parent), m_apply(std::move(apply)) {}
+    // Stops every job and joins its thread; nothing more is applied.
+    ~JobRunner() override { shutdown(); }
+
+    // Runs work on a new thread of its own.
+    JobId start(Work work) {
+        return launch(
+            [work = std::move(work)](ContextBase& context) {
+                work(static_cast<Context&>(context));
+            },
+            [this](JobId id, std::stop_token token) {
+                return std::unique_ptr<ContextBase>(new Context(*this, id, std::move(token)));
+            });
+    }
+
+  private:
+    void push(JobId id, Row row) {
+        std::unique_lock lock(m_mutex);
+        m_waitingIds.push_back(id);
+        m_waiting.push_back(std::move(row));
+        rowAddedLocked(lock, m_waiting.size());
+    }
+
+    bool takeWaitingLocked() override {
+        // The two buffers change places, so neither side allocates once they have grown.
+        m_taken.swap(m_waiting);
+        m_takenIds.swap(m_waitingIds);
+        return !m_taken.empty();
+    }
+
+    void applyTaken() override {
+        const std::size_t count = m_taken.size();
+        for (std::size_t first = 0; first < count;) {
+            const JobId id = m_takenIds[first];
+            std::size_t end = first + 1;
+            while (end < count && m_takenIds[end] == id) {
+                ++end;
+            }
+            // Checked for every run of rows: apply may have stopped a job meanwhile.
+            if (live(id)) {
+                m_apply(id, std::span<Row>(m_taken.data() + first, end - first));
+            }
+            first = end;
+        }
+        m_taken.clear();
+        m_takenIds.clear();
+    }
+
+    Apply m_apply;
+    std::vector<Row> m_waiting;  // guarded by m_mutex
+    std::vector<JobId> m_waitingIds;
+    std::vector<Row> m_taken;  // UI thread only
+    std::vector<JobId> m_takenIds;
 };
 
 }  // namespace quendrix
+
+Q_DECLARE_METATYPE(quendrix::JobOutcome)

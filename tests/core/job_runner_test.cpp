@@ -1,77 +1,273 @@
+// The job unit: rows reach the UI thread in order and in collections, each job ends exactly
+// once (done, stopped, failed), an exception in a job is a failure with its text, one job
+// stops alone, and nothing of a stopped or destroyed job is applied.
 #include "core/job_runner.h"
+#include "core/errors.h"
+#include "support/event_loop.h"
 
 #include <QCoreApplication>
 
 #include <atomic>
-#include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 namespace quendrix {
 namespace {
 
-TEST(JobRunner, AppliesResultsInOrderThenDone) {
-    JobRunner runner;
+using Runner = JobRunner<int>;
+
+// A gate a job waits at until the test opens it, and that tells the test when it got there.
+class Gate {
+  public:
+    void arriveAndWait() {
+        std::unique_lock lock(m_mutex);
+        m_arrived = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    void waitArrived() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_arrived; });
+    }
+    void open() {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_arrived = false;
+    bool m_open = false;
+};
+
+// What a runner applied and how its jobs ended.
+struct Record {
+    std::map<JobId, std::vector<int>> rows;
+    std::map<JobId, std::vector<JobOutcome>> ends;
+    int applyCalls = 0;
+
+    Runner::Apply apply() {
+        return [this](JobId id, std::span<int> batch) {
+            ++applyCalls;
+            rows[id].insert(rows[id].end(), batch.begin(), batch.end());
+        };
+    }
+    void follow(Runner& runner) {
+        QObject::connect(
+            &runner, &JobRunnerBase::ended,
+            [this](JobId id, const JobOutcome& outcome) { ends[id].push_back(outcome); });
+    }
+};
+
+TEST(JobRunner, RowsArriveInOrderInCollectionsThenOneDoneEnd) {
+    Record record;
+    Runner runner(record.apply());
+    record.follow(runner);
+    constexpr int kRows = 20000;
+    const JobId id = runner.start([](Runner::Context& job) {
+        for (int i = 0; i < kRows; ++i) {
+            job.push(i);
+        }
+    });
+    EXPECT_NE(id, 0u);
+    EXPECT_TRUE(runner.isRunning(id));
+    ASSERT_TRUE(runner.wait(id, 30000));
+    ASSERT_EQ(record.rows[id].size(), static_cast<size_t>(kRows));
+    for (int i = 0; i < kRows; ++i) {
+        ASSERT_EQ(record.rows[id][static_cast<size_t>(i)], i);
+    }
+    // Collected many at a time, not handed over one by one.
+    EXPECT_LT(record.applyCalls, kRows / 10);
+    ASSERT_EQ(record.ends[id].size(), 1u);
+    EXPECT_TRUE(record.ends[id].front().done());
+    EXPECT_FALSE(runner.isRunning());
+}
+
+TEST(JobRunner, AnEventLoopRunFromApplyKeepsEveryRowOnceAndInOrder) {
+    // A message box shown while rows are applied runs an event loop, in which the worker's
+    // wake-ups and the collection timer arrive.
     std::vector<int> applied;
-    bool done = false;
-    runner.start(
-        [&](JobContext& job) {
-            for (int i = 0; i < 5000; ++i) {
-                job.post([&applied, i] { applied.push_back(i); });
-            }
-        },
-        [&] {
-            EXPECT_EQ(applied.size(), 5000u);
-            done = true;
-        });
-    ASSERT_TRUE(runner.waitForIdle(10000));
-    EXPECT_TRUE(done);
-    for (int i = 0; i < 5000; ++i) {
+    std::atomic<bool> pushedAll{false};
+    Gate first;
+    Gate rest;
+    bool nested = false;
+    Runner runner([&](JobId, std::span<int> rows) {
+        applied.insert(applied.end(), rows.begin(), rows.end());
+        if (!nested) {
+            nested = true;
+            first.open();
+            test::WaitUntil([&] { return pushedAll.load(); }, 30000);
+            test::ProcessEventsFor(60);  // past the collection period
+            rest.open();
+        }
+    });
+    const JobId id = runner.start([&](Runner::Context& job) {
+        job.push(0);
+        first.arriveAndWait();
+        for (int i = 1; i < 2000; ++i) {
+            job.push(i);
+        }
+        pushedAll = true;
+        rest.arriveAndWait();
+        for (int i = 2000; i < 3000; ++i) {
+            job.push(i);
+        }
+    });
+    ASSERT_TRUE(runner.wait(id, 30000));
+    ASSERT_EQ(applied.size(), 3000u);
+    for (int i = 0; i < 3000; ++i) {
         ASSERT_EQ(applied[static_cast<size_t>(i)], i);
     }
 }
 
-TEST(JobRunner, NothingArrivesAfterStopReturned) {
-    JobRunner runner;
-    std::atomic<bool> release{false};
-    int applied = 0;
-    bool done = false;
-    runner.start(
-        [&](JobContext& job) {
-            job.post([&] { ++applied; });
-            // A look-up that goes on after Stop: its result must be dropped.
-            while (!release) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            job.post([&] { ++applied; });
-        },
-        [&] { done = true; });
-    while (applied == 0) {
-        QCoreApplication::processEvents();
+TEST(JobRunner, AnExceptionOrAFailEndsTheJobFailedWithItsText) {
+    struct Case {
+        const char* name;
+        std::function<void(Runner::Context&)> end;
+        int code;
+        QString text;
+    };
+    const Case cases[] = {
+        {"std exception", [](Runner::Context&) { throw std::runtime_error("disk on fire"); },
+         JobOutcome::kException, "disk on fire"},
+        {"user error",
+         [](Runner::Context&) { throw UserError("'x' is not a valid integer value"); },
+         JobOutcome::kException, "'x' is not a valid integer value"},
+        {"anything else", [](Runner::Context&) { throw 42; }, JobOutcome::kException,
+         "unknown exception"},
+        {"fail", [](Runner::Context& job) { job.fail(3, "Access denied."); }, 3, "Access denied."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Record record;
+        Runner runner(record.apply());
+        record.follow(runner);
+        const JobId id = runner.start([&c](Runner::Context& job) {
+            job.push(1);
+            job.push(2);
+            c.end(job);
+        });
+        ASSERT_TRUE(runner.wait(id, 30000));
+        // What it produced before failing is applied, then the one end.
+        EXPECT_EQ(record.rows[id], (std::vector<int>{1, 2}));
+        ASSERT_EQ(record.ends[id].size(), 1u);
+        const JobOutcome& outcome = record.ends[id].front();
+        EXPECT_TRUE(outcome.failed());
+        EXPECT_EQ(outcome.code, c.code);
+        EXPECT_EQ(outcome.text, c.text);
     }
-    runner.stop();
-    EXPECT_FALSE(runner.isRunning());
-    release = true;
-    runner.joinAll();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(applied, 1);
-    EXPECT_FALSE(done);
 }
 
-TEST(JobRunner, WorkerSeesTheStopToken) {
-    JobRunner runner;
-    std::atomic<int> steps{0};
-    runner.start([&](JobContext& job) {
-        while (!job.stopRequested() && steps < 1000000) {
-            ++steps;
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
+TEST(JobRunner, StoppingOneOfTwoJobsLeavesTheOtherRunning) {
+    Record record;
+    Runner runner(record.apply());
+    record.follow(runner);
+    Gate gateA;
+    Gate gateB;
+    const JobId a = runner.start([&](Runner::Context& job) {
+        job.push(1);
+        gateA.arriveAndWait();
+        job.push(2);  // after the stop: dropped
+    });
+    const JobId b = runner.start([&](Runner::Context& job) {
+        job.push(10);
+        gateB.arriveAndWait();
+        job.push(20);
+    });
+    ASSERT_NE(a, b);
+    gateA.waitArrived();
+    gateB.waitArrived();
+
+    // Both jobs' first rows wait to be collected; a is stopped before they are.
+    runner.stop(a);
+    ASSERT_EQ(record.ends[a].size(), 1u);
+    EXPECT_EQ(record.ends[a].front().kind, JobOutcome::Kind::Stopped);
+    EXPECT_FALSE(runner.isRunning(a));
+    EXPECT_TRUE(runner.isRunning(b));
+    EXPECT_TRUE(runner.isRunning());
+    runner.stop(a);  // once stopped, stopping again reports nothing more
+
+    gateA.open();
+    gateB.open();
+    ASSERT_TRUE(runner.wait(b, 30000));
+    EXPECT_EQ(record.rows[b], (std::vector<int>{10, 20}));
+    ASSERT_EQ(record.ends[b].size(), 1u);
+    EXPECT_TRUE(record.ends[b].front().done());
+    ASSERT_TRUE(runner.waitForIdle(30000));
+    runner.shutdown();  // a's thread: joined
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(record.rows[a].empty());
+    EXPECT_EQ(record.ends[a].size(), 1u);
+}
+
+TEST(JobRunner, NothingIsAppliedAfterStopReturned) {
+    // Stopped from inside a collection: the rows of the same collection that come after the
+    // stop are dropped too, and so is everything the job still makes.
+    Record record;
+    JobId id = 0;
+    std::unique_ptr<Runner> runner;
+    int appliedAtStop = -1;
+    runner = std::make_unique<Runner>([&](JobId job, std::span<int> batch) {
+        ASSERT_EQ(appliedAtStop, -1) << "applied after stop returned";
+        record.rows[job].insert(record.rows[job].end(), batch.begin(), batch.end());
+        if (record.rows[job].size() >= 100) {
+            runner->stop(id);
+            appliedAtStop = static_cast<int>(record.rows[job].size());
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    runner.stop();
-    runner.joinAll();
-    EXPECT_LT(steps.load(), 1000000);
+    record.follow(*runner);
+    Gate gate;
+    id = runner->start([&](Runner::Context& job) {
+        for (int i = 0; i < 1000000 && !job.stopRequested(); ++i) {
+            job.push(i);
+            if (i == 2000) {
+                gate.arriveAndWait();
+            }
+        }
+    });
+    gate.waitArrived();  // 2001 rows wait: the first collection applies them and stops the job
+    ASSERT_TRUE(runner->waitForIdle(30000));
+    ASSERT_GE(appliedAtStop, 100);
+    gate.open();
+    runner->shutdown();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(static_cast<int>(record.rows[id].size()), appliedAtStop);
+    ASSERT_EQ(record.ends[id].size(), 1u);
+    EXPECT_EQ(record.ends[id].front().kind, JobOutcome::Kind::Stopped);
+}
+
+TEST(JobRunner, DestroyedMidJobJoinsAndAppliesNothing) {
+    Record record;
+    auto runner = std::make_unique<Runner>(record.apply());
+    record.follow(*runner);
+    Gate started;
+    bool sawStop = false;
+    const JobId id = runner->start([&](Runner::Context& job) {
+        job.push(1);
+        started.open();
+        // Blocks until the destructor sets the stop token, as a wait on the network would.
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        never.wait(lock, job.stopToken(), [] { return false; });
+        sawStop = job.stopRequested();
+        job.push(2);
+    });
+    started.arriveAndWait();
+    runner.reset();  // joins: sawStop is written before it returns
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(record.rows[id].empty());
+    EXPECT_TRUE(record.ends[id].empty());
 }
 
 }  // namespace

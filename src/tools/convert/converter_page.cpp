@@ -2,7 +2,6 @@
 
 #include "core/browser_address.h"
 #include "core/errors.h"
-#include "core/job_runner.h"
 #include "core/neighbourhood.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
@@ -27,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace quendrix {
 namespace {
@@ -56,11 +57,51 @@ TargetListConfig converterListConfig() {
 ConverterPage::ConverterPage(PageHost& host, QWidget* parent)
     : ToolPage(QStringLiteral("ip_to_domain_converter_tab"), QStringLiteral("IP Domain Converter"),
                parent),
-      m_host(host),
-      m_findIp(new JobRunner(this)),
-      m_findName(new JobRunner(this)) {
+      m_host(host) {
     buildUpperPanel();
     buildBatchPanel();
+    // findip_thread: several may run at once; each writes its own answer when it ends.
+    m_findIp = std::make_unique<JobRunner<Result<ResolvedHost>>>(
+        [this](JobId, std::span<Result<ResolvedHost>> answers) {
+            for (const Result<ResolvedHost>& found : answers) {
+                if (!found) {
+                    m_host.prompts().message(QStringLiteral("Error"),
+                                             QStringLiteral("Host does not exist!  "),
+                                             Prompts::Icon::Error);
+                    continue;
+                }
+                // Added to what is there: two conversions that overlap both show their
+                // addresses.
+                for (const QString& address : found->addresses) {
+                    Memo1->appendPlainText(address);
+                }
+                host_edit->setText(found->officialName);
+            }
+        });
+    // findname_thread
+    m_findName = std::make_unique<JobRunner<QString>>([this](JobId, std::span<QString> names) {
+        for (const QString& name : names) {
+            if (name == kLookupFailed) {
+                m_host.prompts().message(QStringLiteral("Error"),
+                                         QStringLiteral("Can't get the domain/host name!  "),
+                                         Prompts::Icon::Error);
+                continue;
+            }
+            Edit1->setText(name);
+        }
+    });
+    connect(m_findIp.get(), &JobRunnerBase::ended, this, [this](JobId, const JobOutcome& outcome) {
+        ShowJobFailure(m_host.prompts(), outcome);
+    });
+    connect(m_findName.get(), &JobRunnerBase::ended, this,
+            [this](JobId id, const JobOutcome& outcome) {
+                ShowJobFailure(m_host.prompts(), outcome);
+                const auto it = std::find(m_findNameEnabling.begin(), m_findNameEnabling.end(), id);
+                if (it != m_findNameEnabling.end()) {
+                    m_findNameEnabling.erase(it);
+                    ip_to_domain_active();
+                }
+            });
     declareHandOffPoints();
 }
 
@@ -80,7 +121,12 @@ void ConverterPage::declareHandOffPoints() {
     points.addAction(QStringLiteral("iptoname_buttonClick"), [this] { iptoname_buttonClick(); });
 }
 
-ConverterPage::~ConverterPage() = default;
+ConverterPage::~ConverterPage() {
+    // Workers hand over to this page's controls: end them before any control goes.
+    m_batch.reset();
+    m_findIp.reset();
+    m_findName.reset();
+}
 
 void ConverterPage::buildUpperPanel() {
     auto* panel = new QGroupBox(this);
@@ -217,7 +263,10 @@ void ConverterPage::buildBatchPanel() {
     connect(SpeedButton5, &QToolButton::clicked, this, &ConverterPage::B_nametoip_end_buttonClick);
     connect(SpeedButton6, &QToolButton::clicked, this, &ConverterPage::SpeedButton6Click);
     connect(m_batch.get(), &BatchConversion::countersChanged, this, &ConverterPage::showCounters);
-    connect(m_batch.get(), &BatchConversion::finished, this, &ConverterPage::ip_button_active);
+    connect(m_batch.get(), &BatchConversion::finished, this, [this] {
+        ShowJobFailure(m_host.prompts(), m_batch->outcome());
+        ip_button_active();
+    });
 }
 
 void ConverterPage::nametoip_buttonClick() {
@@ -230,22 +279,8 @@ void ConverterPage::nametoip_buttonClick() {
         domain_edit->setText(host);
     }
     // findip_thread: several may run at once; each writes its own answer when it ends.
-    m_findIp->start([this, host](JobContext& job) {
-        auto found = ResolveHost(host);
-        job.post([this, found = std::move(found)] {
-            if (!found) {
-                m_host.prompts().message(QStringLiteral("Error"),
-                                         QStringLiteral("Host does not exist!  "),
-                                         Prompts::Icon::Error);
-                return;
-            }
-            // Added to what is there: two conversions that overlap both show their addresses.
-            for (const QString& address : found->addresses) {
-                Memo1->appendPlainText(address);
-            }
-            host_edit->setText(found->officialName);
-        });
-    });
+    m_findIp->start(
+        [host](JobRunner<Result<ResolvedHost>>::Context& job) { job.push(ResolveHost(host)); });
 }
 
 void ConverterPage::SpeedButton20Click() {
@@ -262,23 +297,11 @@ void ConverterPage::iptoname_buttonClick() {
     const QString text = ip_edit->text();
     const auto startFindName = [this](const QString& address, bool disable) {
         Edit1->clear();
-        // findname_thread
-        m_findName->start(
-            [this, address](JobContext& job) {
-                const QString name = ResolveAddress(address);
-                job.post([this, name] {
-                    if (name == kLookupFailed) {
-                        m_host.prompts().message(
-                            QStringLiteral("Error"),
-                            QStringLiteral("Can't get the domain/host name!  "),
-                            Prompts::Icon::Error);
-                        return;
-                    }
-                    Edit1->setText(name);
-                });
-            },
-            disable ? std::function<void()>([this] { ip_to_domain_active(); })
-                    : std::function<void()>());
+        const JobId id = m_findName->start(
+            [address](JobRunner<QString>::Context& job) { job.push(ResolveAddress(address)); });
+        if (disable) {
+            m_findNameEnabling.push_back(id);
+        }
     };
     if (text.isEmpty()) {
         startFindName(text, false);

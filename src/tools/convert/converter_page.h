@@ -2,11 +2,15 @@
 // converter list and the batch conversion grid below.
 #pragma once
 
+#include "core/job_runner.h"
+#include "core/target.h"
 #include "core/widgets/tool_page.h"
 #include "tools/convert/conversion.h"
 
 #include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -20,7 +24,6 @@ namespace quendrix {
 class BatchConversion;
 class ExportDialog;
 class GridView;
-class JobRunner;
 class PageHost;
 class ResultTableModel;
 class TargetListPanel;
@@ -66,8 +69,11 @@ class ConverterPage : public ToolPage {
     void buildNeighbourhood(const std::array<int, 4>& octets);
 
     PageHost& m_host;
-    JobRunner* m_findIp;
-    JobRunner* m_findName;
+    // Single conversions, several at once: each hands over its answer.
+    std::unique_ptr<JobRunner<Result<ResolvedHost>>> m_findIp;
+    std::unique_ptr<JobRunner<QString>> m_findName;
+    // Address-to-name jobs whose end gives the button back.
+    std::vector<JobId> m_findNameEnabling;
 
     QLineEdit* domain_edit;
     QToolButton* SpeedButton20;

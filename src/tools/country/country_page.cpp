@@ -9,6 +9,7 @@
 #include "core/widgets/grid_view.h"
 #include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
+#include "tools/country/country_batch.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
@@ -52,8 +53,11 @@ CountryPage::CountryPage(PageHost& host, QWidget* parent)
     : ToolPage(QStringLiteral("country_lookup_tab"), QStringLiteral("IP Country Converter"),
                parent),
       m_host(host),
-      m_single(new JobRunner(this)),
-      m_batch(new JobRunner(this)) {
+      m_single(std::make_unique<JobRunner<QString>>(
+          [this](JobId, std::span<QString> owners) { Edit6->setText(owners.back()); })) {
+    connect(m_single.get(), &JobRunnerBase::ended, this, [this](JobId, const JobOutcome& outcome) {
+        ShowJobFailure(m_host.prompts(), outcome);
+    });
     buildUpperPanel();
     buildBatchPanel();
     declareHandOffPoints();
@@ -67,11 +71,9 @@ CountryPage::CountryPage(PageHost& host, QWidget* parent)
 }
 
 CountryPage::~CountryPage() {
-    // Workers read the list and post to this page: end them before any control goes.
-    m_batch->stop();
-    m_single->stop();
-    m_batch->joinAll();
-    m_single->joinAll();
+    // Workers read the list and hand over to this page: end them before any control goes.
+    m_batch.reset();
+    m_single.reset();
 }
 
 void CountryPage::declareHandOffPoints() {
@@ -175,6 +177,22 @@ void CountryPage::buildBatchPanel() {
     connect(whereis_start, &QToolButton::clicked, this, &CountryPage::whereis_startClick);
     connect(whereis_stop, &QToolButton::clicked, this, &CountryPage::whereis_stopClick);
     connect(SpeedButton11, &QToolButton::clicked, this, &CountryPage::SpeedButton11Click);
+
+    m_batch = std::make_unique<whereis::CountryBatch>(*m_list->model(), *m_gridModel);
+    connect(m_batch.get(), &whereis::CountryBatch::countersChanged, this, [this] {
+        // Each label stays blank until the first row of its kind.
+        const BatchCounters& counts = m_batch->counters();
+        if (counts.successful > 0) {
+            Label49->setText(QString::number(counts.successful));
+        }
+        if (counts.failed > 0) {
+            Label51->setText(QString::number(counts.failed));
+        }
+    });
+    connect(m_batch.get(), &whereis::CountryBatch::finished, this, [this] {
+        ShowJobFailure(m_host.prompts(), m_batch->outcome());
+        whereis_batch_active();
+    });
 }
 
 bool CountryPage::batchRunning() const {
@@ -187,10 +205,8 @@ void CountryPage::SpeedButton9Click() {
         return;
     }
     // whereis_single_thread: several may run at once; the one that ends last is shown.
-    m_single->start([this, text](JobContext& job) {
-        const QString owner = whereis::LookupTarget(text);
-        job.post([this, owner] { Edit6->setText(owner); });
-    });
+    m_single->start(
+        [text](JobRunner<QString>::Context& job) { job.push(whereis::LookupTarget(text)); });
 }
 
 void CountryPage::whereis_startClick() {
@@ -205,36 +221,13 @@ void CountryPage::whereis_startClick() {
             Prompts::Icon::Warning);
         return;
     }
-    m_gridModel->clearAll();
     Label49->clear();
     Label51->clear();
     whereis_start->setEnabled(false);
     Label56->setText(QStringLiteral("Working..."));
     m_host.setNavigationEnabled(false);
-
-    // whereis_batch_thread
-    m_batch->start(
-        [this, list](JobContext& job) {
-            whereis::BatchSource source;
-            source.count = [list] { return list->count(); };
-            source.entryAt = [list](int position) { return list->entryAt(position); };
-            whereis::BatchEvents events;
-            events.entryTaken = [this, &job](int, const QString& entry) {
-                job.post([this, entry] { m_gridModel->setPendingEntry(entry); });
-            };
-            events.rowDone = [this, &job](const whereis::BatchRow& row) {
-                job.post([this, row] {
-                    m_gridModel->writeResult(row.entry, row.owner);
-                    if (row.successful) {
-                        Label49->setText(QString::number(row.successfulCount));
-                    } else {
-                        Label51->setText(QString::number(row.failedCount));
-                    }
-                });
-            };
-            whereis::RunBatchLookup(source, events, job.stopToken());
-        },
-        [this] { whereis_batch_active(); });
+    // whereis_batch_thread: the grid starts again from its header and one empty row.
+    m_batch->start();
 }
 
 void CountryPage::whereis_stopClick() {

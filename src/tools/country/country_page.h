@@ -4,6 +4,8 @@
 
 #include "core/widgets/tool_page.h"
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -12,13 +14,15 @@ namespace quendrix {
 
 class ExportDialog;
 class GridView;
+template <typename Row>
 class JobRunner;
 class PageHost;
 class TargetListPanel;
 
 namespace whereis {
+class CountryBatch;
 class CountryGridModel;
-}
+}  // namespace whereis
 
 class CountryPage : public ToolPage {
     Q_OBJECT
@@ -45,6 +49,7 @@ class CountryPage : public ToolPage {
     ExportDialog* exportDialog() const { return m_export; }
     // True while a batch that has not been stopped is working.
     bool batchRunning() const;
+    whereis::CountryBatch* batch() const { return m_batch.get(); }
 
   private:
     void buildUpperPanel();
@@ -52,8 +57,8 @@ class CountryPage : public ToolPage {
     void declareHandOffPoints();
 
     PageHost& m_host;
-    JobRunner* m_single;
-    JobRunner* m_batch;
+    // Single look-ups: each hands over its owner text.
+    std::unique_ptr<JobRunner<QString>> m_single;
 
     QLineEdit* Edit3;
     QToolButton* SpeedButton24;
@@ -70,6 +75,8 @@ class CountryPage : public ToolPage {
     whereis::CountryGridModel* m_gridModel;
     GridView* StringGrid3;
     ExportDialog* m_export;
+    // Declared last: its job reads the list and writes the grid, so it goes first.
+    std::unique_ptr<whereis::CountryBatch> m_batch;
 };
 
 }  // namespace quendrix

@@ -70,7 +70,10 @@ PingPage::PingPage(PageHost& host, std::shared_ptr<net::IcmpEcho> echo, QWidget*
         m_run->setTimeout(std::chrono::milliseconds(text.toInt()));
     });
     connect(m_run.get(), &PingRun::countersChanged, this, &PingPage::showCounters);
-    connect(m_run.get(), &PingRun::finished, this, &PingPage::ping_button_active);
+    connect(m_run.get(), &PingRun::finished, this, [this] {
+        ShowJobFailure(m_host.prompts(), m_run->outcome());
+        ping_button_active();
+    });
     connect(m_run.get(), &PingRun::echoUnavailable, this, [this](const QString& notice) {
         // Shown after the rows of this turn, not from inside the hand-over.
         QMetaObject::invokeMethod(
@@ -320,7 +323,7 @@ void PingPage::Edit9Change() {
 
 void PingPage::showCounters() {
     // A count without a row of its kind in this run stays blank.
-    const PingCounters& counters = m_run->counters();
+    const BatchCounters& counters = m_run->counters();
     const auto show = [](QLabel* label, int value) {
         label->setText(value > 0 ? QString::number(value) : QString());
     };

@@ -4,7 +4,8 @@
 // line and the benchmark drive the same object.
 #pragma once
 
-#include <QObject>
+#include "core/batch_engine.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +23,6 @@ class IcmpEcho;
 struct EchoResult;
 }  // namespace net
 
-class JobRunner;
 class ResultTableModel;
 class TargetListModel;
 
@@ -64,13 +64,16 @@ PingAttempt PingAttemptForEcho(const net::EchoResult& result);
 // Reason; an empty cell holds a single blank.
 QStringList PingRowCells(const QString& entry, const PingAttempt& attempt);
 
-struct PingCounters {
-    int finished = 0;
-    int successful = 0;
-    int failed = 0;
+// One attempt as the worker hands it over, with the counts after it; or, with an empty entry
+// and a notice, the text that says why no echo can be sent.
+struct PingHanded {
+    QString entry;
+    PingAttempt attempt;
+    BatchCounters counters;
+    QString notice;
 };
 
-class PingRun : public QObject {
+class PingRun : public BatchEngine<PingHanded> {
     Q_OBJECT
   public:
     static constexpr int kDefaultTimeoutMs = 2500;
@@ -86,10 +89,6 @@ class PingRun : public QObject {
     // cleared: continuous cycles append). Counts start at 0. A worker still running is
     // stopped first, so at most one run writes into the grid.
     void start(int pingCount);
-    // Ends the run: nothing it produces reaches the grid after this returns, and
-    // finished() is not emitted for it.
-    void stop();
-
     // The time-out of the following entries; any thread. Read by the worker before each
     // entry's first attempt.
     void setTimeout(std::chrono::milliseconds timeout) { m_timeoutMs.store(timeout.count()); }
@@ -97,49 +96,21 @@ class PingRun : public QObject {
         return std::chrono::milliseconds(m_timeoutMs.load());
     }
 
-    bool hasStarted() const;
-    bool isRunning() const;
-    const PingCounters& counters() const { return m_counters; }
     // The ping count the last run started with (the export's host groups).
     int lastPingCount() const { return m_lastPingCount; }
-    // Waits (processing events) until the run has ended; for tests and the command line.
-    bool waitForIdle(int timeoutMs);
 
   Q_SIGNALS:
-    // Rows were written and the counts changed (once per collection of handed-over rows).
-    void countersChanged();
-    // The worker has walked the whole list.
-    void finished();
     // No ICMP socket can be opened: the text says why and how to fix it. Emitted once for
     // the echo service's life, before the first row that it concerns.
     void echoUnavailable(const QString& notice);
 
   private:
-    // What a worker hands over: an attempt at an entry with the counts after it, or (with
-    // an empty entry and a notice) the text that says why no echo can be sent.
-    struct Handed {
-        QString entry;
-        PingAttempt attempt;
-        PingCounters counters;
-        QString notice;
-    };
-    struct Channel;
-    // Applies what the run's worker has handed over so far (UI thread), on a wake-up from
-    // the worker or on the collection timer.
-    void collect(const std::shared_ptr<Channel>& channel, bool timer);
-    // Applies m_handed and empties it (keeping its room for the next swap).
-    void applyHanded();
+    bool applyRows(std::span<PingHanded> handed) override;
 
     const TargetListModel& m_list;
     ResultTableModel& m_grid;
     std::shared_ptr<net::IcmpEcho> m_echo;
-    std::unique_ptr<JobRunner> m_runner;
-    // The running worker's hand-over; reset when the run is stopped, so nothing still on
-    // its way is applied.
-    std::shared_ptr<Channel> m_channel;
-    std::vector<Handed> m_handed;  // taken from the channel, being applied
     std::atomic<long long> m_timeoutMs{kDefaultTimeoutMs};
-    PingCounters m_counters;
     int m_lastPingCount = 2;
 };
 

@@ -27,7 +27,14 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     : ToolPage(QStringLiteral("whois_tab"), QStringLiteral("Whois"), parent),
       m_host(host),
       m_port(port),
-      m_runner(new JobRunner(this)),
+      m_runner(new JobRunner<WhoisReplyRows>(
+          [this](JobId, std::span<WhoisReplyRows> rows) {
+              for (WhoisReplyRows& row : rows) {
+                  m_lines = std::move(row.lines);
+                  meResults->setPlainText(row.text);
+              }
+          },
+          this)),
       m_lines{QByteArray()} {
     Label41 = MakeLabel(QStringLiteral("Label41"), QStringLiteral("WWW."), this);
     edDomain = MakeEdit(QStringLiteral("edDomain"), QString(), this);
@@ -80,6 +87,14 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     connect(SpeedButton19, &QToolButton::clicked, this, &WhoisPage::SpeedButton19Click);
     connect(SpeedButton23, &QToolButton::clicked, this, &WhoisPage::SpeedButton23Click);
     connect(edDomain, &QLineEdit::returnPressed, this, &WhoisPage::edDomainKeyPress);
+    connect(m_runner, &JobRunnerBase::ended, this, [this](JobId id, const JobOutcome& outcome) {
+        // A stopped query was already put back to idle by Stop.
+        if (id != m_query || outcome.kind == JobOutcome::Kind::Stopped) {
+            return;
+        }
+        ShowJobFailure(m_host.prompts(), outcome);
+        whois_button_active();
+    });
 
     // Only the exact text "true" checks the box.
     const bool customized =
@@ -100,8 +115,7 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
 
 WhoisPage::~WhoisPage() {
     // The worker posts to this page: end it before any control goes.
-    m_runner->stop();
-    m_runner->joinAll();
+    m_runner->shutdown();
 }
 
 void WhoisPage::saveSettings(PageHost& host) {
@@ -140,9 +154,9 @@ void WhoisPage::whois_start_buttonClick() {
     const QString domain = NormaliseWhoisDomain(edDomain->text());
     edDomain->setText(domain);
 
-    m_runner->start(
-        [this, port = m_port, server = server.toLocal8Bit().toStdString(),
-         query = whois::QueryBytes(domain)](JobContext& job) {
+    m_query = m_runner->start(
+        [port = m_port, server = server.toLocal8Bit().toStdString(),
+         query = whois::QueryBytes(domain)](JobRunner<WhoisReplyRows>::Context& job) {
             const auto reply = net::WhoisClient(port).query(server, query, job.stopToken());
             // A failed query shows nothing; the page ends in "Done!" all the same.
             if (!reply) {
@@ -150,12 +164,8 @@ void WhoisPage::whois_start_buttonClick() {
             }
             QByteArrayList lines = whois::ReplyLines(*reply);
             QString text = QString::fromLatin1(lines.join('\n'));
-            job.post([this, lines = std::move(lines), text = std::move(text)]() mutable {
-                m_lines = std::move(lines);
-                meResults->setPlainText(text);
-            });
-        },
-        [this] { whois_button_active(); });
+            job.push({std::move(lines), std::move(text)});
+        });
 }
 
 void WhoisPage::whois_button_active() {
@@ -170,7 +180,7 @@ void WhoisPage::Button3Click() {
     }
     // Returns at once, even while the worker still waits for the server's name: whatever
     // that look-up gives later is dropped, and the next query runs on a thread of its own.
-    m_runner->stop();
+    m_runner->stop(m_query);
     whois_button_active();
 }
 

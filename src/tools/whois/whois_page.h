@@ -4,6 +4,7 @@
 // received and shown one byte per character, so the export holds exactly those bytes.
 #pragma once
 
+#include "core/job_runner.h"
 #include "core/widgets/tool_page.h"
 #include "net/whois_client.h"
 
@@ -20,7 +21,11 @@ class QToolButton;
 
 namespace quendrix {
 
-class JobRunner;
+// What a finished query hands the page: the reply's lines as received and their Latin-1 text.
+struct WhoisReplyRows {
+    QByteArrayList lines;
+    QString text;
+};
 
 class WhoisPage : public ToolPage {
     Q_OBJECT
@@ -51,7 +56,8 @@ class WhoisPage : public ToolPage {
 
     PageHost& m_host;
     std::uint16_t m_port;
-    JobRunner* m_runner;
+    JobRunner<WhoisReplyRows>* m_runner;
+    JobId m_query = 0;
     QByteArrayList m_lines;
 
     QLabel* Label41;

@@ -4,6 +4,8 @@
 #include "core/result_table_model.h"
 #include "core/target_list_model.h"
 #include "net/icmp_echo.h"
+#include "support/event_loop.h"
+#include "support/loopback_targets.h"
 #include "tools/ping/ping_list.h"
 #include "tools/ping/ping_run.h"
 #include "tools/ping/print_qstring.h"
@@ -221,6 +223,33 @@ TEST_F(PingRunTest, StopEndsTheRunAndNothingAfterItReachesTheGrid) {
     EXPECT_EQ(grid.resultCount(), atStop);
     EXPECT_LT(atStop, 50000);
     EXPECT_EQ(ends, 0);
+}
+
+TEST_F(PingRunTest, ARestartOrADestructionLeavesNothingOfTheOldRun) {
+    list.replaceAll(test::LoopbackTargets(50000));
+    run.start(1);
+    ASSERT_TRUE(test::WaitUntil([&] { return grid.resultCount() >= 10; }, 60000));
+    // Rows of the stopped run still on their way must not follow it into the grid.
+    run.stop();
+    const int atStop = grid.resultCount();
+    list.replaceAll(QStringList(20, QStringLiteral("127.0.0.9")));
+    runToEnd(1);
+    ASSERT_EQ(grid.resultCount(), atStop + 20);
+    for (int row = atStop; row < atStop + 20; ++row) {
+        ASSERT_EQ(grid.cell(row, 1), QStringLiteral("127.0.0.9"));
+    }
+    EXPECT_EQ(run.counters(), (BatchCounters{20, 20, 0}));
+
+    auto other = std::make_unique<PingRun>(list, grid, echo);
+    list.replaceAll(test::LoopbackTargets(50000));
+    const int before = grid.resultCount();
+    other->start(1);
+    ASSERT_TRUE(test::WaitUntil([&] { return grid.resultCount() >= before + 10; }, 60000));
+    other.reset();  // joins the worker
+    const int atDestruction = grid.resultCount();
+    test::ProcessEventsFor(50);
+    EXPECT_EQ(grid.resultCount(), atDestruction);
+    EXPECT_LT(atDestruction, before + 50000);
 }
 
 }  // namespace
