@@ -1,0 +1,180 @@
+// The Connection Monitor's tick and its history of known connections.
+#include "tools/monitor/connection_monitor.h"
+
+#include "core/target.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLocale>
+
+#include <thread>
+#include <utility>
+
+namespace quendrix::monitor {
+namespace {
+
+// The known-connection key: local port, remote address, remote port and state, compared as
+// exact texts. The local address is left out, so two sockets that differ only there are one
+// history row. None of the texts holds a line feed, so it cannot blur two keys into one.
+std::u16string connectionKey(const TTcpConnStatus& connection) {
+    const QString key = connection.localPort + QLatin1Char('\n') + connection.remoteAddress +
+                        QLatin1Char('\n') + connection.remotePort + QLatin1Char('\n') +
+                        connection.status;
+    return key.toStdU16String();
+}
+
+// Clears a flag when the worker leaves the tick, whatever way it leaves.
+class BusyGuard {
+  public:
+    explicit BusyGuard(std::atomic<bool>& busy) : m_busy(busy) {}
+    ~BusyGuard() { m_busy.store(false); }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+  private:
+    std::atomic<bool>& m_busy;
+};
+
+}  // namespace
+
+QString HistoryDateText(const QDateTime& when) {
+    return QLocale::system().toString(when.date(), QLocale::ShortFormat);
+}
+
+QString HistoryTimeText(const QDateTime& when) {
+    return QLocale::system().toString(when.time(), QLocale::LongFormat);
+}
+
+QString HistorySinceText(const QDateTime& when) {
+    return QStringLiteral("TCP connection history since : ") + HistoryDateText(when) +
+           QLatin1Char(' ') + HistoryTimeText(when);
+}
+
+QStringList HistoryCells(const HistoryRow& row) {
+    return {HistoryDateText(row.firstSeen), HistoryTimeText(row.firstSeen),
+            row.connection.localAddress,    row.connection.localPort,
+            row.connection.remoteAddress,   row.connection.remotePort,
+            row.connection.status,          row.hostName};
+}
+
+ConnectionMonitor::ConnectionMonitor(std::shared_ptr<ConnectionSource> source, RowSink sink,
+                                     QObject* parent)
+    : QObject(parent),
+      m_source(std::move(source)),
+      m_sink(std::move(sink)),
+      m_runner([this](JobId, std::span<HistoryRow> rows) {
+          m_recorded += static_cast<int>(rows.size());
+          if (m_sink) {
+              m_sink(rows);
+          }
+      }) {
+    m_timer.setInterval(kTickIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+    connect(&m_runner, &JobRunnerBase::ended, this, &ConnectionMonitor::onEnded);
+}
+
+ConnectionMonitor::~ConnectionMonitor() {
+    m_timer.stop();
+    m_runner.shutdown();
+}
+
+void ConnectionMonitor::stop() {
+    m_timer.stop();
+    if (m_tick != 0) {
+        m_runner.stop(m_tick);
+        m_tick = 0;
+    }
+}
+
+void ConnectionMonitor::clear() {
+    stop();
+    {
+        std::lock_guard lock(m_knownMutex);
+        m_known.clear();
+        ++m_generation;
+    }
+    m_recorded = 0;
+    m_timer.start();
+}
+
+bool ConnectionMonitor::tick() {
+    if (m_busy.load()) {
+        return false;
+    }
+    m_busy.store(true);
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_knownMutex);
+        generation = m_generation;
+    }
+    m_tick = m_runner.start([this, generation](JobRunner<HistoryRow>::Context& context) {
+        BusyGuard guard(m_busy);
+        runTick(context, generation);
+    });
+    return true;
+}
+
+void ConnectionMonitor::runTick(JobRunner<HistoryRow>::Context& context, std::uint64_t generation) {
+    Result<std::vector<TTcpConnStatus>> table = m_source->read();
+    if (!table) {
+        return;  // nothing this time; the next tick reads again
+    }
+    // Every row of one tick carries the time of the read.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString listening = QStringLiteral("listening");
+    for (TTcpConnStatus& connection : *table) {
+        if (context.stopRequested()) {
+            return;
+        }
+        if (!m_showListeners.load() && connection.status == listening) {
+            continue;
+        }
+        {
+            std::lock_guard lock(m_knownMutex);
+            if (m_generation != generation) {
+                return;  // cleared meanwhile: this tick belongs to the old history
+            }
+            if (!m_known.insert(connectionKey(connection)).second) {
+                continue;
+            }
+        }
+        HistoryRow row{now, std::move(connection), QString()};
+        if (m_resolveHosts.load()) {
+            // A listening row's "..." compacts to six dots, which has no name: "X".
+            row.hostName = ResolveAddress(compactAddress(row.connection.remoteAddress));
+        }
+        context.push(std::move(row));
+    }
+}
+
+void ConnectionMonitor::onEnded(JobId id, const JobOutcome& outcome) {
+    if (id != m_tick) {
+        return;
+    }
+    m_tick = 0;
+    if (outcome.kind == JobOutcome::Kind::Stopped) {
+        return;
+    }
+    // The grid counts its trailing empty row as well.
+    Q_EMIT tickEnded(m_recorded + 1 > kHistoryLimit);
+}
+
+bool ConnectionMonitor::waitForTick(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_tick != 0) {
+        if (deadline.hasExpired() ||
+            !m_runner.wait(m_tick, static_cast<int>(deadline.remainingTime()))) {
+            return false;
+        }
+    }
+    // A stopped tick's worker may still be on its way back.
+    while (m_busy.load()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+}  // namespace quendrix::monitor
