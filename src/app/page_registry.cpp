@@ -3,6 +3,7 @@
 #include "core/widgets/tool_page.h"
 #include "tools/convert/converter_page.h"
 #include "tools/country/country_page.h"
+#include "tools/monitor/monitor_page.h"
 #include "tools/ping/ping_page.h"
 #include "tools/whois/whois_page.h"
 
@@ -80,16 +81,12 @@ std::vector<PageEntry> PageRegistry() {
                                  Bar::Tools,
                                  text("Website Scanner"),
                                  {}}));
-    pages.push_back(placeholder({6,
-                                 text("connection_monitor_tab"),
-                                 text("Connection Monitor"),
-                                 text("Connection Monitor"),
-                                 text("Connection Monitor"),
-                                 text("ConnectionMonitor1"),
-                                 false,
-                                 Bar::Tools,
-                                 text("Connection Monitor"),
-                                 {}}));
+    pages.push_back({6, text("connection_monitor_tab"), text("Connection Monitor"),
+                     text("Connection Monitor"), text("Connection Monitor"),
+                     text("ConnectionMonitor1"), false, Bar::Tools, text("Connection Monitor"),
+                     [](const PageServices& services, QWidget* parent) -> ToolPage* {
+                         return new MonitorPage(services.host, parent);
+                     }});
     pages.push_back(placeholder({7,
                                  text("local_information_tab"),
                                  text("Local Infomation"),

@@ -1,0 +1,194 @@
+#include "tools/monitor/monitor_page.h"
+
+#include "core/page_host.h"
+#include "core/prompts.h"
+#include "core/result_table_model.h"
+#include "core/widgets/export_dialog.h"
+#include "core/widgets/grid_view.h"
+#include "core/widgets/page_controls.h"
+#include "tools/monitor/monitor_export.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace quendrix {
+namespace {
+
+const QStringList kTitles = {
+    QStringLiteral("Date"),      QStringLiteral("Time"),
+    QStringLiteral("Local IP"),  QStringLiteral("Local Port"),
+    QStringLiteral("Remote IP"), QStringLiteral("Rem.Service"),
+    QStringLiteral("Status"),    QStringLiteral("Remote Host Name"),
+};
+const QList<int> kWidths = {62, 60, 85, 50, 85, 60, 60, 2000};
+
+QString confirmText(const QString& firstLine) {
+    return firstLine + QLatin1Char('\r') + QStringLiteral("be no response! Continue or not?");
+}
+
+}  // namespace
+
+const QString MonitorPage::kColumnTitles = QStringLiteral(
+    "       Date           Time              Local IP          Local Port       Remote IP    "
+    "   Rem.Service     Status           Remote Host Name");
+
+MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
+                         std::shared_ptr<monitor::ConnectionSource> source)
+    : ToolPage(QStringLiteral("connection_monitor_tab"), QStringLiteral("Connection Monitor"),
+               parent),
+      m_host(host) {
+    if (!source) {
+        source = std::make_shared<monitor::SystemConnectionSource>();
+    }
+
+    auto* controls = new QHBoxLayout;
+    stStart = MakeLabel(QStringLiteral("stStart"), QString(), this);
+    cbShowListeners = MakeCheckBox(QStringLiteral("cbShowListeners"),
+                                   QStringLiteral("Show Listening Ports"), this);
+    CheckBox2 = MakeCheckBox(QStringLiteral("CheckBox2"), QStringLiteral("Host Revolve"), this);
+    sbClear = MakeSpeedButton(QStringLiteral("sbClear"), QStringLiteral("Clear"), QString(), this);
+    SpeedButton14 = MakeSpeedButton(QStringLiteral("SpeedButton14"), QStringLiteral("Export"),
+                                    QStringLiteral("Export the result to a file"), this);
+    controls->addWidget(stStart);
+    controls->addStretch();
+    controls->addWidget(cbShowListeners);
+    controls->addWidget(CheckBox2);
+    controls->addWidget(sbClear);
+    controls->addWidget(SpeedButton14);
+    body()->addLayout(controls);
+
+    StaticText1 = MakeLabel(QStringLiteral("StaticText1"), kColumnTitles, this);
+    StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    body()->addWidget(StaticText1);
+
+    m_history = new ResultTableModel(kTitles, this);
+    sgConnHist = new GridView(QStringLiteral("sgConnHist"), m_history, kWidths, false, this);
+    // 18 pixels a row, or more where the font needs it.
+    sgConnHist->verticalHeader()->setDefaultSectionSize(
+        std::max(18, sgConnHist->fontMetrics().height() + 4));
+    body()->addWidget(sgConnHist, 1);
+    sizeColumns();
+
+    m_export = new ExportDialog(
+        QStringLiteral("Tmonitor_export"), monitor::MonitorExportKinds(), m_host.prompts(),
+        [this](const ExportKind& kind) {
+            return monitor::MonitorExportLines(*m_history,
+                                               static_cast<monitor::MonitorExportId>(kind.id));
+        },
+        this);
+
+    m_monitor = std::make_unique<monitor::ConnectionMonitor>(
+        std::move(source), [this](std::span<monitor::HistoryRow> rows) { applyRows(rows); });
+    connect(m_monitor.get(), &monitor::ConnectionMonitor::tickEnded, this, &MonitorPage::tickEnded);
+
+    connect(sbClear, &QToolButton::clicked, this, &MonitorPage::sbClearClick);
+    connect(SpeedButton14, &QToolButton::clicked, this, &MonitorPage::SpeedButton14Click);
+    connect(cbShowListeners, &QCheckBox::clicked, this, &MonitorPage::cbShowListenersClick);
+    connect(CheckBox2, &QCheckBox::clicked, this, &MonitorPage::CheckBox2Click);
+
+    // The first clearing starts the monitor.
+    sbClearClick();
+}
+
+MonitorPage::~MonitorPage() {
+    // The ticks hand their rows to this page: end them before any control goes.
+    m_monitor.reset();
+}
+
+void MonitorPage::sizeColumns() {
+    // Each column at least as wide as the stretch of the header line its title heads, so the
+    // titles stand over their columns; GridView widens further for the usual cell texts.
+    const QFontMetrics header(StaticText1->font());
+    QList<int> widths = kWidths;
+    QList<int> starts;
+    qsizetype from = 0;
+    for (const QString& title : kTitles) {
+        const qsizetype at = kColumnTitles.indexOf(title, from);
+        starts.append(header.horizontalAdvance(kColumnTitles.left(at)));
+        from = at + title.size();
+    }
+    for (int column = 0; column + 1 < starts.size(); ++column) {
+        widths[column] = std::max(widths[column], starts[column + 1] - starts[column]);
+    }
+    for (int column = 0; column < widths.size(); ++column) {
+        sgConnHist->setColumnWidth(column, widths[column]);
+    }
+    const QString address = QStringLiteral("255.255.255.255");
+    sgConnHist->fitColumn(
+        0, {monitor::HistoryDateText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)))});
+    sgConnHist->fitColumn(
+        1, {monitor::HistoryTimeText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)))});
+    sgConnHist->fitColumn(2, {address});
+    sgConnHist->fitColumn(3, {QStringLiteral("NBDGRAM"), QStringLiteral("65535")});
+    sgConnHist->fitColumn(4, {address});
+    sgConnHist->fitColumn(5, {QStringLiteral("NBDGRAM"), QStringLiteral("65535")});
+    sgConnHist->fitColumn(6, {QStringLiteral("established")});
+    for (int column = 0; column + 1 < widths.size(); ++column) {
+        sgConnHist->setColumnWidth(column,
+                                   std::max(widths[column], sgConnHist->columnWidth(column)));
+    }
+}
+
+void MonitorPage::applyRows(std::span<monitor::HistoryRow> rows) {
+    for (const monitor::HistoryRow& row : rows) {
+        m_history->writeRow(monitor::HistoryCells(row));
+    }
+}
+
+void MonitorPage::tickEnded(bool full) {
+    if (!full || m_warning) {
+        return;
+    }
+    // Ticks go on while the box is open; one box at a time.
+    m_warning = true;
+    m_host.prompts().message(QString(),
+                             QStringLiteral(" There are more than ") +
+                                 QString::number(monitor::ConnectionMonitor::kHistoryLimit) +
+                                 QStringLiteral(" items have been recorded!") + QLatin1Char('\r') +
+                                 QStringLiteral(" To avoid resource problems, the records will be "
+                                                "cleared"),
+                             Prompts::Icon::Warning);
+    m_warning = false;
+    sbClearClick();
+}
+
+void MonitorPage::sbClearClick() {
+    m_monitor->clear();
+    m_history->clearResults();
+    stStart->setText(monitor::HistorySinceText(QDateTime::currentDateTime()));
+}
+
+bool MonitorPage::confirmBox(QCheckBox* box, const QString& firstLine) {
+    if (!box->isChecked()) {
+        return false;
+    }
+    if (m_host.prompts().askYesCancel(QStringLiteral("Confirm"), confirmText(firstLine)) !=
+        Prompts::Answer::Yes) {
+        box->setChecked(false);
+        return false;
+    }
+    return true;
+}
+
+void MonitorPage::cbShowListenersClick() {
+    m_monitor->setShowListeners(confirmBox(
+        cbShowListeners, QStringLiteral("Show Listening Ports may cause this application to")));
+}
+
+void MonitorPage::CheckBox2Click() {
+    m_monitor->setResolveHosts(
+        confirmBox(CheckBox2, QStringLiteral("Host Revolve may cause this application to")));
+}
+
+void MonitorPage::SpeedButton14Click() {
+    m_export->showModal();
+}
+
+}  // namespace quendrix
