@@ -14,6 +14,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -48,7 +50,6 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
         source = std::make_shared<monitor::SystemConnectionSource>();
     }
 
-    auto* controls = new QHBoxLayout;
     stStart = MakeLabel(QStringLiteral("stStart"), QString(), this);
     cbShowListeners = MakeCheckBox(QStringLiteral("cbShowListeners"),
                                    QStringLiteral("Show Listening Ports"), this);
@@ -56,23 +57,36 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
     sbClear = MakeSpeedButton(QStringLiteral("sbClear"), QStringLiteral("Clear"), QString(), this);
     SpeedButton14 = MakeSpeedButton(QStringLiteral("SpeedButton14"), QStringLiteral("Export"),
                                     QStringLiteral("Export the result to a file"), this);
-    controls->addWidget(stStart);
-    controls->addStretch();
+    body()->addWidget(stStart);
+    auto* controls = new QHBoxLayout;
     controls->addWidget(cbShowListeners);
     controls->addWidget(CheckBox2);
+    controls->addStretch();
     controls->addWidget(sbClear);
     controls->addWidget(SpeedButton14);
     body()->addLayout(controls);
 
+    // The header line scrolls sideways with the grid, so each title stays over its column
+    // however narrow the window.
     StaticText1 = MakeLabel(QStringLiteral("StaticText1"), kColumnTitles, this);
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    body()->addWidget(StaticText1);
+    StaticText1->adjustSize();
+    auto* titles = new QScrollArea(this);
+    titles->setFrameShape(QFrame::NoFrame);
+    titles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    titles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    titles->setWidget(StaticText1);
+    titles->setFixedHeight(StaticText1->height());
+    body()->addWidget(titles);
 
     m_history = new ResultTableModel(kTitles, this);
     sgConnHist = new GridView(QStringLiteral("sgConnHist"), m_history, kWidths, false, this);
     // 18 pixels a row, or more where the font needs it.
     sgConnHist->verticalHeader()->setDefaultSectionSize(
         std::max(18, sgConnHist->fontMetrics().height() + 4));
+    sgConnHist->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(sgConnHist->horizontalScrollBar(), &QScrollBar::valueChanged,
+            titles->horizontalScrollBar(), &QScrollBar::setValue);
     body()->addWidget(sgConnHist, 1);
     sizeColumns();
 
