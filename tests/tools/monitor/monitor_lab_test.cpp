@@ -1,0 +1,175 @@
+// The Connection Monitor page over the real kernel table: the test moves into a network
+// namespace of its own (a fresh one has no sockets at all), so every connection the page sees
+// is one the test opened. Ticks are driven by hand so each step sees a settled table. Runs only
+// inside the lab as root (ctest -L lab).
+#include "tools/monitor/monitor_page.h"
+
+#include "core/result_table_model.h"
+#include "support/dns_lab.h"
+#include "support/fake_host.h"
+
+#include <QCheckBox>
+#include <QTest>
+#include <QToolButton>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace quendrix {
+namespace {
+
+class MonitorLab : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(test::InsideDnsLab()) << test::kOutsideDnsLab;
+        // The namespace is this thread's; the page's workers start from here and share it.
+        ASSERT_EQ(unshare(CLONE_NEWNET), 0) << std::strerror(errno);
+        ASSERT_EQ(std::system("ip link set lo up && ip addr add 10.250.4.1/32 dev lo && "
+                              "ip addr add 10.250.4.2/32 dev lo"),
+                  0);
+        page = std::make_unique<MonitorPage>(host);
+        page->engine().stop();  // the test ticks by hand
+    }
+    void TearDown() override {
+        page.reset();
+        for (const int fd : m_fds) {
+            ::close(fd);
+        }
+    }
+
+    static sockaddr_in endpoint(const char* address, std::uint16_t port) {
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_port = htons(port);
+        EXPECT_EQ(inet_pton(AF_INET, address, &at.sin_addr), 1) << address;
+        return at;
+    }
+    int keep(int fd) {
+        EXPECT_GE(fd, 0) << std::strerror(errno);
+        m_fds.push_back(fd);
+        return fd;
+    }
+    int listenOn(const char* address, std::uint16_t port) {
+        const int fd = keep(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const sockaddr_in at = endpoint(address, port);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at), 0)
+            << std::strerror(errno);
+        EXPECT_EQ(::listen(fd, 16), 0);
+        return fd;
+    }
+    // The client's and the accepted server's descriptors.
+    std::pair<int, int> connect(const char* from, std::uint16_t fromPort, const char* to,
+                                std::uint16_t toPort, int listener) {
+        const int fd = keep(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const int one = 1;
+        EXPECT_EQ(setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one), 0);
+        const sockaddr_in local = endpoint(from, fromPort);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0)
+            << std::strerror(errno);
+        const sockaddr_in remote = endpoint(to, toPort);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote), 0)
+            << std::strerror(errno);
+        return {fd, keep(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC))};
+    }
+    // Closes with a reset, so neither end lingers in time_wait.
+    void abort(int fd) {
+        const linger now{1, 0};
+        EXPECT_EQ(setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now), 0);
+        ::close(fd);
+        std::erase(m_fds, fd);
+    }
+    void close(int fd) {
+        ::close(fd);
+        std::erase(m_fds, fd);
+    }
+    // One tick, to its end; the rows it added as "local|port|remote|port|state|host".
+    QStringList tick() {
+        const int before = page->history().resultCount();
+        EXPECT_TRUE(page->engine().tick());
+        EXPECT_TRUE(page->engine().waitForTick(30000));
+        QStringList rows;
+        for (int row = before; row < page->history().resultCount(); ++row) {
+            QStringList cells;
+            for (int column = 2; column < 8; ++column) {
+                cells << page->history().cell(row, column);
+            }
+            rows << cells.join(QLatin1Char('|'));
+        }
+        return rows;
+    }
+
+    test::FakeHost host;
+    std::unique_ptr<MonitorPage> page;
+
+  private:
+    std::vector<int> m_fds;
+};
+
+TEST_F(MonitorLab, RecordsTheNamespacesConnectionsByTheirKey) {
+    const int http = listenOn("127.0.0.1", 80);
+    const int ftp = listenOn("10.250.4.1", 20);
+    const int other = listenOn("10.250.4.2", 81);
+    const auto [client, server] = connect("127.0.0.1", 40001, "127.0.0.1", 80, http);
+    connect("10.250.4.2", 8080, "10.250.4.1", 20, ftp);
+    EXPECT_EQ(tick(), (QStringList{
+                          " 10.250.  4.  1|FTP | 10.250.  4.  2|8080|established|",
+                          " 10.250.  4.  2|8080| 10.250.  4.  1|FTP |established|",
+                          "127.  0.  0.  1|HTTP|127.  0.  0.  1|40001|established|",
+                          "127.  0.  0.  1|40001|127.  0.  0.  1|HTTP|established|",
+                      }));
+
+    // From another local address with the same port to the same end: the client's key is
+    // known, the server's is not.
+    connect("10.250.4.2", 40001, "127.0.0.1", 80, http);
+    EXPECT_EQ(tick(), QStringList{"127.  0.  0.  1|HTTP| 10.250.  4.  2|40001|established|"});
+
+    // Closed and opened again on the same ports: nothing new.
+    abort(client);
+    abort(server);
+    EXPECT_TRUE(tick().isEmpty());
+    connect("127.0.0.1", 40001, "127.0.0.1", 80, http);
+    EXPECT_TRUE(tick().isEmpty());
+
+    // Connections that reach close_wait (closed by the client) or time_wait (closed by the
+    // server first) before a tick sees them are never shown.
+    const auto half = connect("10.250.4.1", 40100, "10.250.4.2", 81, other);
+    close(half.first);
+    const auto done = connect("10.250.4.1", 40200, "10.250.4.2", 81, other);
+    close(done.second);
+    close(done.first);
+    EXPECT_TRUE(tick().isEmpty());
+
+    // After Clear whatever is open is recorded again, one row per key.
+    page->findChild<QToolButton*>("sbClear")->click();
+    page->engine().stop();
+    EXPECT_EQ(tick(), (QStringList{
+                          " 10.250.  4.  1|FTP | 10.250.  4.  2|8080|established|",
+                          " 10.250.  4.  2|8080| 10.250.  4.  1|FTP |established|",
+                          " 10.250.  4.  2|40001|127.  0.  0.  1|HTTP|established|",
+                          "127.  0.  0.  1|HTTP| 10.250.  4.  2|40001|established|",
+                          "127.  0.  0.  1|HTTP|127.  0.  0.  1|40001|established|",
+                      }));
+
+    // Listeners once asked for; a listener's host name is "X".
+    host.recording.answers = {Prompts::Answer::Yes, Prompts::Answer::Yes};
+    page->findChild<QCheckBox*>("cbShowListeners")->click();
+    page->findChild<QCheckBox*>("CheckBox2")->click();
+    EXPECT_EQ(tick(), (QStringList{
+                          " 10.250.  4.  1|FTP |...|...|listening|X",
+                          " 10.250.  4.  2|  81|...|...|listening|X",
+                          "127.  0.  0.  1|HTTP|...|...|listening|X",
+                      }));
+}
+
+}  // namespace
+}  // namespace quendrix
