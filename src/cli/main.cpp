@@ -3,6 +3,7 @@
 #include "cli/cli_io.h"
 #include "cli/convert_command.h"
 #include "cli/country_command.h"
+#include "cli/monitor_command.h"
 #include "cli/ping_command.h"
 #include "cli/resolve_command.h"
 #include "cli/whois_command.h"
@@ -31,6 +32,7 @@ const std::vector<Command>& commands() {
         {PingCommandSpec, "ping every entry of a list", RunPingCommand},
         {CountryCommandSpec, "the owner or country of every entry of a list", RunCountryCommand},
         {WhoisCommandSpec, "ask a whois server about a domain", RunWhoisCommand},
+        {MonitorCommandSpec, "record the machine's new TCP connections", RunMonitorCommand},
     };
     return list;
 }

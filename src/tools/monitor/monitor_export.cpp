@@ -44,22 +44,30 @@ QString MonitorCsvLine(const QStringList& cells) {
     return line;
 }
 
-QStringList MonitorExportLines(const ResultTableModel& grid, MonitorExportId kind) {
+QStringList MonitorExportLines(const QList<QStringList>& rows, MonitorExportId kind) {
     QStringList lines;
-    const int rows = grid.resultCount();
-    lines.reserve(rows + 1);
+    lines.reserve(rows.size() + 1);
     if (kind == MonitorExportId::Txt) {
         lines.append(QString());
     }
-    for (int row = 0; row < rows; ++row) {
+    for (const QStringList& cells : rows) {
+        lines.append(kind == MonitorExportId::Txt ? MonitorTxtLine(cells) : MonitorCsvLine(cells));
+    }
+    return lines;
+}
+
+QStringList MonitorExportLines(const ResultTableModel& grid, MonitorExportId kind) {
+    QList<QStringList> rows;
+    rows.reserve(grid.resultCount());
+    for (int row = 0; row < grid.resultCount(); ++row) {
         QStringList cells;
         cells.reserve(kCells);
         for (int column = 0; column < kCells; ++column) {
             cells.append(grid.cell(row, column));
         }
-        lines.append(kind == MonitorExportId::Txt ? MonitorTxtLine(cells) : MonitorCsvLine(cells));
+        rows.append(std::move(cells));
     }
-    return lines;
+    return MonitorExportLines(rows, kind);
 }
 
 }  // namespace quendrix::monitor

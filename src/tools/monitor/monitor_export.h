@@ -25,7 +25,9 @@ const QList<ExportKind>& MonitorExportKinds();
 QString MonitorTxtLine(const QStringList& cells);
 QString MonitorCsvLine(const QStringList& cells);
 
-// Every line of the file (without line ends) for the grid's history rows.
+// Every line of the file (without line ends) for the history rows, each its eight cells.
+QStringList MonitorExportLines(const QList<QStringList>& rows, MonitorExportId kind);
+// The same for the grid's history rows.
 QStringList MonitorExportLines(const ResultTableModel& grid, MonitorExportId kind);
 
 }  // namespace quendrix::monitor

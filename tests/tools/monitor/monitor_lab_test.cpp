@@ -5,16 +5,20 @@
 #include "tools/monitor/monitor_page.h"
 
 #include "core/result_table_model.h"
+#include "support/cli_runner.h"
 #include "support/dns_lab.h"
 #include "support/fake_host.h"
+#include "support/test_files.h"
 
 #include <QCheckBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -169,6 +173,61 @@ TEST_F(MonitorLab, RecordsTheNamespacesConnectionsByTheirKey) {
                           " 10.250.  4.  2|  81|...|...|listening|X",
                           "127.  0.  0.  1|HTTP|...|...|listening|X",
                       }));
+}
+
+// The command line's monitor over the same kind of namespace: its rows as they come, the time
+// limit, Ctrl-C ending it with the export written, and its usage problems.
+TEST_F(MonitorLab, TheCommandLinePrintsNewRowsAndWritesTheExport) {
+    page.reset();  // only the command reads the table here
+    const int http = listenOn("127.0.0.1", 80);
+    connect("127.0.0.1", 40001, "127.0.0.1", 80, http);
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("history.csv");
+    const auto run = test::RunCli("monitor", {"--seconds", "1", "--export", "csv", "--out", csv});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    const QList<QByteArray> lines = run.out.split('\n');
+    ASSERT_EQ(lines.size(), 3) << run.out.toStdString();  // two rows and the end after the last
+    EXPECT_TRUE(
+        lines[0].endsWith("    127.  0.  0.  1    HTTP    127.  0.  0.  1    40001    "
+                          "established    "))
+        << lines[0].toStdString();
+    EXPECT_TRUE(
+        lines[1].endsWith("    127.  0.  0.  1    40001    127.  0.  0.  1    HTTP    "
+                          "established    "))
+        << lines[1].toStdString();
+    const QByteArray file = test::ReadBytes(csv);
+    const QList<QByteArray> rows = file.split('\n');
+    ASSERT_EQ(rows.size(), 3) << file.toStdString();
+    EXPECT_TRUE(rows[0].endsWith(",127.  0.  0.  1,HTTP,127.  0.  0.  1,40001,established,\r"));
+    EXPECT_TRUE(file.endsWith("\r\n"));
+
+    // Until interrupted: Ctrl-C ends it cleanly, the export written.
+    const QString txt = dir.filePath("history.txt");
+    QProcess process;
+    process.start(QStringLiteral(QUENDRIX_CLI_PATH),
+                  {"monitor", "--listeners", "--export", "txt", "--out", txt});
+    QByteArray seen;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            seen += process.readAllStandardOutput();
+            return seen.count('\n') >= 3;
+        },
+        60000))
+        << seen.toStdString();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    const QByteArray text = test::ReadBytes(txt);
+    EXPECT_TRUE(text.startsWith("\r\n")) << text.toStdString();
+    EXPECT_EQ(text.count("\r\n"), 4) << text.toStdString();  // the empty line and three rows
+    EXPECT_TRUE(text.contains("    127.  0.  0.  1    HTTP    ...    ...    listening    \r\n"));
+
+    for (const QStringList& words :
+         {QStringList{"--export", "csv"}, QStringList{"--export", "xml", "--out", txt},
+          QStringList{"--seconds", "0"}, QStringList{"extra"}}) {
+        EXPECT_EQ(test::RunCli("monitor", words).status, 2) << words.join(' ').toStdString();
+    }
 }
 
 }  // namespace

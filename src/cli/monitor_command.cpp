@@ -1,0 +1,156 @@
+#include "cli/monitor_command.h"
+
+#include "cli/cli_io.h"
+#include "tools/monitor/connection_monitor.h"
+#include "tools/monitor/monitor_export.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <memory>
+
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace quendrix::cli {
+namespace {
+
+const QString kSeconds = QStringLiteral("--seconds");
+const QString kListeners = QStringLiteral("--listeners");
+const QString kResolveHosts = QStringLiteral("--resolve-hosts");
+const QString kExport = QStringLiteral("--export");
+const QString kOut = QStringLiteral("--out");
+
+// Ctrl-C and SIGTERM arrive as readable data on a descriptor, so the event loop ends the run
+// like the time limit does and the export is still written. Blocked before any worker thread
+// starts, so every thread inherits the block and none is interrupted.
+class StopSignals {
+  public:
+    StopSignals() {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
+        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }
+    ~StopSignals() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    int fd() const { return m_fd; }
+
+  private:
+    sigset_t m_set{};
+    sigset_t m_previous{};
+    int m_fd = -1;
+};
+
+}  // namespace
+
+const CommandSpec& MonitorCommandSpec() {
+    static const CommandSpec spec{
+        QStringLiteral("monitor"),
+        {QStringLiteral("[--seconds N] [--listeners] [--resolve-hosts] "
+                        "[--export txt|csv --out PATH]")},
+        QStringLiteral(
+            "Watches this machine's TCP connections twice a second, as the Connection\n"
+            "Monitor page does, and prints each connection not seen before as one line of\n"
+            "the text export (date, time, local address and port, remote address and port,\n"
+            "state, remote host name). A connection counts as seen when its local port,\n"
+            "remote address, remote port and state match an earlier line. Runs for N\n"
+            "seconds, or until interrupted (Ctrl-C); then --export writes the history to\n"
+            "PATH as the window's export. Past %1 lines the history starts again, as the\n"
+            "window's does, and that is said on standard error.\n")
+            .arg(monitor::ConnectionMonitor::kHistoryLimit),
+        {
+            {kSeconds, {QStringLiteral("N")}, QStringLiteral("stop after N seconds")},
+            {kListeners, {}, QStringLiteral("record listening sockets too")},
+            {kResolveHosts, {}, QStringLiteral("look up each new remote address's host name")},
+            {kExport, {QStringLiteral("KIND")}, QStringLiteral("txt or csv")},
+            {kOut, {QStringLiteral("PATH")}, QStringLiteral("the export file (with --export)")},
+        },
+        QString(),
+        0,
+        0,
+        {DoneStatus(),
+         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
+         UsageStatus(false)},
+    };
+    return spec;
+}
+
+int RunMonitorCommand(const QStringList& args) {
+    const CommandSpec& spec = MonitorCommandSpec();
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(spec, args, parseStatus);
+    if (!words) {
+        return parseStatus;
+    }
+    const ParsedArguments& given = *words;
+    std::optional<int> seconds;
+    if (given.has(kSeconds)) {
+        seconds = NumberIn(given.value(kSeconds), 1, 24 * 60 * 60 * 365);
+        if (!seconds) {
+            return UsageProblem(spec, QStringLiteral("--seconds wants a whole number from 1"));
+        }
+    }
+    if (given.has(kExport) != given.has(kOut)) {
+        return UsageProblem(spec, QStringLiteral("--export and --out go together"));
+    }
+    std::optional<monitor::MonitorExportId> kind;
+    if (given.has(kExport)) {
+        kind = ExportIdFromCliName<monitor::MonitorExportId>(monitor::MonitorExportKinds(),
+                                                             given.value(kExport));
+        if (!kind) {
+            return UsageProblem(spec, QStringLiteral("--export wants txt or csv"));
+        }
+    }
+
+    const StopSignals signals;
+    QList<QStringList> history;
+    monitor::ConnectionMonitor engine(std::make_shared<monitor::SystemConnectionSource>(),
+                                      [&](std::span<monitor::HistoryRow> rows) {
+                                          for (const monitor::HistoryRow& row : rows) {
+                                              QStringList cells = monitor::HistoryCells(row);
+                                              out().line(monitor::MonitorTxtLine(cells));
+                                              if (kind) {
+                                                  history.append(std::move(cells));
+                                              }
+                                          }
+                                          out().flush();
+                                      });
+    engine.setShowListeners(given.has(kListeners));
+    engine.setResolveHosts(given.has(kResolveHosts));
+
+    QEventLoop loop;
+    QObject::connect(&engine, &monitor::ConnectionMonitor::tickEnded, &loop, [&](bool full) {
+        if (full) {
+            Message(QStringLiteral("more than %1 connections recorded; the history starts again")
+                        .arg(monitor::ConnectionMonitor::kHistoryLimit));
+            history.clear();
+            engine.clear();
+        }
+    });
+    QSocketNotifier interrupted(signals.fd(), QSocketNotifier::Read);
+    QObject::connect(&interrupted, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    if (seconds) {
+        QTimer::singleShot(*seconds * 1000, &loop, &QEventLoop::quit);
+    }
+    engine.clear();  // starts the ticks
+    engine.tick();   // the first one at once, as the window's first clearing is followed by one
+    loop.exec();
+    engine.stop();
+
+    if (kind) {
+        return WriteExport(given.value(kOut), monitor::MonitorExportLines(history, *kind));
+    }
+    return kOk;
+}
+
+}  // namespace quendrix::cli
