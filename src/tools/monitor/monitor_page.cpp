@@ -68,15 +68,20 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
 
     // The header line scrolls sideways with the grid, so each title stays over its column
     // however narrow the window.
-    StaticText1 = MakeLabel(QStringLiteral("StaticText1"), kColumnTitles, this);
+    // The line sits on a strip as wide as itself, the strip in a view the grid scrolls.
+    auto* strip = new QWidget(this);
+    auto* stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(0, 0, 0, 0);
+    StaticText1 = MakeLabel(QStringLiteral("StaticText1"), kColumnTitles, strip);
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StaticText1->adjustSize();
+    stripLayout->addWidget(StaticText1);
+    strip->adjustSize();
     auto* titles = new QScrollArea(this);
     titles->setFrameShape(QFrame::NoFrame);
     titles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     titles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    titles->setWidget(StaticText1);
-    titles->setFixedHeight(StaticText1->height());
+    titles->setWidget(strip);
+    titles->setFixedHeight(strip->height());
     body()->addWidget(titles);
 
     m_history = new ResultTableModel(kTitles, this);
