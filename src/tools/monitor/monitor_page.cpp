@@ -75,13 +75,13 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
     StaticText1 = MakeLabel(QStringLiteral("StaticText1"), kColumnTitles, strip);
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     stripLayout->addWidget(StaticText1);
-    strip->adjustSize();
+    strip->resize(strip->sizeHint());
     auto* titles = new QScrollArea(this);
     titles->setFrameShape(QFrame::NoFrame);
     titles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     titles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     titles->setWidget(strip);
-    titles->setFixedHeight(strip->height());
+    titles->setFixedHeight(strip->sizeHint().height());
     body()->addWidget(titles);
 
     m_history = new ResultTableModel(kTitles, this);
