@@ -28,6 +28,8 @@
 
 #include "core/widgets/centre_on_screen.h"
 
+#include <algorithm>
+
 namespace quendrix {
 namespace {
 
@@ -151,7 +153,9 @@ void Tmain::buildPages(const std::vector<PageEntry>& pages) {
     addGroup(PageEntry::Bar::Tools, QStringLiteral("Tools"));
     addGroup(PageEntry::Bar::Information, QStringLiteral("Information"));
     bar->addStretch();
-    m_navigation->setMinimumWidth(170);
+    // At least the bar's given width, and never narrower than its buttons need: an explicit
+    // minimum on a widget with a layout would otherwise let the bar shrink below its buttons.
+    m_navigation->setMinimumWidth(std::max(170, m_navigation->minimumSizeHint().width()));
     m_navigation->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
     layout->addWidget(m_navigation);

@@ -122,6 +122,37 @@ int PrintHelp(const CommandSpec& spec) {
     return kOk;
 }
 
+std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& spec, const QStringList& args,
+                                                 int& status) {
+    ParseResult parsed = ParseArguments(spec, args);
+    if (!parsed.ok()) {
+        status = UsageProblem(spec, parsed.problem);
+        return std::nullopt;
+    }
+    if (parsed.arguments.help) {
+        status = PrintHelp(spec);
+        return std::nullopt;
+    }
+    return std::move(parsed.arguments);
+}
+
+std::optional<QString> ListSourceProblem(const ParsedArguments& given, int lists,
+                                         const QString& missing, const QString& several) {
+    const QString neighbourhood = QStringLiteral("--neighbourhood");
+    const QString size = QStringLiteral("--size");
+    if (lists != 1) {
+        return lists == 0 ? missing : several;
+    }
+    if (given.has(neighbourhood) != given.has(size)) {
+        return given.has(size) ? QStringLiteral("--size goes with --neighbourhood")
+                               : QStringLiteral("missing --size N for --neighbourhood");
+    }
+    if (given.has(QStringLiteral("--export")) && !given.has(QStringLiteral("--out"))) {
+        return QStringLiteral("missing --out PATH for --export");
+    }
+    return std::nullopt;
+}
+
 void PrintCounts(int finished, int successful, int failed, std::optional<int> total) {
     err() << "Finished " << finished << ", Successful " << successful << ", Failed " << failed;
     if (total) {

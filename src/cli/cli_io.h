@@ -55,6 +55,17 @@ int UsageProblem(const CommandSpec& spec, const QString& problem);
 // The help of the command on standard output; kOk.
 int PrintHelp(const CommandSpec& spec);
 
+// Parses a command's words. The arguments to run with, or nullopt with status set to what
+// the command ends with: the usage problem reported (kUsage) or its help printed (kOk).
+std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& spec, const QStringList& args,
+                                                 int& status);
+
+// The checks the batch commands share about where their list comes from: exactly one source
+// (lists counts those given), --size exactly with --neighbourhood, --out with --export. The
+// problem text, or nullopt. missing and several are the texts for none and for too many.
+std::optional<QString> ListSourceProblem(const ParsedArguments& given, int lists,
+                                         const QString& missing, const QString& several);
+
 // The counts line of every batch on standard error: "Finished N, Successful N, Failed N",
 // with ", Total Count N" where the command has a total of its own (ping's cycles).
 void PrintCounts(int finished, int successful, int failed, std::optional<int> total = {});

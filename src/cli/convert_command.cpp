@@ -101,14 +101,12 @@ const CommandSpec& ConvertCommandSpec() {
 
 int RunConvertCommand(const QStringList& args) {
     const CommandSpec& spec = ConvertCommandSpec();
-    const ParseResult parsed = ParseArguments(spec, args);
-    if (!parsed.ok()) {
-        return UsageProblem(spec, parsed.problem);
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(spec, args, parseStatus);
+    if (!words) {
+        return parseStatus;
     }
-    const ParsedArguments& given = parsed.arguments;
-    if (given.help) {
-        return PrintHelp(spec);
-    }
+    const ParsedArguments& given = *words;
     if (!given.positionals.isEmpty()) {
         return UsageProblem(spec,
                             QStringLiteral("'%1' needs its direction: --to-ip FILE (names to "
@@ -117,20 +115,12 @@ int RunConvertCommand(const QStringList& args) {
     }
     const int lists = static_cast<int>(given.has(kToIp)) + static_cast<int>(given.has(kToName)) +
                       static_cast<int>(given.has(kNeighbourhood));
-    if (lists != 1) {
-        return UsageProblem(spec, lists == 0 ? QStringLiteral("missing the list: --to-ip FILE, "
-                                                              "--to-name FILE or --neighbourhood "
-                                                              "ADDRESS --size N")
-                                             : QStringLiteral("give one list: --to-ip, --to-name "
-                                                              "or --neighbourhood"));
-    }
-    if (given.has(kNeighbourhood) != given.has(kSize)) {
-        return UsageProblem(spec, given.has(kSize)
-                                      ? QStringLiteral("--size goes with --neighbourhood")
-                                      : QStringLiteral("missing --size N for --neighbourhood"));
-    }
-    if (given.has(kExport) && !given.has(kOut)) {
-        return UsageProblem(spec, QStringLiteral("missing --out PATH for --export"));
+    if (const auto problem = ListSourceProblem(
+            given, lists,
+            QStringLiteral("missing the list: --to-ip FILE, --to-name FILE or --neighbourhood "
+                           "ADDRESS --size N"),
+            QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood"))) {
+        return UsageProblem(spec, *problem);
     }
     ConversionExport kind = ConversionExport::AllCsv;
     if (given.has(kExport)) {

@@ -56,14 +56,12 @@ const CommandSpec& CountryCommandSpec() {
 
 int RunCountryCommand(const QStringList& args) {
     const CommandSpec& spec = CountryCommandSpec();
-    const ParseResult parsed = ParseArguments(spec, args);
-    if (!parsed.ok()) {
-        return UsageProblem(spec, parsed.problem);
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(spec, args, parseStatus);
+    if (!words) {
+        return parseStatus;
     }
-    const ParsedArguments& given = parsed.arguments;
-    if (given.help) {
-        return PrintHelp(spec);
-    }
+    const ParsedArguments& given = *words;
     if (given.has(kAddress)) {
         if (!given.positionals.isEmpty() || given.has(kExport) || given.has(kOut)) {
             return UsageProblem(spec, QStringLiteral("--address takes no FILE and no export"));

@@ -159,31 +159,21 @@ const CommandSpec& PingCommandSpec() {
 
 int RunPingCommand(const QStringList& args) {
     const CommandSpec& spec = PingCommandSpec();
-    const ParseResult parsed = ParseArguments(spec, args);
-    if (!parsed.ok()) {
-        return UsageProblem(spec, parsed.problem);
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(spec, args, parseStatus);
+    if (!words) {
+        return parseStatus;
     }
-    const ParsedArguments& given = parsed.arguments;
-    if (given.help) {
-        return PrintHelp(spec);
-    }
+    const ParsedArguments& given = *words;
     const int lists = static_cast<int>(given.positionals.size()) +
                       static_cast<int>(given.has(kRange)) +
                       static_cast<int>(given.has(kNeighbourhood));
-    if (lists != 1) {
-        return UsageProblem(spec, lists == 0 ? QStringLiteral("missing the list: FILE, --range "
-                                                              "PREFIX FROM TO or --neighbourhood "
-                                                              "ADDRESS --size N")
-                                             : QStringLiteral("give one list: FILE, --range or "
-                                                              "--neighbourhood"));
-    }
-    if (given.has(kNeighbourhood) != given.has(kSize)) {
-        return UsageProblem(spec, given.has(kSize)
-                                      ? QStringLiteral("--size goes with --neighbourhood")
-                                      : QStringLiteral("missing --size N for --neighbourhood"));
-    }
-    if (given.has(kExport) && !given.has(kOut)) {
-        return UsageProblem(spec, QStringLiteral("missing --out PATH for --export"));
+    if (const auto problem = ListSourceProblem(
+            given, lists,
+            QStringLiteral("missing the list: FILE, --range PREFIX FROM TO or --neighbourhood "
+                           "ADDRESS --size N"),
+            QStringLiteral("give one list: FILE, --range or --neighbourhood"))) {
+        return UsageProblem(spec, *problem);
     }
     Request request;
     if (const auto problem = readRequest(given, request)) {

@@ -42,14 +42,12 @@ const CommandSpec& ReverseCommandSpec() {
 }
 
 int RunResolveCommand(const QStringList& args) {
-    const ParseResult parsed = ParseArguments(ResolveCommandSpec(), args);
-    if (!parsed.ok()) {
-        return UsageProblem(ResolveCommandSpec(), parsed.problem);
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(ResolveCommandSpec(), args, parseStatus);
+    if (!words) {
+        return parseStatus;
     }
-    if (parsed.arguments.help) {
-        return PrintHelp(ResolveCommandSpec());
-    }
-    const auto host = ResolveHost(ReduceTarget(parsed.arguments.positionals.at(0)));
+    const auto host = ResolveHost(ReduceTarget(words->positionals.at(0)));
     if (!host) {
         out().line(kLookupFailed);
         return kFailed;
@@ -61,14 +59,12 @@ int RunResolveCommand(const QStringList& args) {
 }
 
 int RunReverseCommand(const QStringList& args) {
-    const ParseResult parsed = ParseArguments(ReverseCommandSpec(), args);
-    if (!parsed.ok()) {
-        return UsageProblem(ReverseCommandSpec(), parsed.problem);
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(ReverseCommandSpec(), args, parseStatus);
+    if (!words) {
+        return parseStatus;
     }
-    if (parsed.arguments.help) {
-        return PrintHelp(ReverseCommandSpec());
-    }
-    const QString name = ResolveAddress(parsed.arguments.positionals.at(0));
+    const QString name = ResolveAddress(words->positionals.at(0));
     out().line(name);
     return name == kLookupFailed ? kFailed : kOk;
 }

@@ -57,14 +57,12 @@ const CommandSpec& WhoisCommandSpec() {
 
 int RunWhoisCommand(const QStringList& args) {
     const CommandSpec& spec = WhoisCommandSpec();
-    const ParseResult parsed = ParseArguments(spec, args);
-    if (!parsed.ok()) {
-        return UsageProblem(spec, parsed.problem);
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(spec, args, parseStatus);
+    if (!words) {
+        return parseStatus;
     }
-    const ParsedArguments& given = parsed.arguments;
-    if (given.help) {
-        return PrintHelp(spec);
-    }
+    const ParsedArguments& given = *words;
     QString server = whois::kDefaultServer;
     if (given.has(kServer)) {
         server = given.value(kServer).trimmed();

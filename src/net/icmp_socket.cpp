@@ -144,7 +144,8 @@ void IcmpSocket::close() {
     m_timeToLive = -1;
 }
 
-Result<IcmpSocket> IcmpSocket::open(IcmpTraffic traffic) {
+Result<IcmpSocket> IcmpSocket::open(IcmpTraffic traffic,
+                                    std::optional<std::uint16_t> rawIdentifier) {
     IcmpSocket opened;
     opened.m_traffic = traffic;
 
@@ -189,7 +190,7 @@ Result<IcmpSocket> IcmpSocket::open(IcmpTraffic traffic) {
         setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
         opened.m_fd = fd;
         opened.m_kind = IcmpSocketKind::Raw;
-        opened.m_identifier = nextRawIdentifier();
+        opened.m_identifier = rawIdentifier ? *rawIdentifier : nextRawIdentifier();
         opened.m_ownRepliesOnly = attachIdentifierFilter(fd, opened.m_identifier, traffic);
         return opened;
     }
@@ -284,8 +285,9 @@ Result<std::optional<IcmpReceived>> IcmpSocket::receive(std::span<std::uint8_t> 
 }
 
 Result<std::optional<IcmpQueuedError>> IcmpSocket::receiveQueuedError() {
-    // What comes back is our own request (from its ICMP header on) with the error beside it.
-    std::uint8_t request[kIcmpHeaderSize] = {};
+    // What comes back is our own request (from its ICMP header on) with the error beside it;
+    // room for all an error message may quote, so its size is known.
+    std::uint8_t request[576] = {};
     sockaddr_in to{};
     iovec part{request, sizeof request};
     alignas(cmsghdr) char control[512];
@@ -307,6 +309,13 @@ Result<std::optional<IcmpQueuedError>> IcmpSocket::receiveQueuedError() {
             }
             return Error::fromErrno(errno);
         }
+        int timeToLive = -1;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL &&
+                c->cmsg_len >= CMSG_LEN(sizeof timeToLive)) {
+                std::memcpy(&timeToLive, CMSG_DATA(c), sizeof timeToLive);
+            }
+        }
         for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
             if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR ||
                 c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in))) {
@@ -323,7 +332,10 @@ Result<std::optional<IcmpQueuedError>> IcmpSocket::receiveQueuedError() {
             sockaddr_in offender{};
             std::memcpy(&offender, CMSG_DATA(c) + sizeof extended, sizeof offender);
             error.offender = offender.sin_addr.s_addr;
+            error.identifier = static_cast<std::uint16_t>((request[4] << 8) | request[5]);
             error.sequence = static_cast<std::uint16_t>((request[6] << 8) | request[7]);
+            error.timeToLive = timeToLive;
+            error.quotedSize = static_cast<std::size_t>(n);
             return std::optional<IcmpQueuedError>(error);
         }
         // Nothing of use in this one; the next may be.

@@ -38,8 +38,11 @@ struct IcmpReceived {
 struct IcmpQueuedError {
     std::uint8_t type = 0;
     std::uint8_t code = 0;
-    std::uint32_t offender = 0;  // the router or host that sent it, network byte order
-    std::uint16_t sequence = 0;  // of our request it answers
+    std::uint32_t offender = 0;    // the router or host that sent it, network byte order
+    std::uint16_t identifier = 0;  // of our request it answers (the kernel's)
+    std::uint16_t sequence = 0;    // of our request it answers
+    int timeToLive = -1;           // of the error message itself, with IP_RECVTTL
+    std::size_t quotedSize = 0;    // bytes of our request (from its ICMP header) it quotes
 };
 
 class IcmpSocket {
@@ -55,8 +58,10 @@ class IcmpSocket {
     // EchoRepliesAndErrors a datagram socket reports errors through its error queue
     // (IP_RECVERR) and the TTL of what it receives (IP_RECVTTL). When neither opens the
     // failure is AccessDenied (neither permitted) or System, with the raw socket's errno and a
-    // text naming both sockets' errors.
-    static Result<IcmpSocket> open(IcmpTraffic traffic);
+    // text naming both sockets' errors. A raw socket carries rawIdentifier when one is given
+    // (read as the decoder reads it, most significant byte first), else one of its own.
+    static Result<IcmpSocket> open(IcmpTraffic traffic,
+                                   std::optional<std::uint16_t> rawIdentifier = std::nullopt);
 
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }

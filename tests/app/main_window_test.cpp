@@ -374,6 +374,9 @@ TEST_F(MainWindowTest, NothingIsClippedAtTheMinimumSize) {
                 << widget->objectName().toStdString();
             EXPECT_GE(widget->height(), needed.height())
                 << index << " " << widget->objectName().toStdString();
+            // ... and stands whole inside the box that holds it.
+            EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry()))
+                << index << " " << widget->objectName().toStdString();
         }
         for (GridView* grid : window->page(index)->findChildren<GridView*>()) {
             for (int column = 0; column < grid->model()->columnCount(); ++column) {

@@ -53,3 +53,36 @@ function(quendrix_add_lab_test)
     TIMEOUT ${L_TIMEOUT}
     ENVIRONMENT "${QUENDRIX_TEST_ENVIRONMENT};QUENDRIX_LAB_DNS_DELAY=$<TARGET_FILE:lab_dns_delay>")
 endfunction()
+
+# Trace lab tests: a program run inside the router chain of tests/lab/trace/run-trace-lab.sh,
+# once per socket kind (RUNS: raw, datagram, none; all three unless given).
+#
+#   quendrix_add_trace_lab_test(NAME <name> SOURCES <files...> LIBS <targets...> [GUI]
+#                               [RUNS <runs...>] [ARGS <args...>] [TIMEOUT <seconds>])
+function(quendrix_add_trace_lab_test)
+  cmake_parse_arguments(L "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;RUNS;ARGS" ${ARGN})
+  if(NOT L_NAME OR NOT L_SOURCES)
+    message(FATAL_ERROR "quendrix_add_trace_lab_test: NAME and SOURCES are required")
+  endif()
+  set(gui)
+  if(L_GUI)
+    set(gui GUI)
+  endif()
+  quendrix_add_test_program(${L_NAME} ${gui} SOURCES ${L_SOURCES} LIBS ${L_LIBS})
+  if(NOT L_RUNS)
+    set(L_RUNS raw datagram none)
+  endif()
+  list(JOIN L_RUNS "," runs)
+  if(NOT L_TIMEOUT)
+    set(L_TIMEOUT 300)
+  endif()
+  add_test(NAME ${L_NAME}
+    COMMAND ${QUENDRIX_LAB_DIR}/trace/run-trace-lab.sh --runs ${runs}
+            -- $<TARGET_FILE:${L_NAME}> ${L_ARGS})
+  set_tests_properties(${L_NAME} PROPERTIES
+    LABELS lab
+    SKIP_RETURN_CODE 77
+    RUN_SERIAL TRUE
+    TIMEOUT ${L_TIMEOUT}
+    ENVIRONMENT "${QUENDRIX_TEST_ENVIRONMENT}")
+endfunction()

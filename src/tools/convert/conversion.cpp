@@ -4,10 +4,6 @@
 
 namespace quendrix {
 
-QString ConvertModeText(ConvertMode mode) {
-    return mode == ConvertMode::NameToIp ? QStringLiteral("nametoip") : QStringLiteral("iptoname");
-}
-
 std::vector<ConvertedRow> ConvertEntry(ConvertMode mode, const QString& entry) {
     std::vector<ConvertedRow> rows;
     if (mode == ConvertMode::NameToIp) {

@@ -15,9 +15,6 @@ enum class ConvertMode {
     IpToName,  // "iptoname": every address to its host name
 };
 
-// "nametoip" or "iptoname".
-QString ConvertModeText(ConvertMode mode);
-
 // The cell text of a failed conversion, on the side of the missing answer.
 inline const QString kUnknown = QStringLiteral("Unknown");
 

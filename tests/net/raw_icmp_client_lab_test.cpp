@@ -1,0 +1,256 @@
+// RawIcmpClient inside the trace lab (tests/lab/trace/run-trace-lab.sh): the routers' time
+// exceeded hop by hop, the target's reply, a silent hop, an unreachable answer, a foreign reply
+// carrying our sequence number, a stop during the wait, names through the lab's DNS, and the
+// refusal without a socket. The lab runs this program as root (raw socket) and as nobody
+// (datagram socket, then none), and both socket kinds must give the same reply statuses.
+// Outside the lab every test skips.
+#include "net/icmp_socket.h"
+#include "net/raw_icmp_client.h"
+#include "net/resolver.h"
+
+#include <arpa/inet.h>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace quendrix::net {
+
+// Failures show the fields, not the bytes.
+void PrintTo(const TReplyStatus& s, std::ostream* out) {
+    *out << "{kind " << static_cast<int>(s.replyStatusType) << ", from " << s.fromIpAddress
+         << ", type " << int{s.msgType} << ", " << s.bytesReceived << " bytes, TTL "
+         << int{s.timeToLive} << ", sequence " << s.sequenceId << ", " << s.msRoundTripTime
+         << " ms}";
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string labSetting(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::uint32_t addressOf(const std::string& dotted) {
+    in_addr address{};
+    EXPECT_EQ(inet_pton(AF_INET, dotted.c_str(), &address), 1) << dotted;
+    return address.s_addr;
+}
+
+TReplyStatus expected(ReplyStatusKind kind, const std::string& from, std::uint8_t type,
+                      std::int32_t size, std::uint8_t timeToLive, std::uint16_t sequence) {
+    TReplyStatus status;
+    status.replyStatusType = kind;
+    status.fromIpAddress = from;
+    status.msgType = type;
+    status.bytesReceived = size;
+    status.timeToLive = timeToLive;
+    status.sequenceId = sequence;
+    return status;
+}
+
+// The reply status of the last ping with its round-trip time checked and then left out.
+TReplyStatus withoutRoundTrip(const RawIcmpClient& client, std::chrono::milliseconds atMost) {
+    TReplyStatus status = client.replyStatus();
+    EXPECT_LE(status.msRoundTripTime, atMost.count());
+    status.msRoundTripTime = 0;
+    return status;
+}
+
+// From the lab script: EXPECT raw | datagram | none, the routers' addresses facing us (HOPS),
+// the TARGET at hop 4, SILENT_HOP2 (hop 2 never answers for it), UNREACHABLE_HOP4 (hop 3
+// answers host-unreachable at hop 4) and DROPPED (the target never answers).
+class RawIcmpClientLabTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_expect = labSetting("QUENDRIX_TRACE_LAB_EXPECT");
+        if (m_expect.empty()) {
+            GTEST_SKIP() << "runs only inside the trace lab (tests/lab/trace/run-trace-lab.sh)";
+        }
+        std::istringstream hops(labSetting("QUENDRIX_TRACE_LAB_HOPS"));
+        for (std::string hop; hops >> hop;) {
+            m_hops.push_back(hop);
+        }
+        ASSERT_EQ(m_hops.size(), 3u);
+        m_target = labSetting("QUENDRIX_TRACE_LAB_TARGET");
+        m_silent = labSetting("QUENDRIX_TRACE_LAB_SILENT_HOP2");
+        m_unreachable = labSetting("QUENDRIX_TRACE_LAB_UNREACHABLE_HOP4");
+        m_dropped = labSetting("QUENDRIX_TRACE_LAB_DROPPED");
+    }
+
+    // Sets host and time-to-live, pings, and fails the test on an error.
+    void ping(const std::string& host, int timeToLive) {
+        m_client.setHost(host);
+        const auto set = m_client.setTimeToLive(timeToLive);
+        ASSERT_TRUE(set) << set.error().text;
+        const auto pinged = m_client.ping();
+        ASSERT_TRUE(pinged) << pinged.error().text;
+    }
+
+    std::string m_expect;
+    std::vector<std::string> m_hops;
+    std::string m_target, m_silent, m_unreachable, m_dropped;
+    RawIcmpClient m_client;
+};
+
+// The cases that need a socket; skipped in the run that has none.
+class RawIcmpClientLabSocketTest : public RawIcmpClientLabTest {
+  protected:
+    void SetUp() override {
+        RawIcmpClientLabTest::SetUp();
+        if (!IsSkipped() && m_expect == "none") {
+            GTEST_SKIP() << "this run has no ICMP socket";
+        }
+        m_client.setReceiveTimeout(3000ms);
+    }
+};
+
+TEST_F(RawIcmpClientLabSocketTest, EachHopAnswersWithItsAddressUntilTheTargetReplies) {
+    using K = ReplyStatusKind;
+    // Routers answer with TTL 64, one hop less for each router on the way back; a time
+    // exceeded quotes the whole 72-byte request.
+    const TReplyStatus hops[] = {
+        expected(K::TimeToLiveExceeded, m_hops[0], 11, 100, 64, kFirstSequenceNumber),
+        expected(K::TimeToLiveExceeded, m_hops[1], 11, 100, 63, kFirstSequenceNumber + 1),
+        expected(K::TimeToLiveExceeded, m_hops[2], 11, 100, 62, kFirstSequenceNumber + 2),
+        expected(K::EchoReply, m_target, 0, 72, 61, kFirstSequenceNumber + 3),
+    };
+    for (int timeToLive = 1; timeToLive <= 4; ++timeToLive) {
+        SCOPED_TRACE(timeToLive);
+        ping(m_target, timeToLive);
+        EXPECT_EQ(withoutRoundTrip(m_client, 1000ms), hops[timeToLive - 1]);
+    }
+    EXPECT_EQ(m_client.socketKind(),
+              m_expect == "raw" ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram);
+    EXPECT_EQ(m_client.sequenceNumber(), kFirstSequenceNumber + 4);
+}
+
+TEST_F(RawIcmpClientLabSocketTest, ASilentHopTimesOutAndTheNextHopStillAnswers) {
+    m_client.setReceiveTimeout(400ms);
+    const auto start = Clock::now();
+    ping(m_silent, 2);
+    const auto waited = Clock::now() - start;
+    const TReplyStatus status = m_client.replyStatus();
+    EXPECT_EQ(withoutRoundTrip(m_client, 2000ms),
+              expected(ReplyStatusKind::TimedOut, "0.0.0.0", 0, 0, 0, kFirstSequenceNumber));
+    EXPECT_GE(status.msRoundTripTime, 400u);
+    EXPECT_GE(waited, 400ms);
+
+    ping(m_silent, 3);
+    EXPECT_EQ(withoutRoundTrip(m_client, 400ms),
+              expected(ReplyStatusKind::TimeToLiveExceeded, m_hops[2], 11, 100, 62,
+                       kFirstSequenceNumber + 1));
+    ping(m_silent, 4);
+    EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::EchoReply);
+    EXPECT_EQ(m_client.replyStatus().fromIpAddress, m_silent);
+}
+
+TEST_F(RawIcmpClientLabSocketTest, AnUnreachableAnswerNamesTheRouterThatGaveIt) {
+    for (const int timeToLive : {4, 30}) {
+        SCOPED_TRACE(timeToLive);
+        const std::uint16_t sequence = m_client.sequenceNumber();
+        ping(m_unreachable, timeToLive);
+        EXPECT_EQ(
+            withoutRoundTrip(m_client, 1000ms),
+            expected(ReplyStatusKind::DestinationUnreachable, m_hops[2], 3, 100, 62, sequence));
+    }
+}
+
+// Replies to another socket's echoes carrying our sequence number reach a raw socket too;
+// only our identifier makes a reply ours.
+TEST_F(RawIcmpClientLabSocketTest, AReplyToAnotherSocketWithOurSequenceIsNotOurs) {
+    auto decoy = IcmpSocket::open(IcmpTraffic::EchoReplies);
+    ASSERT_TRUE(decoy) << decoy.error().text;
+    const std::uint16_t sequence = m_client.sequenceNumber();
+    const auto decoyRequest = buildEchoRequest(
+        static_cast<std::uint16_t>((decoy->identifier() >> 8) | (decoy->identifier() << 8)),
+        sequence, 0, "");
+
+    m_client.setReceiveTimeout(800ms);
+    m_client.setHost(m_dropped);
+    ASSERT_TRUE(m_client.setTimeToLive(64));
+    std::optional<Result<void>> pinged;
+    std::thread pinger([&] { pinged.emplace(m_client.ping()); });
+    // Decoys all through the wait, one every 50 ms, whenever the client's socket opened.
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(decoy->send(addressOf(m_target), decoyRequest));
+        std::this_thread::sleep_for(50ms);
+    }
+    pinger.join();
+    ASSERT_TRUE(*pinged) << pinged->error().text;
+    EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::TimedOut);
+    EXPECT_EQ(m_client.replyStatus().sequenceId, sequence);
+
+    // The decoys were answered: the replies were there to be mistaken.
+    std::vector<std::uint8_t> buffer(2048);
+    const auto received = decoy->receive(buffer);
+    ASSERT_TRUE(received);
+    EXPECT_TRUE(received->has_value());
+}
+
+TEST_F(RawIcmpClientLabSocketTest, AStopEndsTheWaitAtOnce) {
+    m_client.setReceiveTimeout(5000ms);
+    m_client.setHost(m_dropped);
+    ASSERT_TRUE(m_client.setTimeToLive(64));
+    std::stop_source stop;
+    const std::uint16_t sequence = m_client.sequenceNumber();
+    const auto start = Clock::now();
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        stop.request_stop();
+    });
+    const auto pinged = m_client.ping({}, 0, stop.get_token());
+    const auto waited = Clock::now() - start;
+    ASSERT_FALSE(pinged);
+    EXPECT_EQ(pinged.code(), ErrorCode::Stopped);
+    EXPECT_LT(waited, 2000ms);
+    // The request went out: its sequence number is not used again.
+    EXPECT_EQ(m_client.sequenceNumber(), sequence + 1);
+}
+
+TEST_F(RawIcmpClientLabSocketTest, NamesAreLookedUpAndLocalhostIsLoopback) {
+    ping("three.lab.test", 4);
+    EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::EchoReply);
+    EXPECT_EQ(m_client.replyStatus().fromIpAddress, m_target);
+    ping("LocalHost", 1);
+    EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::EchoReply);
+    EXPECT_EQ(m_client.replyStatus().fromIpAddress, "127.0.0.1");
+    EXPECT_EQ(m_client.replyStatus().bytesReceived, 72);
+}
+
+// With or without a socket: the name is looked up before anything is sent.
+TEST_F(RawIcmpClientLabTest, AnUnknownNameIsHostNotFound) {
+    m_client.setHost("missing.lab.test");
+    const auto pinged = m_client.ping();
+    ASSERT_FALSE(pinged);
+    EXPECT_EQ(pinged.error().text, "Socket Error # 11001\r\nHost not found.");
+    EXPECT_EQ(pinged.error().systemError, 11001);
+    EXPECT_EQ(m_client.sequenceNumber(), kFirstSequenceNumber);
+}
+
+TEST_F(RawIcmpClientLabTest, WithoutAnyIcmpSocketAccessIsDenied) {
+    if (m_expect != "none") {
+        GTEST_SKIP() << "this run has an ICMP socket";
+    }
+    const auto set = m_client.setTimeToLive(1);
+    ASSERT_FALSE(set);
+    EXPECT_EQ(set.code(), ErrorCode::AccessDenied);
+    EXPECT_EQ(set.error().text, "Socket Error # 10013\r\nAccess denied.");
+    m_client.setHost(m_target);
+    const auto pinged = m_client.ping();
+    ASSERT_FALSE(pinged);
+    EXPECT_EQ(pinged.error().text, "Socket Error # 10013\r\nAccess denied.");
+    EXPECT_EQ(m_client.socketKind(), IcmpSocketKind::None);
+}
+
+}  // namespace
+}  // namespace quendrix::net
