@@ -1,6 +1,7 @@
 #include "cli/cli_io.h"
 
 #include "core/export_writer.h"
+#include "core/neighbourhood.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
 
@@ -134,6 +135,33 @@ std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& spec, const 
         return std::nullopt;
     }
     return std::move(parsed.arguments);
+}
+
+std::optional<QString> NeighbourhoodList(const QString& address, const QString& sizeText,
+                                         const QString& done, QStringList& entries) {
+    const auto size = NumberIn(sizeText, 2, 65536);
+    if (!size || *size % 2 != 0) {
+        return QStringLiteral("--size wants an even number from 2 to 65536");
+    }
+    const auto octets = ParseDottedAddress(address);
+    if (!octets) {
+        return octets.code() == ErrorCode::InvalidInput
+                   ? QString::fromStdString(octets.error().text)
+                   : QStringLiteral("Please enter the correct IP address!");
+    }
+    Neighbourhood hood = BuildNeighbourhood(*octets, *size);
+    switch (hood.outcome) {
+        case Neighbourhood::Outcome::BelowZero:
+            return QStringLiteral("the neighbourhood would reach below 0.0.0.0: nothing %1")
+                .arg(done);
+        case Neighbourhood::Outcome::PastTheEnd:
+            return QStringLiteral("the neighbourhood would run past 255.255.255.255: nothing %1")
+                .arg(done);
+        case Neighbourhood::Outcome::Complete:
+            break;
+    }
+    entries = std::move(hood.addresses);
+    return std::nullopt;
 }
 
 std::optional<QString> ListSourceProblem(const ParsedArguments& given, int lists,

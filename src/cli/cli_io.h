@@ -60,6 +60,13 @@ int PrintHelp(const CommandSpec& spec);
 std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& spec, const QStringList& args,
                                                  int& status);
 
+// The size + 1 addresses around address, as the pages build a neighbourhood, into entries;
+// otherwise the problem to report (a size that is not even and 2..65536, an address the
+// dotted conversion refuses, a neighbourhood that would leave 0.0.0.0..255.255.255.255, which
+// the message says leaves nothing `done`).
+std::optional<QString> NeighbourhoodList(const QString& address, const QString& sizeText,
+                                         const QString& done, QStringList& entries);
+
 // The checks the batch commands share about where their list comes from: exactly one source
 // (lists counts those given), --size exactly with --neighbourhood, --out with --export. The
 // problem text, or nullopt. missing and several are the texts for none and for too many.

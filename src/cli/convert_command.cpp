@@ -2,19 +2,16 @@
 
 #include "cli/cli_io.h"
 #include "cli/export_kinds.h"
-#include "core/neighbourhood.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
-#include "tools/convert/batch_worker.h"
+#include "tools/convert/batch_conversion.h"
 #include "tools/convert/conversion_export.h"
 
 #include <QDateTime>
+#include <QEventLoop>
 
-#include <array>
-#include <memory>
 #include <optional>
-#include <stop_token>
 
 namespace quendrix::cli {
 namespace {
@@ -29,34 +26,6 @@ const QString kInFlight = QStringLiteral("--in-flight");
 
 QStringList gridHeaders() {
     return {QStringLiteral("Domain / Host Name"), QStringLiteral("IP Address")};
-}
-
-// The neighbourhood as the list, as the page builds it; an error text when there is none.
-std::optional<QString> neighbourhoodList(const QString& address, const QString& sizeText,
-                                         QStringList& entries) {
-    const auto size = NumberIn(sizeText, 2, 65536);
-    if (!size || *size % 2 != 0) {
-        return QStringLiteral("--size wants an even number from 2 to 65536");
-    }
-    const auto octets = ParseDottedAddress(address);
-    if (!octets && octets.code() == ErrorCode::InvalidInput) {
-        return QString::fromStdString(octets.error().text);
-    }
-    if (!octets) {
-        return QStringLiteral("Please enter the correct IP address!");
-    }
-    const Neighbourhood hood = BuildNeighbourhood(*octets, *size);
-    switch (hood.outcome) {
-        case Neighbourhood::Outcome::BelowZero:
-            return QStringLiteral("the neighbourhood would reach below 0.0.0.0: nothing converted");
-        case Neighbourhood::Outcome::PastTheEnd:
-            return QStringLiteral(
-                "the neighbourhood would run past 255.255.255.255: nothing converted");
-        case Neighbourhood::Outcome::Complete:
-            break;
-    }
-    entries = hood.addresses;
-    return std::nullopt;
 }
 
 }  // namespace
@@ -142,8 +111,8 @@ int RunConvertCommand(const QStringList& args) {
 
     QStringList entries;
     if (given.has(kNeighbourhood)) {
-        if (const auto error =
-                neighbourhoodList(given.value(kNeighbourhood), given.value(kSize), entries)) {
+        if (const auto error = NeighbourhoodList(given.value(kNeighbourhood), given.value(kSize),
+                                                 QStringLiteral("converted"), entries)) {
             return UsageProblem(spec, *error);
         }
     } else {
@@ -157,48 +126,49 @@ int RunConvertCommand(const QStringList& args) {
     TargetListModel list;
     list.replaceAll(std::move(entries));
 
-    // Rows are kept only for an export file; on standard output each entry's rows go out as
-    // soon as the walk reaches it, so a long run holds no more than its list.
+    // The same batch job the page runs. Rows stay in its grid only for an export file; on
+    // standard output each collection of rows goes out at once and leaves the grid, so a long
+    // run holds no more than its list.
     const bool toFile = given.has(kOut);
-    std::unique_ptr<ResultTableModel> grid;
-    if (toFile) {
-        grid = std::make_unique<ResultTableModel>(gridHeaders());
-    } else {
-        const ResultTableModel empty(gridHeaders());
-        out().line(ConversionExportLines(empty, ConversionExport::AllCsv, {}).constFirst());
+    ResultTableModel grid(gridHeaders());
+    BatchConversion batch(list, grid);
+    batch.setWorkerOptions(options);
+    if (!toFile) {
+        out().line(ConversionExportLines(grid, ConversionExport::AllCsv, {}).constFirst());
         out().flush();
     }
-    int finished = 0;
-    int successful = 0;
-    int failed = 0;
-    // The walk runs on this thread (its look-ahead pool resolves the entries ahead), so the
-    // rows are written in list order and a slow reader holds the walk back instead of
-    // letting rows pile up.
-    RunBatchWorker(
-        mode, list, std::stop_token(),
-        [&](int, std::vector<ConvertedRow> rows) {
-            for (const ConvertedRow& row : rows) {
-                ++finished;
-                ++(row.failed ? failed : successful);
-                if (grid) {
-                    grid->writeRow({row.left, row.right});
-                } else {
-                    // The all-csv line of the row: the cells as they stand, unquoted.
-                    out().line(row.left + QLatin1Char(',') + row.right);
-                }
-            }
-            if (!grid) {
-                out().flush();
-            }
-        },
-        options);
+    const auto takeRows = [&] {
+        if (toFile) {
+            return;
+        }
+        for (int row = 0; row < grid.resultCount(); ++row) {
+            // The all-csv line of the row: the cells as they stand, unquoted.
+            out().line(grid.cell(row, 0) + QLatin1Char(',') + grid.cell(row, 1));
+        }
+        out().flush();
+        grid.clearResults();
+    };
+    QObject::connect(&batch, &BatchConversion::countersChanged, takeRows);
+    QEventLoop loop;
+    QObject::connect(&batch, &BatchConversion::finished, &loop, &QEventLoop::quit);
+    batch.start(mode);
+    loop.exec();
+    takeRows();
+    if (batch.outcome().failed()) {
+        Message(batch.outcome().text);
+        return kFailed;
+    }
+    const BatchCounters& counters = batch.counters();
+    const int finished = counters.finished;
+    const int successful = counters.successful;
+    const int failed = counters.failed;
 
     // The run is complete: its counts, then the file (whose failure is the last word).
     PrintCounts(finished, successful, failed);
     int status = kOk;
     if (toFile) {
         status = WriteExport(given.value(kOut),
-                             ConversionExportLines(*grid, kind, QDateTime::currentDateTime()));
+                             ConversionExportLines(grid, kind, QDateTime::currentDateTime()));
     }
     return status;
 }

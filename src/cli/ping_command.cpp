@@ -2,7 +2,6 @@
 
 #include "cli/cli_io.h"
 #include "cli/export_kinds.h"
-#include "core/errors.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
@@ -86,28 +85,8 @@ std::optional<QString> buildList(const ParsedArguments& given, QStringList& entr
         entries = fill.entries;
         return std::nullopt;
     }
-    const auto size = NumberIn(given.value(kSize), 2, 65536);
-    if (!size || *size % 2 != 0) {
-        return QStringLiteral("--size wants an even number from 2 to 65536");
-    }
-    PingListFill fill;
-    try {
-        fill = PingAddressList(given.value(kNeighbourhood), true, *size);
-    } catch (const UserError& error) {
-        return error.message();
-    }
-    switch (fill.outcome) {
-        case PingListFill::Outcome::Filled:
-            entries = fill.entries;
-            return std::nullopt;
-        case PingListFill::Outcome::BelowZero:
-            return QStringLiteral("the neighbourhood would reach below 0.0.0.0: nothing pinged");
-        case PingListFill::Outcome::PastTheEnd:
-            return QStringLiteral(
-                "the neighbourhood would run past 255.255.255.255: nothing pinged");
-        default:
-            return kBadAddressMessage;
-    }
+    return NeighbourhoodList(given.value(kNeighbourhood), given.value(kSize),
+                             QStringLiteral("pinged"), entries);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -41,6 +42,9 @@ QString errorText(int error) {
             return QStringLiteral("Nothing is reading from the pipe");
         case EPIPE:
             return QStringLiteral("The reader closed the pipe");
+        case ETIMEDOUT:
+            // A pipe or device that took nothing for kStalledReaderMs.
+            return QStringLiteral("The reader stopped reading");
         default:
             return QStringLiteral("I/O error %1").arg(error);
     }
@@ -76,8 +80,14 @@ class SigpipeHeld {
     bool m_wasPending = false;
 };
 
+// How long a pipe or device may take nothing before the export gives up on it: exports run
+// on the window's thread, and a reader that opened a FIFO and stopped reading must not hold
+// the window for good.
+constexpr int kStalledReaderMs = 10000;
+
 // Writes every byte, then, for a regular file, has the file system take them: a full disk
-// must show here, not after the rename. Returns 0 or the errno.
+// must show here, not after the rename. Returns 0 or the errno. On a descriptor opened
+// without waiting (a pipe or device), a full buffer is waited on for kStalledReaderMs at most.
 int writeAll(int fd, const QByteArray& bytes, bool regular) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
@@ -86,6 +96,17 @@ int writeAll(int fd, const QByteArray& bytes, bool regular) {
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
+            }
+            if (errno == EAGAIN) {
+                pollfd writable{fd, POLLOUT, 0};
+                const int ready = ::poll(&writable, 1, kStalledReaderMs);
+                if (ready == 0) {
+                    return ETIMEDOUT;
+                }
+                if (ready < 0 && errno != EINTR) {
+                    return errno;
+                }
+                continue;  // room again, or the reader left: the next write says which
             }
             return errno;
         }
@@ -111,7 +132,7 @@ int closeAfter(int fd, int writeError) {
 
 // Writes into the existing file itself: a special file as it is, a regular file truncated.
 // A FIFO is opened without waiting, so one that nobody reads gives ENXIO at once; once open,
-// writes wait for the reader like any pipe.
+// writes wait for the reader, but not for good (writeAll).
 int writeDirectly(const QByteArray& nativePath, const QByteArray& bytes) {
     const int fd = ::open(nativePath.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -125,9 +146,11 @@ int writeDirectly(const QByteArray& nativePath, const QByteArray& bytes) {
     if (regular && ::ftruncate(fd, 0) != 0) {
         return closeAfter(fd, errno);
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return closeAfter(fd, errno);
+    if (regular) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            return closeAfter(fd, errno);
+        }
     }
     const SigpipeHeld held;
     return closeAfter(fd, writeAll(fd, bytes, regular));

@@ -23,7 +23,8 @@ QByteArray ExportFileBytes(const QStringList& lines, TextEncoding encoding);
 
 // Writes the lines as ExportFileBytes. Returns the error text on failure: "File not found",
 // "Invalid filename", "Too many open files", "File access denied", "Disk full",
-// "Nothing is reading from the pipe", "The reader closed the pipe" or "I/O error <n>".
+// "Nothing is reading from the pipe", "The reader closed the pipe", "The reader stopped
+// reading" (a pipe or device that took nothing for 10 s) or "I/O error <n>".
 //
 // A new file, or an existing regular file in a folder the user may write to, is replaced
 // atomically: the bytes go to a temporary file in the same folder, are flushed to the disk and

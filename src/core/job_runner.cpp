@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <exception>
+#include <iterator>
 #include <system_error>
 
 namespace quendrix {
@@ -23,6 +25,14 @@ constexpr int kCollectMs = 25;
 // ... and the worker wakes it early once this many wait, so that applying them overlaps the
 // work still to come. A lone row (a slow look-up) is shown at once.
 constexpr std::size_t kWakeRows = 256;
+// One turn applies rows for about this long: with the grid's own work in the same turn the
+// window still answers within some 20 ms while a fast job runs far ahead of it.
+constexpr std::chrono::nanoseconds kApplyBudget = std::chrono::milliseconds(8);
+// Rows are handed to apply in slices of about this much work, so the turn can stop on time
+// without a clock read per row.
+constexpr double kSliceNs = 1e6;
+// The first slice, before anything is known of what a row costs.
+constexpr std::size_t kFirstSliceRows = 64;
 
 }  // namespace
 
@@ -33,7 +43,7 @@ void ShowJobFailure(Prompts& prompts, const JobOutcome& outcome) {
 }
 
 JobRunnerBase::JobRunnerBase(QObject* parent)
-    : QObject(parent), m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    : QObject(parent), m_budget(kApplyBudget), m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     qRegisterMetaType<JobOutcome>();
     if (m_wakeFd < 0) {
         throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -115,25 +125,58 @@ void JobRunnerBase::collect(bool timer) {
         m_collectAgain = true;
         return;
     }
-    std::vector<End> ends;
-    bool armTimer = false;
     {
         std::lock_guard lock(m_mutex);
-        (timer ? m_timerDue : m_posted) = false;
-        const bool rows = takeWaitingLocked();
-        ends.swap(m_ends);
-        if (!rows && ends.empty()) {
-            return;  // the worker wakes us for its next row
-        }
-        if (rows) {
-            armTimer = !m_timerDue;
-            m_timerDue = true;
+        if (timer) {
+            m_timerDue = false;
+            // A wake-up on its way does this turn's work: two collections in one turn would
+            // spend the time twice.
+            if (m_posted) {
+                return;
+            }
+        } else {
+            m_posted = false;
         }
     }
-    m_applying = true;
-    applyTaken();
-    m_applying = false;
-    if (m_collectAgain) {
+    m_turnClock.start();
+    bool armTimer = false;
+    bool again = false;  // something may be left for the next turn
+    for (;;) {
+        if (!m_backlog) {
+            std::lock_guard lock(m_mutex);
+            const bool rows = takeWaitingLocked();
+            // An end comes after all its job's rows, so it is due once the rows taken with it
+            // have been applied.
+            m_dueEnds.insert(m_dueEnds.end(), std::make_move_iterator(m_ends.begin()),
+                             std::make_move_iterator(m_ends.end()));
+            m_ends.clear();
+            if (!rows && m_dueEnds.empty()) {
+                break;  // the worker wakes us for its next row
+            }
+            if (rows && !m_timerDue) {
+                armTimer = true;
+                m_timerDue = true;
+            }
+        }
+        m_applying = true;
+        m_backlog = !applyTaken();
+        m_applying = false;
+        Q_EMIT collected();
+        if (m_backlog) {
+            again = true;
+            break;
+        }
+        std::vector<End> ends;
+        ends.swap(m_dueEnds);
+        for (const End& end : ends) {
+            finishJob(end);
+        }
+        if (m_turnClock.nsecsElapsed() >= m_budget.count()) {
+            again = true;  // whatever waits now is taken next turn
+            break;
+        }
+    }
+    if (again || m_collectAgain) {
         m_collectAgain = false;
         bool post = false;
         {
@@ -142,16 +185,36 @@ void JobRunnerBase::collect(bool timer) {
             m_posted = true;
         }
         if (post) {
-            postCollect();
+            // A posted call rather than the worker's wake-up: after posted events the event
+            // loop runs its timers again at their usual priority, so a long backlog does not
+            // hold back the window's own timers.
+            QMetaObject::invokeMethod(
+                this, [this] { collect(false); }, Qt::QueuedConnection);
         }
-    }
-    Q_EMIT collected();
-    for (const End& end : ends) {
-        finishJob(end);
     }
     if (armTimer) {
         QTimer::singleShot(kCollectMs, this, [this] { collect(true); });
     }
+}
+
+std::size_t JobRunnerBase::sliceRows() {
+    m_sliceStartNs = m_turnClock.nsecsElapsed();
+    const double left = static_cast<double>(m_budget.count() - m_sliceStartNs);
+    if (left <= 0) {
+        return 1;
+    }
+    if (m_nsPerRow <= 0) {
+        return kFirstSliceRows;
+    }
+    return static_cast<std::size_t>(std::max(1.0, std::min(left, kSliceNs) / m_nsPerRow));
+}
+
+bool JobRunnerBase::sliceApplied(std::size_t rows) {
+    const qint64 now = m_turnClock.nsecsElapsed();
+    const double perRow = static_cast<double>(now - m_sliceStartNs) / static_cast<double>(rows);
+    // Smoothed, so one slow row (a page's own work) does not shrink every slice after it.
+    m_nsPerRow = m_nsPerRow <= 0 ? perRow : (3 * m_nsPerRow + perRow) / 4;
+    return now >= m_budget.count();
 }
 
 void JobRunnerBase::finishJob(const End& end) {
@@ -255,6 +318,8 @@ void JobRunnerBase::shutdown() {
         }
     }
     m_jobs.clear();
+    // Rows still taken belong to no live job now and are skipped; their ends are dropped.
+    m_dueEnds.clear();
     std::lock_guard lock(m_mutex);
     m_ends.clear();
 }

@@ -3,15 +3,20 @@
 // only. The body pushes typed rows; the user-interface thread collects them in the order
 // produced, all that wait at once: while rows keep coming it collects every few milliseconds,
 // and the worker wakes it early once many rows wait, so a fast job costs one wake-up per
-// hundreds of rows and no per-row call across threads. Each job ends exactly once: done,
+// hundreds of rows and no per-row call across threads. Applying them takes at most a few
+// milliseconds of each event-loop turn (see setApplyBudget); what is left waits, in order, for
+// the next turns, so a backlog never freezes the window. Each job ends exactly once: done,
 // stopped, or failed with a code and a text (an exception escaping the body becomes such a
 // failure). After stop() has returned, nothing that job produced is applied: the UI thread
 // drops rows whose job is stopped.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -81,6 +86,9 @@ class JobRunnerBase : public QObject {
     bool isRunning() const;
     bool isRunning(JobId id) const;
     bool hasStarted() const { return m_nextId > 1; }
+    // How long one event-loop turn may spend applying rows; the rest is applied in the turns
+    // after it. Each turn applies at least one row, so zero applies one row per turn.
+    void setApplyBudget(std::chrono::nanoseconds budget) { m_budget = budget; }
     // Waits, processing events, until the job (or every job) has ended or the time is up.
     // For tests and the command line; the window never waits.
     bool wait(JobId id, int timeoutMs);
@@ -91,9 +99,9 @@ class JobRunnerBase : public QObject {
     void shutdown();
 
   Q_SIGNALS:
-    // After each collection's rows have been applied, before the ends collected with them.
+    // After each turn's rows have been applied, before the ends due with them.
     void collected();
-    // Exactly once per job: from the collection after its last row (done, failed), or from
+    // Exactly once per job: from the turn that applied its last row (done, failed), or from
     // stop() (stopped).
     void ended(quendrix::JobId id, const quendrix::JobOutcome& outcome);
 
@@ -135,12 +143,20 @@ class JobRunnerBase : public QObject {
     // rows wait.
     void rowAddedLocked(std::unique_lock<std::mutex>& lock, std::size_t waiting);
 
-    // UI thread, m_mutex held: moves the waiting rows to the UI side.
+    // UI thread, m_mutex held, all rows taken before applied: moves the waiting rows to the UI
+    // side.
     virtual bool takeWaitingLocked() = 0;
-    // UI thread, no lock: applies the rows taken, skipping those of jobs not live.
-    virtual void applyTaken() = 0;
+    // UI thread, no lock: applies the rows taken, in slices of sliceRows(), skipping those of
+    // jobs not live, until sliceApplied() says the turn's time is up. Returns whether every
+    // row taken has been applied.
+    virtual bool applyTaken() = 0;
     // Whether rows of this job may still be applied.
     bool live(JobId id) const;
+    // How many rows to hand to the next apply call: about a millisecond's worth, by what rows
+    // have cost so far, and no more than the turn has time left for (at least one).
+    std::size_t sliceRows();
+    // After a slice of rows was applied: learns their cost; true once the turn's time is up.
+    bool sliceApplied(std::size_t rows);
 
     mutable std::mutex m_mutex;
 
@@ -163,19 +179,25 @@ class JobRunnerBase : public QObject {
     void finishJob(const End& end);
     const Job* findJob(JobId id) const;
 
-    const int m_wakeFd;                        // eventfd the workers write to wake the UI thread
-    QSocketNotifier* m_wake = nullptr;         // watches m_wakeFd on the UI thread
+    std::chrono::nanoseconds m_budget;
+    QElapsedTimer m_turnClock;          // since the turn began applying
+    qint64 m_sliceStartNs = 0;          // m_turnClock when the slice began
+    double m_nsPerRow = 0;              // what a row has cost to apply lately; 0: not known yet
+    const int m_wakeFd;                 // eventfd the workers write to wake the UI thread
+    QSocketNotifier* m_wake = nullptr;  // watches m_wakeFd on the UI thread
     std::vector<std::unique_ptr<Job>> m_jobs;  // UI thread only
     JobId m_nextId = 1;
     std::vector<End> m_ends;      // guarded by m_mutex
-    bool m_posted = false;        // guarded: a wake-up is on its way to the UI thread
+    bool m_posted = false;        // guarded: a collection is on its way (wake-up or posted call)
     bool m_timerDue = false;      // guarded: the UI thread's next collection is scheduled
     bool m_applying = false;      // UI thread: applyTaken() is on the stack
     bool m_collectAgain = false;  // UI thread: a collection was put off while applying
+    bool m_backlog = false;       // UI thread: rows taken are still to be applied
+    std::vector<End> m_dueEnds;   // UI thread: ends due once the rows taken are applied
 };
 
 // A runner whose jobs hand over rows of type Row. apply receives, on the UI thread, the rows
-// of one job in the order produced, as many as were collected together.
+// of one job in the order produced, several at a time.
 template <typename Row>
 class JobRunner final : public JobRunnerBase {
   public:
@@ -226,25 +248,39 @@ class JobRunner final : public JobRunnerBase {
         // The two buffers change places, so neither side allocates once they have grown.
         m_taken.swap(m_waiting);
         m_takenIds.swap(m_waitingIds);
+        m_next = 0;
         return !m_taken.empty();
     }
 
-    void applyTaken() override {
+    bool applyTaken() override {
         const std::size_t count = m_taken.size();
-        for (std::size_t first = 0; first < count;) {
-            const JobId id = m_takenIds[first];
-            std::size_t end = first + 1;
-            while (end < count && m_takenIds[end] == id) {
+        while (m_next < count) {
+            const JobId id = m_takenIds[m_next];
+            // Checked for every slice: apply may have stopped a job meanwhile.
+            if (!live(id)) {
+                do {
+                    ++m_next;
+                } while (m_next < count && m_takenIds[m_next] == id);
+                continue;
+            }
+            // The slice ends where the job's run does; looking no further than the slice keeps
+            // a long run cheap when slices are small.
+            const std::size_t limit = m_next + std::min(sliceRows(), count - m_next);
+            std::size_t end = m_next + 1;
+            while (end < limit && m_takenIds[end] == id) {
                 ++end;
             }
-            // Checked for every run of rows: apply may have stopped a job meanwhile.
-            if (live(id)) {
-                m_apply(id, std::span<Row>(m_taken.data() + first, end - first));
+            const std::size_t first = m_next;
+            m_next = end;
+            m_apply(id, std::span<Row>(m_taken.data() + first, end - first));
+            if (sliceApplied(end - first) && m_next < count) {
+                return false;
             }
-            first = end;
         }
         m_taken.clear();
         m_takenIds.clear();
+        m_next = 0;
+        return true;
     }
 
     Apply m_apply;
@@ -252,6 +288,7 @@ class JobRunner final : public JobRunnerBase {
     std::vector<JobId> m_waitingIds;
     std::vector<Row> m_taken;  // UI thread only
     std::vector<JobId> m_takenIds;
+    std::size_t m_next = 0;  // the first row taken not applied yet
 };
 
 }  // namespace quendrix

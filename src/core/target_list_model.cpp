@@ -2,7 +2,13 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include <mutex>
@@ -124,6 +130,11 @@ QStringList SplitTargetLines(const QByteArray& bytes) {
     return lines;
 }
 
+namespace {
+// How long a FIFO may keep the reader waiting for its writer.
+constexpr int kPipeWriterWaitMs = 5000;
+}  // namespace
+
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error) {
     QFile file(path);
     const auto fail = [&](const QString& reason) -> std::optional<QStringList> {
@@ -134,7 +145,31 @@ std::optional<QStringList> ReadTargetFile(const QString& path, QString* error) {
     };
     const QString tooLarge =
         QStringLiteral("File too large (more than %1 MiB)").arg(kTargetFileLimit / (1024 * 1024));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Opened without waiting: a FIFO that nothing writes to would otherwise hold the open
+    // (and the window) for good. Such a pipe gets a few seconds for its writer to come.
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode)) {
+        pollfd waitFor{fd, POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = ::poll(&waitFor, 1, kPipeWriterWaitMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0) {
+            ::close(fd);
+            return fail(QStringLiteral("Nothing is writing to the pipe"));
+        }
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(file.errorString());
     }
     // Refused before reading where the size is known; counted while reading where it is not

@@ -47,7 +47,8 @@ inline constexpr qint64 kTargetFileLimit = qint64{256} * 1024 * 1024;
 
 // Reads a target file. On failure returns nullopt and sets error to
 // "Cannot open file "<name>". <reason>"; the reason for a file over kTargetFileLimit says it
-// is too large.
+// is too large, and for a FIFO that nothing starts writing to within a few seconds, that
+// nothing writes to it.
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error);
 
 }  // namespace quendrix

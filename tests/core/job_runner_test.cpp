@@ -6,8 +6,11 @@
 #include "support/event_loop.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -127,6 +130,68 @@ TEST(JobRunner, AnEventLoopRunFromApplyKeepsEveryRowOnceAndInOrder) {
     for (int i = 0; i < 3000; ++i) {
         ASSERT_EQ(applied[static_cast<size_t>(i)], i);
     }
+}
+
+TEST(JobRunner, ABacklogIsAppliedOverSeveralTurnsInOrderAndTheEndComesAfterItsLastRow) {
+    // With no time for applying, each turn applies a single row: a job that has made all its
+    // rows at once still leaves the event loop its turns, and its end waits for the last row.
+    // A second job's rows, taken behind the first's, keep their place; stopping it between
+    // two turns drops what it has left.
+    constexpr int kRows = 300;
+    Record record;
+    Runner runner(record.apply());
+    runner.setApplyBudget(std::chrono::nanoseconds(0));
+    int turns = 0;
+    std::vector<int> turnOfRow;  // rows of job a: the turn each was applied in
+    std::vector<std::size_t> rowsAtEnd;
+    JobId a = 0;
+    JobId b = 0;
+    QObject::connect(&runner, &JobRunnerBase::collected, [&] {
+        turnOfRow.resize(record.rows[a].size(), turns);
+        if (record.rows[b].size() == 5) {
+            runner.stop(b);
+        }
+    });
+    QObject::connect(&runner, &JobRunnerBase::ended, [&](JobId id, const JobOutcome& outcome) {
+        record.ends[id].push_back(outcome);
+        rowsAtEnd.push_back(record.rows[id].size());
+    });
+    QTimer ticker;  // one tick per turn of the event loop
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start();
+
+    Gate made;
+    a = runner.start([&](Runner::Context& job) {
+        for (int i = 0; i < kRows; ++i) {
+            job.push(i);
+        }
+        made.open();
+    });
+    made.arriveAndWait();  // a's rows all wait before the UI thread looks
+    b = runner.start([](Runner::Context& job) {
+        for (int i = 0; i < kRows; ++i) {
+            job.push(-i);
+        }
+    });
+    ASSERT_TRUE(runner.waitForIdle(30000));
+
+    ASSERT_EQ(record.rows[a].size(), static_cast<size_t>(kRows));
+    for (int i = 0; i < kRows; ++i) {
+        ASSERT_EQ(record.rows[a][static_cast<size_t>(i)], i);
+    }
+    EXPECT_EQ(record.applyCalls, kRows + 5);  // one row per apply call
+    // Other events ran between the rows: the event loop turned many times from the first row
+    // to the last.
+    EXPECT_GE(turnOfRow.back() - turnOfRow.front(), kRows / 2);
+    ASSERT_EQ(record.ends[a].size(), 1u);
+    EXPECT_TRUE(record.ends[a].front().done());
+    EXPECT_EQ(record.rows[b], (std::vector<int>{0, -1, -2, -3, -4}));
+    ASSERT_EQ(record.ends[b].size(), 1u);
+    EXPECT_EQ(record.ends[b].front().kind, JobOutcome::Kind::Stopped);
+    // a ended with all its rows applied, b when stopped after its fifth.
+    std::sort(rowsAtEnd.begin(), rowsAtEnd.end());
+    EXPECT_EQ(rowsAtEnd, (std::vector<std::size_t>{5, static_cast<size_t>(kRows)}));
 }
 
 TEST(JobRunner, AnExceptionOrAFailEndsTheJobFailedWithItsText) {

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quendrix {
 namespace {
 
@@ -64,6 +68,34 @@ TEST(ReadTargetFile, StopsAtTheSizeLimit) {
     const QString zero = QStringLiteral("/dev/zero");
     EXPECT_EQ(ReadTargetFile(zero, &error), std::nullopt);
     EXPECT_EQ(error, tooLarge.arg(zero));
+}
+
+// A FIFO is read like a file when something writes to it, and one that nothing writes to
+// gives an error instead of holding the reader (and the window) for good.
+TEST(ReadTargetFile, ReadsAFifoAndGivesUpOnOneWithoutWriter) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("list.fifo"));
+    const QByteArray native = QFile::encodeName(path);
+    ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
+    // A hang would be the fault: end the test process well before ctest's own time-out.
+    ::alarm(60);
+
+    QString error;
+    EXPECT_EQ(ReadTargetFile(path, &error), std::nullopt);
+    EXPECT_EQ(error,
+              QStringLiteral("Cannot open file \"%1\". Nothing is writing to the pipe").arg(path));
+
+    // A writer that has written and gone: its lines wait in the pipe, held open by a reader
+    // that reads nothing.
+    const int holder = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    const int writer = ::open(native.constData(), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "x\ny\n", 4), 4);
+    ::close(writer);
+    EXPECT_EQ(ReadTargetFile(path, &error), (QStringList{"x", "y"}));
+    ::close(holder);
+    ::alarm(0);
 }
 
 TEST(TargetListModel, EditsKeepOrderAndText) {

@@ -1,6 +1,5 @@
 #include "tools/ping/ping_list.h"
 
-#include "core/errors.h"
 #include "core/neighbourhood.h"
 #include "core/target.h"
 
@@ -14,8 +13,9 @@ PingListFill PingAddressList(const QString& typed, bool neighbourhood, int size)
     }
     const auto octets = ParseDottedAddress(typed);
     if (!octets && octets.code() == ErrorCode::InvalidInput) {
-        // The page's handler and the command line both report this through the error report.
-        throw UserError(QString::fromStdString(octets.error().text));
+        fill.outcome = PingListFill::Outcome::NotANumber;
+        fill.message = QString::fromStdString(octets.error().text);
+        return fill;
     }
     if (!octets) {
         fill.outcome = PingListFill::Outcome::BadAddress;

@@ -17,9 +17,12 @@ struct PingListFill {
         PastTheEnd,      // the neighbourhood would pass 255.255.255.255: cut off there
         NumberOutside,   // "From" or "To" outside 0..255
         NotWholeNumber,  // "From" or "To" is not a whole number
+        NotANumber,      // a part of the address is not a whole number: message says which
     };
     Outcome outcome = Outcome::Filled;
     QStringList entries;
+    // With NotANumber, the text the page shows through the general error report.
+    QString message;
     // True when the list is to be replaced by entries.
     bool replacesList() const {
         return outcome == Outcome::Filled || outcome == Outcome::BelowZero ||
@@ -34,8 +37,8 @@ inline const QString kRangeOutsideMessage = QStringLiteral("Please insert number
 inline const QString kRangeNotNumberMessage = QStringLiteral("Please insert number 0-255! ");
 
 // The list for a typed address: the text itself as the one entry, or with `neighbourhood`
-// the size + 1 addresses around it. A part that is not a whole number throws the general
-// error report (UserError) with the text ParseDottedAddress gives.
+// the size + 1 addresses around it. A part that is not a whole number gives NotANumber with
+// the text ParseDottedAddress gives.
 PingListFill PingAddressList(const QString& typed, bool neighbourhood, int size);
 
 // The entries prefix + "." + k for k from `from` to `to` (none when from > to); prefix as

@@ -1,5 +1,6 @@
 #include "tools/ping/ping_page.h"
 
+#include "core/errors.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/result_table_model.h"
@@ -360,6 +361,8 @@ void PingPage::SpeedButton18Click() {
     switch (fill.outcome) {
         case PingListFill::Outcome::NothingTyped:
             return;
+        case PingListFill::Outcome::NotANumber:
+            throw UserError(fill.message);
         case PingListFill::Outcome::BadAddress:
             m_host.prompts().message(QString(), kBadAddressMessage, Prompts::Icon::Warning);
             return;

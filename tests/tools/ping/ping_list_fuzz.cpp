@@ -44,10 +44,9 @@ std::optional<std::int64_t> canonicalValue(const QString& text) {
 }
 
 void checkAddressList(const QString& typed, bool neighbourhood, int size) {
-    PingListFill fill;
-    try {
-        fill = quendrix::PingAddressList(typed, neighbourhood, size);
-    } catch (const quendrix::UserError&) {
+    const PingListFill fill = quendrix::PingAddressList(typed, neighbourhood, size);
+    if (fill.outcome == PingListFill::Outcome::NotANumber) {
+        check(!fill.message.isEmpty() && fill.entries.isEmpty());
         return;  // a part that is no whole number: the general error report
     }
     std::optional<std::array<int, 4>> octets;
