@@ -17,8 +17,8 @@ bool looksLikeOption(const QString& word) {
     return word.size() > 1 && word.startsWith(QLatin1Char('-'));
 }
 
-const OptionSpec* findOption(const CommandSpec& spec, const QString& name) {
-    for (const OptionSpec& option : spec.options) {
+const OptionSpec* findOption(const CommandSpec& grammar, const QString& name) {
+    for (const OptionSpec& option : grammar.options) {
         if (option.name == name) {
             return &option;
         }
@@ -44,7 +44,7 @@ QStringList ParsedArguments::values(const QString& option) const {
     return found == options.end() ? QStringList() : found->second;
 }
 
-ParseResult ParseArguments(const CommandSpec& spec, const QStringList& words) {
+ParseResult ParseArguments(const CommandSpec& grammar, const QStringList& words) {
     ParseResult result;
     ParsedArguments& parsed = result.arguments;
     const qsizetype optionsEnd = words.indexOf(kEndOfOptions);
@@ -73,7 +73,7 @@ ParseResult ParseArguments(const CommandSpec& spec, const QStringList& words) {
         }
         const qsizetype equals = word.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? word : word.left(equals);
-        const OptionSpec* option = findOption(spec, name);
+        const OptionSpec* option = findOption(grammar, name);
         if (option == nullptr) {
             return fail(QStringLiteral("unknown option '%1'").arg(name));
         }
@@ -101,34 +101,34 @@ ParseResult ParseArguments(const CommandSpec& spec, const QStringList& words) {
         parsed.options.emplace(name, values);
     }
 
-    if (parsed.positionals.size() < spec.minPositionals) {
-        return fail(QStringLiteral("missing %1").arg(spec.positionalName));
+    if (parsed.positionals.size() < grammar.minPositionals) {
+        return fail(QStringLiteral("missing %1").arg(grammar.positionalName));
     }
-    if (parsed.positionals.size() > spec.maxPositionals) {
+    if (parsed.positionals.size() > grammar.maxPositionals) {
         return fail(QStringLiteral("unexpected argument '%1'")
-                        .arg(parsed.positionals.at(spec.maxPositionals)));
+                        .arg(parsed.positionals.at(grammar.maxPositionals)));
     }
     return result;
 }
 
-QString UsageText(const CommandSpec& spec) {
-    const QString lead = QStringLiteral("Usage: quendrix-cli %1 ").arg(spec.name);
+QString UsageText(const CommandSpec& grammar) {
+    const QString lead = QStringLiteral("Usage: quendrix-cli %1 ").arg(grammar.name);
     QString text;
-    for (qsizetype i = 0; i < spec.usage.size(); ++i) {
-        text += (i == 0 ? lead : QString(lead.size(), QLatin1Char(' '))) + spec.usage.at(i) +
+    for (qsizetype i = 0; i < grammar.usage.size(); ++i) {
+        text += (i == 0 ? lead : QString(lead.size(), QLatin1Char(' '))) + grammar.usage.at(i) +
                 QLatin1Char('\n');
     }
     return text;
 }
 
-QString HelpText(const CommandSpec& spec) {
-    QString text = UsageText(spec);
-    if (!spec.description.isEmpty()) {
-        text += QLatin1Char('\n') + spec.description;
+QString HelpText(const CommandSpec& grammar) {
+    QString text = UsageText(grammar);
+    if (!grammar.description.isEmpty()) {
+        text += QLatin1Char('\n') + grammar.description;
     }
     text += QStringLiteral("\nOptions:\n");
     std::vector<std::pair<QString, QString>> rows;
-    for (const OptionSpec& option : spec.options) {
+    for (const OptionSpec& option : grammar.options) {
         rows.emplace_back(optionWithValues(option), option.help);
     }
     rows.emplace_back(QStringLiteral("--help, -h"), QStringLiteral("show this help"));
@@ -139,9 +139,9 @@ QString HelpText(const CommandSpec& spec) {
     for (const auto& [left, help] : rows) {
         text += QStringLiteral("  ") + left.leftJustified(width + 2) + help + QLatin1Char('\n');
     }
-    if (!spec.statuses.empty()) {
+    if (!grammar.statuses.empty()) {
         text += QStringLiteral("\nExit status:\n");
-        for (const ExitStatusSpec& status : spec.statuses) {
+        for (const ExitStatusSpec& status : grammar.statuses) {
             text += QStringLiteral("  %1  %2\n").arg(status.status).arg(status.meaning);
         }
     }

@@ -60,11 +60,11 @@ struct ParseResult {
     bool ok() const { return problem.isEmpty(); }
 };
 
-ParseResult ParseArguments(const CommandSpec& spec, const QStringList& words);
+ParseResult ParseArguments(const CommandSpec& grammar, const QStringList& words);
 
 // "Usage: quendrix-cli NAME ..." with one line per way to call the command.
-QString UsageText(const CommandSpec& spec);
+QString UsageText(const CommandSpec& grammar);
 // The whole help: usage, description, options, exit statuses.
-QString HelpText(const CommandSpec& spec);
+QString HelpText(const CommandSpec& grammar);
 
 }  // namespace quendrix::cli

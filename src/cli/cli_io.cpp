@@ -110,28 +110,28 @@ void Message(const QString& text) {
     err().flush();
 }
 
-int UsageProblem(const CommandSpec& spec, const QString& problem) {
+int UsageProblem(const CommandSpec& grammar, const QString& problem) {
     Message(problem);
-    err() << UsageText(spec) << "Try 'quendrix-cli " << spec.name << " --help' for more.\n";
+    err() << UsageText(grammar) << "Try 'quendrix-cli " << grammar.name << " --help' for more.\n";
     err().flush();
     return kUsage;
 }
 
-int PrintHelp(const CommandSpec& spec) {
-    out().line(HelpText(spec).chopped(1));
+int PrintHelp(const CommandSpec& grammar) {
+    out().line(HelpText(grammar).chopped(1));
     out().flush();
     return kOk;
 }
 
-std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& spec, const QStringList& args,
-                                                 int& status) {
-    ParseResult parsed = ParseArguments(spec, args);
+std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
+                                                 const QStringList& args, int& status) {
+    ParseResult parsed = ParseArguments(grammar, args);
     if (!parsed.ok()) {
-        status = UsageProblem(spec, parsed.problem);
+        status = UsageProblem(grammar, parsed.problem);
         return std::nullopt;
     }
     if (parsed.arguments.help) {
-        status = PrintHelp(spec);
+        status = PrintHelp(grammar);
         return std::nullopt;
     }
     return std::move(parsed.arguments);

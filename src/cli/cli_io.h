@@ -51,14 +51,14 @@ void SetCommandName(const QString& name);
 // "quendrix-cli NAME: text" on standard error (or "quendrix-cli: text" with no command).
 void Message(const QString& text);
 // A usage problem: the message, the command's usage lines and where its help is; kUsage.
-int UsageProblem(const CommandSpec& spec, const QString& problem);
+int UsageProblem(const CommandSpec& grammar, const QString& problem);
 // The help of the command on standard output; kOk.
-int PrintHelp(const CommandSpec& spec);
+int PrintHelp(const CommandSpec& grammar);
 
 // Parses a command's words. The arguments to run with, or nullopt with status set to what
 // the command ends with: the usage problem reported (kUsage) or its help printed (kOk).
-std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& spec, const QStringList& args,
-                                                 int& status);
+std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
+                                                 const QStringList& args, int& status);
 
 // The size + 1 addresses around address, as the pages build a neighbourhood, into entries;
 // otherwise the problem to report (a size that is not even and 2..65536, an address the

@@ -31,7 +31,7 @@ QStringList gridHeaders() {
 }  // namespace
 
 const CommandSpec& ConvertCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("convert"),
         {QStringLiteral("--to-ip FILE | --to-name FILE | --neighbourhood ADDRESS --size N"),
          QStringLiteral("[--export KIND --out PATH] [--in-flight N]")},
@@ -65,19 +65,19 @@ const CommandSpec& ConvertCommandSpec() {
          FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
          UsageStatus()},
     };
-    return spec;
+    return grammar;
 }
 
 int RunConvertCommand(const QStringList& args) {
-    const CommandSpec& spec = ConvertCommandSpec();
+    const CommandSpec& grammar = ConvertCommandSpec();
     int parseStatus = kOk;
-    const auto words = ParseCommandWords(spec, args, parseStatus);
+    const auto words = ParseCommandWords(grammar, args, parseStatus);
     if (!words) {
         return parseStatus;
     }
     const ParsedArguments& given = *words;
     if (!given.positionals.isEmpty()) {
-        return UsageProblem(spec,
+        return UsageProblem(grammar,
                             QStringLiteral("'%1' needs its direction: --to-ip FILE (names to "
                                            "addresses) or --to-name FILE (addresses to names)")
                                 .arg(given.positionals.at(0)));
@@ -89,14 +89,14 @@ int RunConvertCommand(const QStringList& args) {
             QStringLiteral("missing the list: --to-ip FILE, --to-name FILE or --neighbourhood "
                            "ADDRESS --size N"),
             QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood"))) {
-        return UsageProblem(spec, *problem);
+        return UsageProblem(grammar, *problem);
     }
     ConversionExport kind = ConversionExport::AllCsv;
     if (given.has(kExport)) {
         const auto named = KindNamed(ConvertKinds(), given.value(kExport));
         if (!named) {
             return UsageProblem(
-                spec, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
+                grammar, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
         }
         kind = *named;
     }
@@ -104,7 +104,8 @@ int RunConvertCommand(const QStringList& args) {
     if (given.has(kInFlight)) {
         const auto number = NumberIn(given.value(kInFlight), 1, 256);
         if (!number) {
-            return UsageProblem(spec, QStringLiteral("--in-flight wants a number from 1 to 256"));
+            return UsageProblem(grammar,
+                                QStringLiteral("--in-flight wants a number from 1 to 256"));
         }
         options.inFlight = *number;
     }
@@ -113,7 +114,7 @@ int RunConvertCommand(const QStringList& args) {
     if (given.has(kNeighbourhood)) {
         if (const auto error = NeighbourhoodList(given.value(kNeighbourhood), given.value(kSize),
                                                  QStringLiteral("converted"), entries)) {
-            return UsageProblem(spec, *error);
+            return UsageProblem(grammar, *error);
         }
     } else {
         auto read = ReadListFile(given.has(kToIp) ? given.value(kToIp) : given.value(kToName));

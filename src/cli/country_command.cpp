@@ -24,7 +24,7 @@ const QString kOut = QStringLiteral("--out");
 }  // namespace
 
 const CommandSpec& CountryCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("country"),
         {QStringLiteral("FILE [--export KIND --out PATH]"), QStringLiteral("--address A.B.C.D")},
         QStringLiteral("Looks up the owner or country of every entry of FILE (one target a line,\n"
@@ -51,20 +51,20 @@ const CommandSpec& CountryCommandSpec() {
                                      "--out file could not be written")),
          UsageStatus()},
     };
-    return spec;
+    return grammar;
 }
 
 int RunCountryCommand(const QStringList& args) {
-    const CommandSpec& spec = CountryCommandSpec();
+    const CommandSpec& grammar = CountryCommandSpec();
     int parseStatus = kOk;
-    const auto words = ParseCommandWords(spec, args, parseStatus);
+    const auto words = ParseCommandWords(grammar, args, parseStatus);
     if (!words) {
         return parseStatus;
     }
     const ParsedArguments& given = *words;
     if (given.has(kAddress)) {
         if (!given.positionals.isEmpty() || given.has(kExport) || given.has(kOut)) {
-            return UsageProblem(spec, QStringLiteral("--address takes no FILE and no export"));
+            return UsageProblem(grammar, QStringLiteral("--address takes no FILE and no export"));
         }
         // The table alone: the text is not resolved, so a name gives X.
         const QString owner = whereis::LookupOwner(QStringView(given.value(kAddress)));
@@ -72,17 +72,17 @@ int RunCountryCommand(const QStringList& args) {
         return whereis::IsSuccessfulOwner(owner) ? kOk : kFailed;
     }
     if (given.positionals.isEmpty()) {
-        return UsageProblem(spec, QStringLiteral("missing FILE (or --address A.B.C.D)"));
+        return UsageProblem(grammar, QStringLiteral("missing FILE (or --address A.B.C.D)"));
     }
     if (given.has(kExport) && !given.has(kOut)) {
-        return UsageProblem(spec, QStringLiteral("missing --out PATH for --export"));
+        return UsageProblem(grammar, QStringLiteral("missing --out PATH for --export"));
     }
     whereis::CountryExportKind kind = whereis::CountryExportKind::AllCsv;
     if (given.has(kExport)) {
         const auto named = KindNamed(CountryKinds(), given.value(kExport));
         if (!named) {
             return UsageProblem(
-                spec, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
+                grammar, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
         }
         kind = *named;
     }

@@ -17,7 +17,7 @@ namespace quendrix::cli {
 namespace {
 
 struct Command {
-    const CommandSpec& (*spec)();
+    const CommandSpec& (*grammar)();
     const char* summary;
     int (*run)(const QStringList&);
 };
@@ -45,7 +45,7 @@ QString usage() {
         "Commands:\n");
     for (const Command& command : commands()) {
         text += QStringLiteral("  %1%2\n")
-                    .arg(command.spec().name.leftJustified(10))
+                    .arg(command.grammar().name.leftJustified(10))
                     .arg(QLatin1String(command.summary));
     }
     text += QStringLiteral(
@@ -85,7 +85,7 @@ int run(const QStringList& arguments) {
         return kOk;
     }
     for (const Command& command : commands()) {
-        if (name == command.spec().name) {
+        if (name == command.grammar().name) {
             SetCommandName(name);
             return command.run(arguments.mid(1));
         }

@@ -54,7 +54,7 @@ class StopSignals {
 }  // namespace
 
 const CommandSpec& MonitorCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("monitor"),
         {QStringLiteral("[--seconds N] [--listeners] [--resolve-hosts] "
                         "[--export txt|csv --out PATH]")},
@@ -82,13 +82,13 @@ const CommandSpec& MonitorCommandSpec() {
          FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
          UsageStatus(false)},
     };
-    return spec;
+    return grammar;
 }
 
 int RunMonitorCommand(const QStringList& args) {
-    const CommandSpec& spec = MonitorCommandSpec();
+    const CommandSpec& grammar = MonitorCommandSpec();
     int parseStatus = kOk;
-    const auto words = ParseCommandWords(spec, args, parseStatus);
+    const auto words = ParseCommandWords(grammar, args, parseStatus);
     if (!words) {
         return parseStatus;
     }
@@ -97,18 +97,18 @@ int RunMonitorCommand(const QStringList& args) {
     if (given.has(kSeconds)) {
         seconds = NumberIn(given.value(kSeconds), 1, 24 * 60 * 60 * 365);
         if (!seconds) {
-            return UsageProblem(spec, QStringLiteral("--seconds wants a whole number from 1"));
+            return UsageProblem(grammar, QStringLiteral("--seconds wants a whole number from 1"));
         }
     }
     if (given.has(kExport) != given.has(kOut)) {
-        return UsageProblem(spec, QStringLiteral("--export and --out go together"));
+        return UsageProblem(grammar, QStringLiteral("--export and --out go together"));
     }
     std::optional<monitor::MonitorExportId> kind;
     if (given.has(kExport)) {
         kind = ExportIdFromCliName<monitor::MonitorExportId>(monitor::MonitorExportKinds(),
                                                              given.value(kExport));
         if (!kind) {
-            return UsageProblem(spec, QStringLiteral("--export wants txt or csv"));
+            return UsageProblem(grammar, QStringLiteral("--export wants txt or csv"));
         }
     }
 

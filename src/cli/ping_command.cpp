@@ -92,7 +92,7 @@ std::optional<QString> buildList(const ParsedArguments& given, QStringList& entr
 }  // namespace
 
 const CommandSpec& PingCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("ping"),
         {QStringLiteral("FILE | --range PREFIX FROM TO | --neighbourhood ADDRESS --size N"),
          QStringLiteral("[--count N] [--timeout MS] [--cycles K] [--per S]"),
@@ -133,13 +133,13 @@ const CommandSpec& PingCommandSpec() {
          RefusedStatus(QStringLiteral("no ICMP socket can be opened (the message says how to "
                                       "allow one)"))},
     };
-    return spec;
+    return grammar;
 }
 
 int RunPingCommand(const QStringList& args) {
-    const CommandSpec& spec = PingCommandSpec();
+    const CommandSpec& grammar = PingCommandSpec();
     int parseStatus = kOk;
-    const auto words = ParseCommandWords(spec, args, parseStatus);
+    const auto words = ParseCommandWords(grammar, args, parseStatus);
     if (!words) {
         return parseStatus;
     }
@@ -152,11 +152,11 @@ int RunPingCommand(const QStringList& args) {
             QStringLiteral("missing the list: FILE, --range PREFIX FROM TO or --neighbourhood "
                            "ADDRESS --size N"),
             QStringLiteral("give one list: FILE, --range or --neighbourhood"))) {
-        return UsageProblem(spec, *problem);
+        return UsageProblem(grammar, *problem);
     }
     Request request;
     if (const auto problem = readRequest(given, request)) {
-        return UsageProblem(spec, *problem);
+        return UsageProblem(grammar, *problem);
     }
 
     QStringList entries;

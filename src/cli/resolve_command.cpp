@@ -6,7 +6,7 @@
 namespace quendrix::cli {
 
 const CommandSpec& ResolveCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("resolve"),
         {QStringLiteral("NAME")},
         QStringLiteral("Prints every address of NAME in the resolver's order, one a line, or X\n"
@@ -21,11 +21,11 @@ const CommandSpec& ResolveCommandSpec() {
                                      "written")),
          UsageStatus(false)},
     };
-    return spec;
+    return grammar;
 }
 
 const CommandSpec& ReverseCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("reverse"),
         {QStringLiteral("ADDRESS")},
         QStringLiteral("Prints the official name of the dotted ADDRESS, or X when it has none.\n"),
@@ -38,7 +38,7 @@ const CommandSpec& ReverseCommandSpec() {
                                      "written")),
          UsageStatus(false)},
     };
-    return spec;
+    return grammar;
 }
 
 int RunResolveCommand(const QStringList& args) {

@@ -23,7 +23,7 @@ constexpr int kMostQueries = 3;
 }  // namespace
 
 const CommandSpec& WhoisCommandSpec() {
-    static const CommandSpec spec{
+    static const CommandSpec grammar{
         QStringLiteral("whois"),
         {QStringLiteral("DOMAIN [--server HOST] [--port N] [--out PATH] [--follow]")},
         QStringLiteral(
@@ -52,13 +52,13 @@ const CommandSpec& WhoisCommandSpec() {
                                      "output or the --out file could not be written")),
          UsageStatus(false)},
     };
-    return spec;
+    return grammar;
 }
 
 int RunWhoisCommand(const QStringList& args) {
-    const CommandSpec& spec = WhoisCommandSpec();
+    const CommandSpec& grammar = WhoisCommandSpec();
     int parseStatus = kOk;
-    const auto words = ParseCommandWords(spec, args, parseStatus);
+    const auto words = ParseCommandWords(grammar, args, parseStatus);
     if (!words) {
         return parseStatus;
     }
@@ -67,14 +67,14 @@ int RunWhoisCommand(const QStringList& args) {
     if (given.has(kServer)) {
         server = given.value(kServer).trimmed();
         if (server.isEmpty()) {
-            return UsageProblem(spec, QStringLiteral("--server wants a host name or address"));
+            return UsageProblem(grammar, QStringLiteral("--server wants a host name or address"));
         }
     }
     int port = net::WhoisClient::kDefaultPort;
     if (given.has(kPort)) {
         const auto number = NumberIn(given.value(kPort), 1, 65535);
         if (!number) {
-            return UsageProblem(spec, QStringLiteral("--port wants a number from 1 to 65535"));
+            return UsageProblem(grammar, QStringLiteral("--port wants a number from 1 to 65535"));
         }
         port = *number;
     }

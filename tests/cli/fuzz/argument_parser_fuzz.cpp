@@ -13,7 +13,7 @@ using quendrix::cli::CommandSpec;
 using quendrix::cli::ParseArguments;
 using quendrix::cli::ParseResult;
 
-const CommandSpec& spec() {
+const CommandSpec& grammar() {
     static const CommandSpec description{
         QStringLiteral("fuzz"),
         {QStringLiteral("[FILE] [--out PATH] [--range A B C] [--quiet]")},
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const QByteArray& word : bytes.split('\0')) {
         words.append(QString::fromLocal8Bit(word));
     }
-    const ParseResult result = ParseArguments(spec(), words);
+    const ParseResult result = ParseArguments(grammar(), words);
     if (!result.ok() || result.arguments.help) {
         // A problem comes alone: no help, no arguments.
         if (!result.ok() && (result.arguments.help || !result.arguments.options.empty() ||
@@ -48,13 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto& arguments = result.arguments;
-    if (arguments.positionals.size() > spec().maxPositionals) {
+    if (arguments.positionals.size() > grammar().maxPositionals) {
         std::abort();
     }
     QStringList again;
     for (const auto& [name, values] : arguments.options) {
         bool known = false;
-        for (const auto& option : spec().options) {
+        for (const auto& option : grammar().options) {
             if (option.name == name) {
                 known = true;
                 if (option.values.size() != values.size()) {
@@ -80,13 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     again.append(QStringLiteral("--"));
     again += arguments.positionals;
-    const ParseResult reparsed = ParseArguments(spec(), again);
+    const ParseResult reparsed = ParseArguments(grammar(), again);
     if (!reparsed.ok() || reparsed.arguments.help ||
         reparsed.arguments.options != arguments.options ||
         reparsed.arguments.positionals != arguments.positionals) {
         std::abort();
     }
-    if (quendrix::cli::HelpText(spec()).isEmpty()) {
+    if (quendrix::cli::HelpText(grammar()).isEmpty()) {
         std::abort();
     }
     return 0;
