@@ -6,6 +6,7 @@
 // Outside the lab every test skips.
 #include "net/icmp_socket.h"
 #include "net/raw_icmp_client.h"
+#include "net/reply_status_printer.h"
 #include "net/resolver.h"
 
 #include <arpa/inet.h>
@@ -21,14 +22,6 @@
 #include <vector>
 
 namespace quendrix::net {
-
-// Failures show the fields, not the bytes.
-void PrintTo(const TReplyStatus& s, std::ostream* out) {
-    *out << "{kind " << static_cast<int>(s.replyStatusType) << ", from " << s.fromIpAddress
-         << ", type " << int{s.msgType} << ", " << s.bytesReceived << " bytes, TTL "
-         << int{s.timeToLive} << ", sequence " << s.sequenceId << ", " << s.msRoundTripTime
-         << " ms}";
-}
 
 namespace {
 

@@ -2,6 +2,7 @@
 // a waiting ping (crafted datagrams as a raw socket hands them over), and the error texts.
 #include "net/raw_icmp_client.h"
 #include "net/icmp_message.h"
+#include "net/reply_status_printer.h"
 
 #include <arpa/inet.h>
 
@@ -14,14 +15,6 @@
 #include <vector>
 
 namespace quendrix::net {
-
-// Failures show the fields, not the bytes.
-void PrintTo(const TReplyStatus& s, std::ostream* out) {
-    *out << "{kind " << static_cast<int>(s.replyStatusType) << ", from " << s.fromIpAddress
-         << ", type " << int{s.msgType} << ", " << s.bytesReceived << " bytes, TTL "
-         << int{s.timeToLive} << ", sequence " << s.sequenceId << ", " << s.msRoundTripTime
-         << " ms}";
-}
 
 namespace {
 

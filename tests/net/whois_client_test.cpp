@@ -18,6 +18,7 @@
 namespace quendrix::net {
 namespace {
 
+using test::RefusingPort;
 using test::WhoisFixtureServer;
 using test::WhoisScript;
 using namespace std::chrono_literals;
@@ -62,23 +63,6 @@ TEST(WhoisClient, SendsTheQueryAndCrLfOnlyOneConnectionPerQuery) {
     ASSERT_TRUE(client.query("127.0.0.1", "").has_value());
     EXPECT_EQ(server.received(), (std::vector<std::string>{"b\xc3\xa9.example\r\n", "\r\n"}));
 }
-
-// A port that refuses: bound by this test, never listening.
-struct RefusingPort {
-    RefusingPort() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        fd = socket(AF_INET, SOCK_STREAM, 0);
-        EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-        port = ntohs(address.sin_port);
-    }
-    ~RefusingPort() { close(fd); }
-    int fd = -1;
-    std::uint16_t port = 0;
-};
 
 TEST(WhoisClient, FailuresKeepTheSystemsTextAndDropWhatCame) {
     RefusingPort refusing;

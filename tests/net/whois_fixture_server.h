@@ -211,4 +211,23 @@ class WhoisFixtureServer {
     std::thread m_thread;
 };
 
+// A loopback port that refuses connections: bound by the test, never listening.
+struct RefusingPort {
+    RefusingPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        port = ntohs(address.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int fd = -1;
+    std::uint16_t port = 0;
+};
+
 }  // namespace quendrix::test

@@ -56,17 +56,11 @@ TEST(WhoisCli, ReplyBytesUnchangedAndTheWindowsExport) {
 }
 
 TEST(WhoisCli, FailuresTheCutAndBadUsage) {
-    // A port bound here and never listening refuses.
-    const int refusing = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(refusing, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    auto run = RunCli("whois", {"example.com", "--server", "127.0.0.1", "--port",
-                                QString::number(ntohs(address.sin_port))});
-    close(refusing);
+    auto run = [] {
+        const test::RefusingPort refusing;
+        return RunCli("whois", {"example.com", "--server", "127.0.0.1", "--port",
+                                QString::number(refusing.port)});
+    }();
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains("Connection refused")) << run.err.toStdString();

@@ -116,20 +116,12 @@ TEST_F(WhoisPageTest, EmptyCustomServerFailedQueryAndEmptyReply) {
 }
 
 TEST_F(WhoisPageTest, AFailedQueryShowsNothingAndEndsDone) {
-    // A port bound by this test and never listening: the connection is refused.
-    const int refusing = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(bind(refusing, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(getsockname(refusing, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    page(ntohs(address.sin_port));
+    test::RefusingPort refusing;
+    page(refusing.port);
     useServer("127.0.0.1");
     child<QLineEdit>("edDomain")->setText("example.com");
     page().whois_start_buttonClick();
     waitIdle();
-    close(refusing);
     EXPECT_EQ(state(), "Done!");
     EXPECT_TRUE(page().resultLines().isEmpty());
     EXPECT_TRUE(shown().isEmpty());
