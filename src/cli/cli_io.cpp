@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <unistd.h>
 
@@ -22,6 +23,11 @@ QString& commandName() {
     return name;
 }
 
+std::function<void()>& lastWordsBeforeOutputFailure() {
+    static std::function<void()> lastWords;
+    return lastWords;
+}
+
 // Standard output is gone or full. Nothing the program still holds can reach the reader, and
 // nothing else is written from here on (an --out export does not use standard output), so
 // the program ends now rather than after look-ups that may take long to give up.
@@ -31,6 +37,9 @@ QString& commandName() {
                     .arg(QString::fromLocal8Bit(std::strerror(error))));
     }
     err().flush();
+    if (const auto lastWords = std::exchange(lastWordsBeforeOutputFailure(), {})) {
+        lastWords();
+    }
     std::_Exit(kFailed);
 }
 
@@ -85,6 +94,10 @@ void Output::flush() {
         left -= written;
     }
     m_buffer.clear();
+}
+
+void SetLastWordsBeforeOutputFailure(std::function<void()> lastWords) {
+    lastWordsBeforeOutputFailure() = std::move(lastWords);
 }
 
 Output& out() {

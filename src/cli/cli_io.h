@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <optional>
 
 namespace quendrix::cli {
@@ -42,6 +43,11 @@ class Output {
     QByteArray m_buffer;
 };
 Output& out();
+
+// Runs once, on the thread whose write failed, just before a failed standard output ends the
+// program: a command that also writes an --out file writes it there, so the rows it holds
+// are not lost with the terminal. Empty by default.
+void SetLastWordsBeforeOutputFailure(std::function<void()> lastWords);
 
 // Standard error, for messages and the counts line.
 QTextStream& err();

@@ -6,6 +6,7 @@
 #include "cli/monitor_command.h"
 #include "cli/ping_command.h"
 #include "cli/resolve_command.h"
+#include "cli/trace_command.h"
 #include "cli/whois_command.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,7 @@ const std::vector<Command>& commands() {
          RunConvertCommand},
         {PingCommandSpec, "ping every entry of a list", RunPingCommand},
         {CountryCommandSpec, "the owner or country of every entry of a list", RunCountryCommand},
+        {TraceCommandSpec, "trace the route to a host, hop by hop", RunTraceCommand},
         {WhoisCommandSpec, "ask a whois server about a domain", RunWhoisCommand},
         {MonitorCommandSpec, "record the machine's new TCP connections", RunMonitorCommand},
     };
@@ -61,11 +63,13 @@ QString usage() {
         "Exit status (every command):\n"
         "  0  done; a batch whose look-ups failed is done (failures are rows)\n"
         "  1  the one answer asked for is a failure (X from resolve, reverse or country\n"
-        "     --address; a whois query that failed or was cut), or the output could not\n"
-        "     be written (a full disk, an export file that cannot be replaced, a reader\n"
+        "     --address; a whois query that failed or was cut; a trace whose target\n"
+        "     does not resolve or that an error ended), or the output could not be\n"
+        "     written (a full disk, an export file that cannot be replaced, a reader\n"
         "     that closed the pipe early)\n"
         "  2  bad usage, a list that cannot be read, or an empty list\n"
-        "  3  the system refused (ping: no ICMP socket)\n");
+        "  3  the system refused (ping, trace: no ICMP socket)\n"
+        "  130, 143  trace: interrupted by Ctrl-C (SIGINT) or ended by SIGTERM\n");
     return text;
 }
 

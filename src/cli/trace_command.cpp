@@ -1,0 +1,314 @@
+#include "cli/trace_command.h"
+
+#include "cli/cli_io.h"
+#include "net/icmp_socket.h"
+#include "tools/trace/trace_export.h"
+#include "tools/trace/trace_run.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace quendrix::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString kMaxHops = QStringLiteral("--max-hops");
+const QString kResolveHosts = QStringLiteral("--resolve-hosts");
+const QString kWait = QStringLiteral("--wait");
+const QString kOut = QStringLiteral("--out");
+
+constexpr int kMostWaitMs = 60000;
+// An interrupted trace ends as a shell reports a command ended by the signal.
+constexpr int kInterruptedBase = 128;
+// After Ctrl-C a hop's wait ends at once; only a look-up inside the C library (the target's,
+// or a router's name) cannot be woken, and the program does not wait longer than this for it.
+constexpr auto kLongestEndAfterInterrupt = 2s;
+
+// Ctrl-C and SIGTERM arrive as readable data on a descriptor. Blocked before the trace's thread
+// starts, so that thread inherits the block and is never interrupted.
+class StopSignals {
+  public:
+    StopSignals() {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
+        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }
+    ~StopSignals() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    int fd() const { return m_fd; }
+
+    // The signal that arrived, or 0.
+    int take() const {
+        signalfd_siginfo info{};
+        if (::read(m_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
+            return 0;
+        }
+        return static_cast<int>(info.ssi_signo);
+    }
+
+  private:
+    sigset_t m_set{};
+    sigset_t m_previous{};
+    int m_fd = -1;
+};
+
+// Readable once the trace's thread has ended.
+class EndSignal {
+  public:
+    EndSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~EndSignal() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    EndSignal(const EndSignal&) = delete;
+    EndSignal& operator=(const EndSignal&) = delete;
+    int fd() const { return m_fd; }
+    void raise() const { eventfd_write(m_fd, 1); }
+
+  private:
+    int m_fd;
+};
+
+// Waits until one of the descriptors is readable or the time is up (none: no limit); which
+// of them are readable, or an empty list when the time ran out.
+std::vector<int> WaitReadable(std::vector<int> fds, std::optional<std::chrono::milliseconds> most) {
+    std::vector<pollfd> polled;
+    for (const int fd : fds) {
+        polled.push_back({fd, POLLIN, 0});
+    }
+    const auto deadline = std::chrono::steady_clock::now() + most.value_or(0ms);
+    for (;;) {
+        int timeout = -1;
+        if (most) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        const int ready = ::poll(polled.data(), polled.size(), timeout);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        std::vector<int> readable;
+        for (const pollfd& entry : polled) {
+            if ((entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+                readable.push_back(entry.fd);
+            }
+        }
+        // A failing poll (which no valid descriptor gives) counts as the time running out.
+        return readable;
+    }
+}
+
+// What the trace's thread hands to the terminal, and what the --out file will hold.
+struct Shared {
+    std::mutex mutex;
+    std::vector<trace::HopRow> rows;  // only with --out
+    bool keepRows = false;
+    bool closed = false;  // interrupted: nothing more is printed
+    std::optional<Result<trace::TraceEnd>> end;
+};
+
+void PrintLog(const QStringList& lines) {
+    for (const QString& line : lines) {
+        err() << line << '\n';
+    }
+    err().flush();
+}
+
+QString MessageText(const std::string& text) {
+    return QString::fromLocal8Bit(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+}  // namespace
+
+const CommandSpec& TraceCommandSpec() {
+    static const CommandSpec grammar{
+        QStringLiteral("trace"),
+        {QStringLiteral("TARGET [--max-hops N] [--resolve-hosts] [--wait MS] [--out PATH]")},
+        QStringLiteral(
+            "Traces the route to TARGET (a host name, an address or a web address, reduced\n"
+            "to its host as the window does): resolves it, pings it once with time-to-live\n"
+            "N, then sends echo requests with time-to-live 1, 2, 3 ... until the target\n"
+            "answers, a router reports it unreachable, or N hops were sent (default %1).\n"
+            "The log lines go to standard error as they happen; each hop goes to standard\n"
+            "output as soon as it answers or its wait ends, as a line of the export (hop,\n"
+            "address, host and note joined by four blanks; LF line ends). Each ping waits\n"
+            "up to MS milliseconds (default %2) for its answer.\n"
+            "--out also writes the hop list to PATH as the window's export (CR LF), however\n"
+            "the trace ended: an empty file when no hop was sent.\n"
+            "Ctrl-C (or SIGTERM) ends the trace at once, without waiting for the hop in\n"
+            "progress; the hops so far are printed and written to --out.\n")
+            .arg(trace::TraceControls::kDefaultMaxHops)
+            .arg(net::RawIcmpClient::kDefaultReceiveTimeout.count()),
+        {
+            {kMaxHops,
+             {QStringLiteral("N")},
+             QStringLiteral("the highest time-to-live, 1-255 (default 30)")},
+            {kResolveHosts, {}, QStringLiteral("look up each answering router's name (X: none)")},
+            {kWait, {QStringLiteral("MS")}, QStringLiteral("wait per ping, 1-60000 ms")},
+            {kOut, {QStringLiteral("PATH")}, QStringLiteral("also write the hop list to PATH")},
+        },
+        QStringLiteral("TARGET"),
+        1,
+        1,
+        {DoneStatus(QStringLiteral("the trace ran (hops that timed out or were unreachable "
+                                   "are rows)")),
+         FailedStatus(QStringLiteral("TARGET does not resolve, an error ended the trace, or "
+                                     "standard output or the --out file could not be written")),
+         UsageStatus(false),
+         RefusedStatus(QStringLiteral("no ICMP socket can be opened (the message says how to "
+                                      "allow one)")),
+         {kInterruptedBase + SIGINT, QStringLiteral("interrupted by Ctrl-C (SIGINT)")},
+         {kInterruptedBase + SIGTERM, QStringLiteral("ended by SIGTERM")}},
+    };
+    return grammar;
+}
+
+int RunTraceCommand(const QStringList& args) {
+    const CommandSpec& grammar = TraceCommandSpec();
+    int parseStatus = kOk;
+    const auto words = ParseCommandWords(grammar, args, parseStatus);
+    if (!words) {
+        return parseStatus;
+    }
+    const ParsedArguments& given = *words;
+    trace::TraceControls controls;
+    if (given.has(kMaxHops)) {
+        const auto hops = NumberIn(given.value(kMaxHops), trace::TraceControls::kMinMaxHops,
+                                   trace::TraceControls::kMaxMaxHops);
+        if (!hops) {
+            return UsageProblem(grammar, QStringLiteral("--max-hops wants a number from 1 to 255"));
+        }
+        controls.setMaxHops(*hops);
+    }
+    trace::TraceRequest request{given.positionals.at(0)};
+    if (given.has(kWait)) {
+        const auto wait = NumberIn(given.value(kWait), 1, kMostWaitMs);
+        if (!wait) {
+            return UsageProblem(grammar,
+                                QStringLiteral("--wait wants milliseconds from 1 to 60000"));
+        }
+        request.wait = std::chrono::milliseconds(*wait);
+    }
+    controls.setHostRevolve(given.has(kResolveHosts));
+
+    Shared shared;
+    shared.keepRows = given.has(kOut);
+    const QString outPath = given.value(kOut);
+    const auto writeOut = [&](const std::vector<trace::HopRow>& rows) {
+        return shared.keepRows ? WriteExport(outPath, trace::TraceExportLines(rows)) : kOk;
+    };
+    // A standard output that fails ends the program from the trace's thread, inside the hand-
+    // over below (which holds the lock): the file still gets the rows, the failed one included.
+    if (shared.keepRows) {
+        SetLastWordsBeforeOutputFailure([&] { writeOut(shared.rows); });
+    }
+    struct ForgetLastWords {
+        ~ForgetLastWords() { SetLastWordsBeforeOutputFailure({}); }
+    } forgetLastWords;
+
+    const StopSignals signals;
+    const EndSignal ended;
+    trace::TraceClient client;
+    std::jthread worker([&](std::stop_token stop) {
+        auto end = trace::RunTrace(client, request, controls, std::move(stop),
+                                   [&](trace::TraceEvent event) {
+                                       std::lock_guard lock(shared.mutex);
+                                       if (shared.closed) {
+                                           return;
+                                       }
+                                       switch (event.kind) {
+                                           case trace::TraceEvent::Kind::Log:
+                                               PrintLog(event.lines);
+                                               break;
+                                           case trace::TraceEvent::Kind::ClearHops:
+                                               shared.rows.clear();
+                                               break;
+                                           case trace::TraceEvent::Kind::Hop:
+                                               if (shared.keepRows) {
+                                                   shared.rows.push_back(event.row);
+                                               }
+                                               out().line(trace::HopLine(event.row));
+                                               out().flush();
+                                               break;
+                                       }
+                                   });
+        {
+            std::lock_guard lock(shared.mutex);
+            shared.end = std::move(end);
+        }
+        ended.raise();
+    });
+
+    const auto readable = WaitReadable({ended.fd(), signals.fd()}, std::nullopt);
+    if (std::find(readable.begin(), readable.end(), ended.fd()) == readable.end()) {
+        // Interrupted: what was printed so far is the trace.
+        const int signal = signals.take();
+        std::vector<trace::HopRow> rows;
+        {
+            std::lock_guard lock(shared.mutex);
+            shared.closed = true;
+            rows = shared.rows;
+        }
+        worker.request_stop();
+        Message(signal == SIGTERM ? QStringLiteral("ended by SIGTERM")
+                                  : QStringLiteral("interrupted"));
+        int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
+        if (writeOut(rows) != kOk) {
+            status = kFailed;
+        }
+        if (WaitReadable({ended.fd()}, kLongestEndAfterInterrupt).empty()) {
+            // The thread sits in a look-up that cannot be woken; everything is written.
+            out().flush();
+            err().flush();
+            std::_Exit(status);
+        }
+        return status;
+    }
+    worker.join();
+
+    int status = kOk;
+    const Result<trace::TraceEnd>& end = *shared.end;
+    if (!end) {
+        Message(MessageText(end.error().text));
+        if (end.code() == ErrorCode::AccessDenied) {
+            Message(QStringLiteral("no ICMP socket can be opened: run the trace as root, or "
+                                   "allow one.\n") +
+                    QString::fromStdString(net::IcmpPermissionHint()));
+            status = kRefused;
+        } else {
+            status = kFailed;
+        }
+    } else if (*end == trace::TraceEnd::NotResolved) {
+        status = kFailed;  // the log's last two lines say why
+    }
+    // The file is the last word: its failure fails a trace that ran.
+    if (writeOut(shared.rows) != kOk && status == kOk) {
+        status = kFailed;
+    }
+    return status;
+}
+
+}  // namespace quendrix::cli
