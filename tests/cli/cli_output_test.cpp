@@ -98,7 +98,7 @@ TEST_F(CliOutputTest, AReaderThatGoesAwayEndsTheCommandQuietly) {
 }
 
 TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
-    for (const char* command : {"resolve", "reverse", "convert", "ping", "country"}) {
+    for (const char* command : {"resolve", "reverse", "convert", "ping", "country", "trace"}) {
         SCOPED_TRACE(command);
         const QString name = QString::fromLatin1(command);
         test::CliRun run = runCli({name, "--help"});
