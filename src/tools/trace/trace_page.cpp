@@ -84,19 +84,23 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
     SpeedButton13 = MakeSpeedButton(QStringLiteral("SpeedButton13"), QStringLiteral("Export"),
                                     QStringLiteral("Export the results a to a file"), this);
 
-    auto* controls = new QHBoxLayout;
-    controls->addWidget(m_targetLabel);
-    controls->addWidget(edTarget, 1);
-    controls->addWidget(SpeedButton22);
-    controls->addWidget(button1);
-    controls->addWidget(button2);
-    controls->addSpacing(8);
-    controls->addWidget(m_maxHopsLabel);
-    controls->addWidget(seMaxHops);
-    controls->addWidget(CheckBox1);
-    controls->addStretch();
-    controls->addWidget(SpeedButton13);
-    body()->addLayout(controls);
+    // The target and its buttons on one row, the trace's options and the export on the next,
+    // so that the target box has room for a whole web address.
+    auto* target = new QHBoxLayout;
+    target->addWidget(m_targetLabel);
+    target->addWidget(edTarget, 1);
+    target->addWidget(SpeedButton22);
+    target->addWidget(button1);
+    target->addWidget(button2);
+    body()->addLayout(target);
+    auto* options = new QHBoxLayout;
+    options->addWidget(m_maxHopsLabel);
+    options->addWidget(seMaxHops);
+    options->addSpacing(12);
+    options->addWidget(CheckBox1);
+    options->addStretch();
+    options->addWidget(SpeedButton13);
+    body()->addLayout(options);
 
     lvTrace = new QTreeWidget(this);
     lvTrace->setObjectName(QStringLiteral("lvTrace"));
@@ -116,14 +120,15 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
     lbLog->setObjectName(QStringLiteral("lbLog"));
     lbLog->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    // The hop list beside the log; the hop list takes what its columns need first.
-    auto* results = new QSplitter(Qt::Horizontal, this);
+    // The log under the hop list rather than beside it: side by side, at the window's size,
+    // neither the hop list's columns nor the log's lines would fit.
+    auto* results = new QSplitter(Qt::Vertical, this);
     results->setObjectName(QStringLiteral("traceSplitter"));
     results->setChildrenCollapsible(false);
     results->addWidget(lvTrace);
     results->addWidget(lbLog);
     results->setStretchFactor(0, 3);
-    results->setStretchFactor(1, 2);
+    results->setStretchFactor(1, 1);
     body()->addWidget(results, 1);
 
     pop_tracert = makeHandOffMenu(
