@@ -5,14 +5,12 @@
 #include "tools/trace/trace_export.h"
 #include "tools/trace/trace_run.h"
 
-#include "core/export_writer.h"
+#include "support/trace_lab.h"
 
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
 
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,11 +24,6 @@ void PrintTo(const HopRow& row, std::ostream* out) {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string labSetting(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 QString q(const std::string& text) {
     return QString::fromStdString(text);
@@ -46,19 +39,20 @@ struct Seen {
 class TraceLabTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_expect = labSetting("QUENDRIX_TRACE_LAB_EXPECT");
-        if (m_expect.empty()) {
-            GTEST_SKIP() << "runs only inside the trace lab (tests/lab/trace/run-trace-lab.sh)";
+        const auto lab = test::TraceLab::FromEnvironment();
+        if (!lab) {
+            GTEST_SKIP() << test::kOutsideTraceLab;
         }
-        std::istringstream hops(labSetting("QUENDRIX_TRACE_LAB_HOPS"));
-        for (std::string hop; hops >> hop;) {
+        m_expect = lab->run;
+        for (const std::string& hop : lab->hops) {
             m_hops.append(q(hop));
         }
         ASSERT_EQ(m_hops.size(), 3);
-        m_target = q(labSetting("QUENDRIX_TRACE_LAB_TARGET"));
-        m_silent = q(labSetting("QUENDRIX_TRACE_LAB_SILENT_HOP2"));
-        m_unreachable = q(labSetting("QUENDRIX_TRACE_LAB_UNREACHABLE_HOP4"));
-        if (m_expect == "none" && !allowsNoSocket()) {
+        m_target = q(lab->target);
+        m_silent = q(lab->silentHop2);
+        m_unreachable = q(lab->unreachableHop4);
+        m_dropped = q(lab->dropped);
+        if (!lab->hasSocket() && !allowsNoSocket()) {
             GTEST_SKIP() << "this run has no ICMP socket";
         }
     }
@@ -97,7 +91,7 @@ class TraceLabTest : public ::testing::Test {
 
     std::string m_expect;
     QStringList m_hops;
-    QString m_target, m_silent, m_unreachable;
+    QString m_target, m_silent, m_unreachable, m_dropped;
     TraceClient m_client;
     TraceControls m_controls;
     Seen m_seen;
@@ -171,7 +165,7 @@ TEST_F(TraceLabTest, ASilentHopTimesOutAndAnUnreachableAnswerEndsTheTrace) {
 }
 
 TEST_F(TraceLabTest, ASoftStopLetsTheHopEndAndWritesItsRow) {
-    const auto dropped = q(labSetting("QUENDRIX_TRACE_LAB_DROPPED"));
+    const QString& dropped = m_dropped;
     std::jthread stopper;
     const auto end = RunTrace(m_client, {dropped, 300ms}, m_controls, {}, [&](TraceEvent event) {
         // Stop once hop 3 is in: hop 4 (which never answers) is still sent and waited for.
@@ -187,7 +181,7 @@ TEST_F(TraceLabTest, ASoftStopLetsTheHopEndAndWritesItsRow) {
 }
 
 TEST_F(TraceLabTest, TheStopTokenEndsTheWaitAtOnceAndNothingMoreComes) {
-    const auto dropped = q(labSetting("QUENDRIX_TRACE_LAB_DROPPED"));
+    const QString& dropped = m_dropped;
     std::stop_source stop;
     std::jthread stopper;
     const auto started = std::chrono::steady_clock::now();
