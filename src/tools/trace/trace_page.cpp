@@ -254,22 +254,23 @@ QStringList TracePage::logLines() const {
 }
 
 void TracePage::acGoExecute() {
-    if (m_trace != 0) {
-        // Never two traces at once: they would share the client, the hop list and the log.
-        // A trace still waiting for its target's look-up (which may never return) is
-        // abandoned and the new one starts at once. Otherwise the start waits: the running
-        // trace is asked to stop, its hop being waited for runs to its end and its row is
-        // written, and the new trace starts when it has ended. Only the latest start waits;
-        // it reads the target box and the controls when it begins.
-        if (!m_controls->resolving()) {
-            m_controls->requestStop();
-            m_startPending = true;
-            button1->setEnabled(false);
-            return;
-        }
-        m_runner->stop(std::exchange(m_trace, 0));
+    if (m_trace == 0) {
+        startTrace();
+        return;
     }
-    startTrace();
+    // Never two traces at once: they would share the client, the hop list and the log. The
+    // start waits: the running trace is asked to stop, the hop it waits for runs to its end
+    // and its row is written, and the new trace starts when the old one has ended. A trace
+    // still waiting for its target's look-up (which may never return) is abandoned instead,
+    // and the new one starts at once. Only the latest start waits; it reads the target box
+    // and the controls when it begins.
+    m_startPending = true;
+    button1->setEnabled(false);
+    if (m_controls->resolving()) {
+        m_runner->stop(m_trace);  // ends it now; traceEnded runs the waiting start
+    } else {
+        m_controls->requestStop();
+    }
 }
 
 void TracePage::startTrace() {
@@ -308,8 +309,16 @@ void TracePage::acStopExecute() {
     // The hop being waited for runs to its end and its row is written; the trace then ends.
     // A start waiting for the running trace is dropped.
     m_startPending = false;
-    m_controls->requestStop();
     button1->setEnabled(true);
+    if (m_trace == 0) {
+        return;
+    }
+    if (m_controls->resolving()) {
+        // A look-up may never return, and there is no hop to finish: the trace ends now.
+        m_runner->stop(m_trace);
+    } else {
+        m_controls->requestStop();
+    }
 }
 
 void TracePage::apply(std::span<TraceEvent> events) {

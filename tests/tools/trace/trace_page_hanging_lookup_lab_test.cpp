@@ -1,7 +1,7 @@
 // The Traceroute page when the target's look-up never returns (a lab whose name server drops
 // every query, run as root): a new start abandons that trace and runs at once instead of
-// waiting behind it, and nothing of the abandoned trace is shown when its look-up finally
-// gives up. Outside such a lab the test skips.
+// waiting behind it, Stop ends such a trace at once, and nothing of an abandoned trace is
+// shown when its look-up finally gives up. Outside such a lab the test skips.
 #include "tools/trace/trace_page.h"
 
 #include "net/resolver.h"
@@ -51,10 +51,24 @@ TEST(TracePageHangingLookup, ANewStartAbandonsATraceStuckInItsLookUp) {
     EXPECT_TRUE(host.navigationEnabled);
     EXPECT_TRUE(host.recording.recorded.isEmpty());
 
-    // When the abandoned look-up gives up, its failure lines never reach the log.
+    // Stop while a look-up hangs ends that trace at once: nothing to wait for, no hop to end.
+    target->setText("hang-again.lab.test");
+    QTest::keyClick(target, Qt::Key_Return);
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return net::LookupsInProgress() == 2 && page.logLines().size() == 5; }, 10000));
+    EXPECT_FALSE(host.navigationEnabled);
+    page.findChild<QToolButton*>("button2")->click();
+    EXPECT_FALSE(page.tracing());
+    EXPECT_TRUE(host.navigationEnabled);
+    EXPECT_TRUE(page.findChild<QToolButton*>("button1")->isEnabled());
+    const QStringList stopped = page.logLines();
+    EXPECT_EQ(stopped.mid(0, 4), log);
+    EXPECT_EQ(stopped.value(4), "resolving hang-again.lab.test");
+
+    // When the abandoned look-ups give up, its failure lines never reach the log.
     ASSERT_TRUE(test::WaitUntil([] { return net::LookupsInProgress() == 0; }, 90000));
     test::ProcessEventsFor(100);
-    EXPECT_EQ(page.logLines(), log);
+    EXPECT_EQ(page.logLines(), stopped);
 }
 
 }  // namespace

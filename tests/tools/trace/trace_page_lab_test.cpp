@@ -8,6 +8,7 @@
 #include "support/event_loop.h"
 #include "support/fake_host.h"
 #include "support/test_files.h"
+#include "support/trace_lab.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,7 +25,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace quendrix {
@@ -32,10 +32,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using trace::HopRow;
-
-QString LabSetting(const char* name) {
-    return qEnvironmentVariable(name);
-}
 
 // The hop list texts as a line each, for failure messages and comparisons.
 QStringList Lines(const std::vector<HopRow>& rows) {
@@ -53,19 +49,19 @@ bool Matches(const QString& text, const QString& pattern) {
 class TracePageLabTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_run = LabSetting("QUENDRIX_TRACE_LAB_EXPECT");
-        if (m_run.isEmpty()) {
-            GTEST_SKIP() << "runs only inside the trace lab (tests/lab/trace/run-trace-lab.sh)";
+        const auto lab = test::TraceLab::FromEnvironment();
+        if (!lab) {
+            GTEST_SKIP() << test::kOutsideTraceLab;
         }
-        m_hops = LabSetting("QUENDRIX_TRACE_LAB_HOPS").split(QLatin1Char(' '));
-        ASSERT_EQ(m_hops.size(), 3);
-        m_target = LabSetting("QUENDRIX_TRACE_LAB_TARGET");
-        m_dropped = LabSetting("QUENDRIX_TRACE_LAB_DROPPED");
-        if (m_run == "none" && !withoutSocket()) {
-            GTEST_SKIP() << "this run has no ICMP socket";
+        ASSERT_EQ(lab->hops.size(), 3u);
+        for (const std::string& hop : lab->hops) {
+            m_hops.append(QString::fromStdString(hop));
         }
-        if (m_run != "none" && withoutSocket()) {
-            GTEST_SKIP() << "this run has an ICMP socket";
+        m_target = QString::fromStdString(lab->target);
+        m_dropped = QString::fromStdString(lab->dropped);
+        if (lab->hasSocket() == withoutSocket()) {
+            GTEST_SKIP() << (lab->hasSocket() ? "this run has an ICMP socket"
+                                              : "this run has no ICMP socket");
         }
         ASSERT_TRUE(m_dir.isValid());
     }
@@ -106,7 +102,6 @@ class TracePageLabTest : public ::testing::Test {
         return path;
     }
 
-    QString m_run;
     QStringList m_hops;
     QString m_target, m_dropped;
     QTemporaryDir m_dir;
