@@ -167,15 +167,19 @@ void MonitorPage::tickEnded(bool full) {
     }
     // Ticks go on while the box is open; one box at a time.
     m_warning = true;
-    m_host.prompts().message(QString(),
-                             QStringLiteral(" There are more than ") +
-                                 QString::number(monitor::ConnectionMonitor::kHistoryLimit) +
-                                 QStringLiteral(" items have been recorded!") + QLatin1Char('\r') +
-                                 QStringLiteral(" To avoid resource problems, the records will be "
-                                                "cleared"),
-                             Prompts::Icon::Warning);
+    const bool ok = m_host.prompts().message(
+        QString(),
+        QStringLiteral(" There are more than ") +
+            QString::number(monitor::ConnectionMonitor::kHistoryLimit) +
+            QStringLiteral(" items have been recorded!") + QLatin1Char('\r') +
+            QStringLiteral(" To avoid resource problems, the records will be "
+                           "cleared"),
+        Prompts::Icon::Warning);
     m_warning = false;
-    sbClearClick();
+    // Closed without OK: the history stays, and the next tick warns again.
+    if (ok) {
+        sbClearClick();
+    }
 }
 
 void MonitorPage::sbClearClick() {

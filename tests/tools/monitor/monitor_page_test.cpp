@@ -156,19 +156,33 @@ TEST_F(MonitorPageTest, CancelLeavesEitherBoxUnchecked) {
     EXPECT_FALSE(page.engine().showListeners());
 }
 
-TEST_F(MonitorPageTest, PastTheRowLimitTheUserIsWarnedAndTheHistoryCleared) {
+TEST_F(MonitorPageTest, PastTheRowLimitTheWarningClearsOnlyWithOk) {
     std::vector<monitor::TTcpConnStatus> rows;
     for (int i = 0; i < monitor::ConnectionMonitor::kHistoryLimit; ++i) {
         rows.push_back({"127.  0.  0.  1", QString::number(1024 + i % 60000), "127.  0.  0.  2",
                         QString::number(i / 60000), "established"});
     }
     table->set(std::move(rows));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.recording.messages().isEmpty(); }, 120000));
+    // The first box is closed without OK, the second answered with OK. Once the history is
+    // full the table empties, so only a history that was kept can bring the second warning.
+    QList<int> rowsAtWarning;
+    host.recording.closeMessage = [&] {
+        rowsAtWarning << page.history().resultCount();
+        table->set({});
+        return rowsAtWarning.size() > 1;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.recording.messages().size() >= 2; }, 120000))
+        << "history rows after the box was closed: " << page.history().resultCount();
     EXPECT_EQ(host.recording.messages().first(),
               "| There are more than 100000 items have been recorded!\r To avoid resource "
               "problems, the records will be cleared");
     EXPECT_EQ(host.recording.recorded.last().icon, Prompts::Icon::Warning);
-    EXPECT_EQ(page.history().rowCount(), 1);
+    const int full = monitor::ConnectionMonitor::kHistoryLimit;
+    EXPECT_EQ(rowsAtWarning, (QList<int>{full, full}));
+    EXPECT_EQ(page.history().resultCount(), 0);
+    settle();
+    EXPECT_EQ(host.recording.messages().size(), 2);
+    EXPECT_EQ(page.history().resultCount(), 0);
     page.engine().stop();
 }
 
