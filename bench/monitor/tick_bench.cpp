@@ -4,6 +4,7 @@
 //   SteadyTick  every connection already known, a 99,000-row history: read, key test, nothing new
 //   FirstTick   an empty history: the tick that records every connection, rows handed over to
 //               the UI thread and written into a grid model as the page writes them
+//   TableTexts  the read and the rows' texts alone, on the calling thread
 // Wall time throughout (the tick runs on a worker; ss in a child process). Needs root.
 #include "core/result_table_model.h"
 #include "monitor/loopback_table.h"
@@ -115,12 +116,29 @@ void BM_FirstTick(benchmark::State& state) {
     state.counters["recorded"] = recorded;
 }
 
+// The part of a tick before the key test: the table read and its rows as texts, on this
+// thread, with no hand-over.
+void BM_TableTexts(benchmark::State& state) {
+    SystemConnectionSource system;
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        auto table = system.read();
+        if (!table) {
+            state.SkipWithError(table.error().text.c_str());
+            return;
+        }
+        rows = table->size();
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+
 void BM_SsEstablished(benchmark::State& state) {
     bench::SsEstablished(state);
 }
 
 BENCHMARK(BM_SteadyTick)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FirstTick)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TableTexts)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SsEstablished)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
