@@ -273,6 +273,10 @@ ReplaceQuestion AlreadyExistsQuestion() {
             QStringLiteral("%1 already exists.\rDo you want to replace it?")};
 }
 
+ReplaceQuestion HasExistedQuestion() {
+    return {QStringLiteral("Confirm"), QStringLiteral("The file has existed, replace it or not?")};
+}
+
 QString ReplaceQuestionText(const QString& path, const ReplaceQuestion& question) {
     return question.text.contains(QLatin1String("%1")) ? question.text.arg(path) : question.text;
 }

@@ -45,6 +45,9 @@ struct ReplaceQuestion {
 // "<file> already exists.", CR, "Do you want to replace it?", under "Confirm".
 ReplaceQuestion AlreadyExistsQuestion();
 
+// "The file has existed, replace it or not?" under "Confirm": the whois and trace pages' own.
+ReplaceQuestion HasExistedQuestion();
+
 // The text of the replace question for an existing file.
 QString ReplaceQuestionText(const QString& path,
                             const ReplaceQuestion& question = AlreadyExistsQuestion());

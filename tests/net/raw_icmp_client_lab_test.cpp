@@ -8,6 +8,7 @@
 #include "net/raw_icmp_client.h"
 #include "net/reply_status_printer.h"
 #include "net/resolver.h"
+#include "support/trace_lab.h"
 
 #include <arpa/inet.h>
 
@@ -15,8 +16,6 @@
 
 #include <ostream>
 
-#include <cstdlib>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,11 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-std::string labSetting(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
 
 std::uint32_t addressOf(const std::string& dotted) {
     in_addr address{};
@@ -65,19 +59,17 @@ TReplyStatus withoutRoundTrip(const RawIcmpClient& client, std::chrono::millisec
 class RawIcmpClientLabTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_expect = labSetting("QUENDRIX_TRACE_LAB_EXPECT");
-        if (m_expect.empty()) {
-            GTEST_SKIP() << "runs only inside the trace lab (tests/lab/trace/run-trace-lab.sh)";
+        const auto lab = test::TraceLab::FromEnvironment();
+        if (!lab) {
+            GTEST_SKIP() << test::kOutsideTraceLab;
         }
-        std::istringstream hops(labSetting("QUENDRIX_TRACE_LAB_HOPS"));
-        for (std::string hop; hops >> hop;) {
-            m_hops.push_back(hop);
-        }
+        m_expect = lab->run;
+        m_hops = lab->hops;
         ASSERT_EQ(m_hops.size(), 3u);
-        m_target = labSetting("QUENDRIX_TRACE_LAB_TARGET");
-        m_silent = labSetting("QUENDRIX_TRACE_LAB_SILENT_HOP2");
-        m_unreachable = labSetting("QUENDRIX_TRACE_LAB_UNREACHABLE_HOP4");
-        m_dropped = labSetting("QUENDRIX_TRACE_LAB_DROPPED");
+        m_target = lab->target;
+        m_silent = lab->silentHop2;
+        m_unreachable = lab->unreachableHop4;
+        m_dropped = lab->dropped;
     }
 
     // Sets host and time-to-live, pings, and fails the test on an error.

@@ -7,10 +7,6 @@ QList<ExportKind> WhoisExportKinds() {
              ExportRows::All, QStringLiteral("txt")}};
 }
 
-ReplaceQuestion WhoisReplaceQuestion() {
-    return {QStringLiteral("Confirm"), QStringLiteral("The file has existed, replace it or not?")};
-}
-
 QString CannotCreateFileText(const QString& path, const QString& reason) {
     return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
 }

@@ -19,9 +19,6 @@ QList<ExportKind> WhoisExportKinds();
 // The encoding every whois export is written in.
 inline constexpr TextEncoding kWhoisExportEncoding = TextEncoding::Latin1;
 
-// "The file has existed, replace it or not?" under "Confirm".
-ReplaceQuestion WhoisReplaceQuestion();
-
 // 'Cannot create file "<path>". <reason>' for an export that could not be written.
 QString CannotCreateFileText(const QString& path, const QString& reason);
 

@@ -204,7 +204,7 @@ void WhoisPage::SpeedButton23Click() {
 void WhoisPage::SpeedButton19Click() {
     const ExportKind kind = whois::WhoisExportKinds().front();
     const QString path = m_host.prompts().saveFile(QString(), kind.saveFilter(), kind.fileType());
-    if (path.isEmpty() || !ConfirmReplace(m_host.prompts(), path, whois::WhoisReplaceQuestion())) {
+    if (path.isEmpty() || !ConfirmReplace(m_host.prompts(), path, HasExistedQuestion())) {
         return;
     }
     if (const auto error =

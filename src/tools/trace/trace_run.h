@@ -1,0 +1,108 @@
+// The trace: resolve the typed target, ping it once with the largest time-to-live, then send
+// echo requests with time-to-live 1, 2, 3 ... and say hop by hop who answered. One engine for
+// the page and the command line; it runs on a worker and hands over what the user sees, in
+// order: log lines, the clearing of the hop list when the hop step starts, and one row per hop.
+//
+// Two ways to stop: the soft stop of the Stop button (TraceControls::requestStop) lets the hop
+// being waited for run to its end, writes its row and ends the trace; the stop token (closing
+// the window, Ctrl-C, a new start abandoning a look-up) ends every wait at once and nothing
+// more is handed over.
+#pragma once
+
+#include "net/raw_icmp_client.h"
+#include "net/result.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+
+namespace quendrix::trace {
+
+// The page's values that a running trace reads anew for every hop, and the soft stop. Any
+// thread may change them at any time.
+class TraceControls {
+  public:
+    static constexpr int kDefaultMaxHops = 30;
+    static constexpr int kMinMaxHops = 1;
+    static constexpr int kMaxMaxHops = 255;
+
+    void setMaxHops(int hops) { m_maxHops.store(hops, std::memory_order_relaxed); }
+    int maxHops() const { return m_maxHops.load(std::memory_order_relaxed); }
+    void setHostRevolve(bool on) { m_hostRevolve.store(on, std::memory_order_relaxed); }
+    bool hostRevolve() const { return m_hostRevolve.load(std::memory_order_relaxed); }
+
+    // The hop being waited for ends as it would, its row is written, and the trace ends.
+    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
+    bool stopRequested() const { return m_stop.load(std::memory_order_relaxed); }
+
+    // True while the trace waits for its target's look-up (which may never return); a new
+    // start may abandon such a trace instead of waiting for it.
+    bool resolving() const { return m_resolving.load(std::memory_order_relaxed); }
+    void setResolving(bool on) { m_resolving.store(on, std::memory_order_relaxed); }
+
+  private:
+    std::atomic<int> m_maxHops{kDefaultMaxHops};
+    std::atomic<bool> m_hostRevolve{false};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_resolving{false};
+};
+
+// One row of the hop list: the four texts as shown.
+struct HopRow {
+    int hop = 0;
+    QString ip;
+    QString host;
+    QString note;
+
+    bool operator==(const HopRow&) const = default;
+};
+
+// One thing the trace hands over.
+struct TraceEvent {
+    enum class Kind {
+        Log,        // lines appended to the log
+        ClearHops,  // the hop step starts: the hop list is emptied
+        Hop,        // a hop's row, written over the row with its number or appended
+    };
+    Kind kind = Kind::Log;
+    QStringList lines;  // Log
+    HopRow row;         // Hop
+};
+
+// The client every trace of a program run uses (its sequence numbers run on from trace to
+// trace), and the lock that makes each exchange (host, time-to-live, time-out, ping) one unit.
+struct TraceClient {
+    net::RawIcmpClient client;
+    std::mutex exchange;
+};
+
+struct TraceRequest {
+    QString typedTarget;  // the target box's text, as typed
+    // How long each ping waits for its answer (the page always waits 5 s; tests wait less).
+    std::chrono::milliseconds wait = net::RawIcmpClient::kDefaultReceiveTimeout;
+};
+
+// How a trace ended without an error.
+enum class TraceEnd {
+    Traced,       // the hop step ran: target reached, unreachable, Max Hops, or a soft stop
+    NotResolved,  // the target has no address: the log says why, no hop was sent
+    SoftStopped,  // a soft stop came before the hop step began
+    Stopped,      // the stop token ended it; what it handed over last may be cut short
+};
+
+// Runs the three steps, handing over each event as it happens. A failure of the ping or hop
+// step ("Socket Error # ..." when no ICMP socket may be opened, "Non-echo type response
+// received", ...) ends the trace and is returned; rows handed over before it stay.
+Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, TraceControls& controls,
+                          std::stop_token stop, const std::function<void(TraceEvent)>& emit);
+
+// The hop's line in the export file and on the command line's output: the four texts joined
+// by four blanks.
+QString HopLine(const HopRow& row);
+
+}  // namespace quendrix::trace
