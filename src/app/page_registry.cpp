@@ -5,6 +5,7 @@
 #include "tools/country/country_page.h"
 #include "tools/monitor/monitor_page.h"
 #include "tools/ping/ping_page.h"
+#include "tools/trace/trace_page.h"
 #include "tools/whois/whois_page.h"
 
 #include <QVBoxLayout>
@@ -56,16 +57,11 @@ std::vector<PageEntry> PageRegistry() {
                                  Bar::None,
                                  QString(),
                                  {}}));
-    pages.push_back(placeholder({2,
-                                 text("tracert_tab"),
-                                 text("Tracert"),
-                                 text("Traceroute"),
-                                 text("Traceroute"),
-                                 text("raceroute1"),
-                                 false,
-                                 Bar::Tools,
-                                 text("Traceroute"),
-                                 {}}));
+    pages.push_back({2, text("tracert_tab"), text("Tracert"), text("Traceroute"),
+                     text("Traceroute"), text("raceroute1"), false, Bar::Tools, text("Traceroute"),
+                     [](const PageServices& services, QWidget* parent) -> ToolPage* {
+                         return new TracePage(services.host, parent);
+                     }});
     pages.push_back({3, text("whois_tab"), text("Whois"), text("Whois"), text("Whois"),
                      text("Whois5"), false, Bar::Tools, text("Whois"),
                      [](const PageServices& services, QWidget* parent) -> ToolPage* {

@@ -1,0 +1,86 @@
+// The Traceroute page: a host or web address in, the route to it out, hop by hop as each hop
+// answers, with the router's host name where asked for, the log of the look-up and the first
+// ping beside it, and the hop list saved as a text file. The trace runs as a job on the page's
+// one ICMP client (its sequence numbers run on from trace to trace); Max Hops and Host Revolve
+// reach the running trace as they change.
+#pragma once
+
+#include "core/job_runner.h"
+#include "core/widgets/tool_page.h"
+#include "tools/trace/trace_run.h"
+
+#include <chrono>
+#include <memory>
+#include <span>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QSpinBox;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quendrix {
+
+class TracePage : public ToolPage {
+    Q_OBJECT
+  public:
+    // wait is how long each ping waits for its answer: the program always waits 5 s; only
+    // tests give a shorter one.
+    explicit TracePage(PageHost& host, QWidget* parent = nullptr,
+                       std::chrono::milliseconds wait = net::RawIcmpClient::kDefaultReceiveTimeout);
+    ~TracePage() override;
+
+    // True from a start until the trace has ended, also while a stopped trace finishes its
+    // last hop, and while a start waits for the running trace to end.
+    bool tracing() const;
+    // The hop list's rows as shown, in list order; the log's lines.
+    std::vector<trace::HopRow> hopRows() const;
+    QStringList logLines() const;
+
+    void acGoExecute();
+    void acStopExecute();
+    void SpeedButton13Click();
+    void SpeedButton22Click();
+
+  protected:
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void startTrace();
+    void traceEnded(JobId id, const JobOutcome& outcome);
+    void apply(std::span<trace::TraceEvent> events);
+    void writeHop(const trace::HopRow& row);
+    void fitColumns();
+    QMenu* makeHandOffMenu(const QString& name, const QString& source, bool sourceHoldsAddress,
+                           const QList<std::pair<QString, QString>>& items);
+
+    PageHost& m_host;
+    const std::chrono::milliseconds m_wait;
+    trace::TraceClient m_client;
+    // The running trace's own controls: a trace abandoned for a new one keeps its stop flag.
+    std::shared_ptr<trace::TraceControls> m_controls;
+    JobRunner<trace::TraceEvent>* m_runner;
+    JobId m_trace = 0;
+    bool m_startPending = false;
+
+    QLabel* m_targetLabel;
+    QLineEdit* edTarget;
+    QToolButton* SpeedButton22;
+    QToolButton* button1;
+    QToolButton* button2;
+    QLabel* m_maxHopsLabel;
+    QSpinBox* seMaxHops;
+    QCheckBox* CheckBox1;
+    QToolButton* SpeedButton13;
+    QTreeWidget* lvTrace;
+    QListWidget* lbLog;
+    QMenu* pop_tracert;
+    QMenu* Pop_tracert_results;
+};
+
+}  // namespace quendrix
