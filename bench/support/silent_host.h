@@ -9,7 +9,7 @@ namespace quendrix::bench {
 
 class SilentPrompts : public Prompts {
   public:
-    void message(const QString&, const QString&, Icon) override {}
+    bool message(const QString&, const QString&, Icon) override { return true; }
     Answer askYesNo(const QString&, const QString&) override { return Answer::No; }
     Answer askYesCancel(const QString&, const QString&) override { return Answer::Cancel; }
     QString openFile(const QString&, const QStringList&) override { return {}; }

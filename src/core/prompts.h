@@ -14,8 +14,9 @@ class Prompts {
 
     virtual ~Prompts() = default;
 
-    // A message box with one OK button.
-    virtual void message(const QString& caption, const QString& text, Icon icon) = 0;
+    // A message box with one OK button. True when OK was pressed; false when the box was
+    // closed without it (Escape, the window's close button), which most callers treat alike.
+    virtual bool message(const QString& caption, const QString& text, Icon icon) = 0;
     // A confirmation box with Yes and No.
     virtual Answer askYesNo(const QString& caption, const QString& text) = 0;
     // A confirmation box with Yes and Cancel.

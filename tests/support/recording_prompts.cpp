@@ -16,8 +16,9 @@ RecordingPrompts::~RecordingPrompts() {
     }
 }
 
-void RecordingPrompts::message(const QString& caption, const QString& text, Icon icon) {
+bool RecordingPrompts::message(const QString& caption, const QString& text, Icon icon) {
     recorded.append({QStringLiteral("message"), caption, text, icon});
+    return closeMessage ? closeMessage() : true;
 }
 
 Prompts::Answer RecordingPrompts::askYesNo(const QString& caption, const QString& text) {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace quendrix::test {
 
 struct RecordedPrompt {
@@ -22,7 +24,7 @@ class RecordingPrompts : public Prompts {
     RecordingPrompts();
     ~RecordingPrompts() override;
 
-    void message(const QString& caption, const QString& text, Icon icon) override;
+    bool message(const QString& caption, const QString& text, Icon icon) override;
     Answer askYesNo(const QString& caption, const QString& text) override;
     Answer askYesCancel(const QString& caption, const QString& text) override;
     QString openFile(const QString& directory, const QStringList& filters) override;
@@ -33,6 +35,9 @@ class RecordingPrompts : public Prompts {
     // Scripted answers, taken in order; defaults: Yes, and no file (cancel).
     QList<Answer> answers;
     QStringList files;
+    // How each message box is closed: true for OK (the default without it), false for closed
+    // without OK. Called while the box counts as shown, so a test can look at the window then.
+    std::function<bool()> closeMessage;
 
     QList<RecordedPrompt> recorded;
     QStringList lastFilters;

@@ -52,7 +52,9 @@ GridView::GridView(const QString& objectName, ResultTableModel* model, const QLi
     fitColumns();
     connect(model, &ResultTableModel::rowsWritten, this, [this](int row) {
         selectRow(row);
-        scrollTo(m_model->index(row, 0));
+        // Down to the row, but sideways only where the user left the grid: a column scrolled
+        // into view (the monitor's host names) stays in view as rows come.
+        scrollTo(m_model->index(row, std::max(0, columnAt(0))));
     });
 }
 

@@ -1,8 +1,10 @@
 #include "core/widgets/widget_prompts.h"
 
+#include <QAbstractButton>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -33,11 +35,36 @@ Prompts::Answer ask(QWidget* parent, const QString& caption, const QString& text
                : (second == QMessageBox::No ? Prompts::Answer::No : Prompts::Answer::Cancel);
 }
 
+// A box with one OK button that tells OK apart from being closed. Qt makes a lone button the
+// escape button, so Escape and the window's close button would otherwise read as OK.
+class OkBox : public QMessageBox {
+  public:
+    OkBox(Icon icon, const QString& caption, const QString& text, QWidget* parent)
+        : QMessageBox(icon, caption, text, QMessageBox::Ok, parent) {
+        // Only a real press of the button (click, Enter, Space) emits this; closing does not.
+        connect(this, &QMessageBox::buttonClicked, this, [this] { m_pressed = true; });
+    }
+    bool pressed() const { return m_pressed; }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            reject();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+
+  private:
+    bool m_pressed = false;
+};
+
 }  // namespace
 
-void WidgetPrompts::message(const QString& caption, const QString& text, Icon icon) {
-    QMessageBox box(toQt(icon), caption, text, QMessageBox::Ok, m_parent);
+bool WidgetPrompts::message(const QString& caption, const QString& text, Icon icon) {
+    OkBox box(toQt(icon), caption, text, m_parent);
     box.exec();
+    return box.pressed();
 }
 
 Prompts::Answer WidgetPrompts::askYesNo(const QString& caption, const QString& text) {

@@ -10,7 +10,7 @@ namespace quendrix {
 class WidgetPrompts : public Prompts {
   public:
     explicit WidgetPrompts(QWidget* parent) : m_parent(parent) {}
-    void message(const QString& caption, const QString& text, Icon icon) override;
+    bool message(const QString& caption, const QString& text, Icon icon) override;
     Answer askYesNo(const QString& caption, const QString& text) override;
     Answer askYesCancel(const QString& caption, const QString& text) override;
     QString openFile(const QString& directory, const QStringList& filters) override;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLocale>
+#include <QStringBuilder>
 
 #include <thread>
 #include <utility>
@@ -16,11 +17,10 @@ namespace {
 // The known-connection key: local port, remote address, remote port and state, compared as
 // exact texts. The local address is left out, so two sockets that differ only there are one
 // history row. None of the texts holds a line feed, so it cannot blur two keys into one.
-std::u16string connectionKey(const TTcpConnStatus& connection) {
-    const QString key = connection.localPort + QLatin1Char('\n') + connection.remoteAddress +
-                        QLatin1Char('\n') + connection.remotePort + QLatin1Char('\n') +
-                        connection.status;
-    return key.toStdU16String();
+QString connectionKey(const TTcpConnStatus& connection) {
+    // Built in one allocation: a steady tick makes one key for every open connection.
+    return connection.localPort % QLatin1Char('\n') % connection.remoteAddress % QLatin1Char('\n') %
+           connection.remotePort % QLatin1Char('\n') % connection.status;
 }
 
 // Clears a flag when the worker leaves the tick, whatever way it leaves.
@@ -51,10 +51,14 @@ QString HistorySinceText(const QDateTime& when) {
 }
 
 QStringList HistoryCells(const HistoryRow& row) {
-    return {HistoryDateText(row.firstSeen), HistoryTimeText(row.firstSeen),
-            row.connection.localAddress,    row.connection.localPort,
-            row.connection.remoteAddress,   row.connection.remotePort,
-            row.connection.status,          row.hostName};
+    return {row.date.isNull() ? HistoryDateText(row.firstSeen) : row.date,
+            row.time.isNull() ? HistoryTimeText(row.firstSeen) : row.time,
+            row.connection.localAddress,
+            row.connection.localPort,
+            row.connection.remoteAddress,
+            row.connection.remotePort,
+            row.connection.status,
+            row.hostName};
 }
 
 ConnectionMonitor::ConnectionMonitor(std::shared_ptr<ConnectionSource> source, RowSink sink,
@@ -119,8 +123,11 @@ void ConnectionMonitor::runTick(JobRunner<HistoryRow>::Context& context, std::ui
     if (!table) {
         return;  // nothing this time; the next tick reads again
     }
-    // Every row of one tick carries the time of the read.
+    // Every row of one tick carries the time of the read, its texts made once: each local
+    // time conversion may look at the time zone file again.
     const QDateTime now = QDateTime::currentDateTime();
+    const QString date = HistoryDateText(now);
+    const QString time = HistoryTimeText(now);
     const QString listening = QStringLiteral("listening");
     for (TTcpConnStatus& connection : *table) {
         if (context.stopRequested()) {
@@ -138,7 +145,7 @@ void ConnectionMonitor::runTick(JobRunner<HistoryRow>::Context& context, std::ui
                 continue;
             }
         }
-        HistoryRow row{now, std::move(connection), QString()};
+        HistoryRow row{now, date, time, std::move(connection), QString()};
         if (m_resolveHosts.load()) {
             // A listening row's "..." compacts to six dots, which has no name: "X".
             row.hostName = ResolveAddress(compactAddress(row.connection.remoteAddress));

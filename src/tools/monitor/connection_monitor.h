@@ -11,6 +11,7 @@
 #include "tools/monitor/tcp_conn_status.h"
 
 #include <QDateTime>
+#include <QHashFunctions>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,7 +22,6 @@
 #include <memory>
 #include <mutex>
 #include <span>
-#include <string>
 #include <unordered_set>
 #include <vector>
 
@@ -47,6 +47,10 @@ class SystemConnectionSource final : public ConnectionSource {
 // One history row: a connection and when it was first seen.
 struct HistoryRow {
     QDateTime firstSeen;
+    // The date and time texts of firstSeen, shared by the rows of one tick; made from it when
+    // null.
+    QString date;
+    QString time;
     TTcpConnStatus connection;
     QString hostName;  // empty unless host names were looked up when the row was made
 };
@@ -119,7 +123,10 @@ class ConnectionMonitor : public QObject {
     // it: a clear empties it and counts a generation, so a tick that began before the clear
     // adds nothing to the new history.
     std::mutex m_knownMutex;
-    std::unordered_set<std::u16string> m_known;
+    struct KeyHash {
+        std::size_t operator()(const QString& key) const noexcept { return qHash(key); }
+    };
+    std::unordered_set<QString, KeyHash> m_known;
     std::uint64_t m_generation = 0;
 
     JobRunner<HistoryRow> m_runner;  // last: its threads go before the members they use

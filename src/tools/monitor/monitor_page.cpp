@@ -14,8 +14,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QTableView>
 #include <QToolButton>
 
 #include <algorithm>
@@ -34,6 +37,46 @@ const QList<int> kWidths = {62, 60, 85, 50, 85, 60, 60, 2000};
 QString confirmText(const QString& firstLine) {
     return firstLine + QLatin1Char('\r') + QStringLiteral("be no response! Continue or not?");
 }
+
+// The header line above the grid. Its text stays exactly as it is; each title is painted
+// where its column's cell texts begin, since the blanks of the text cannot know the widths
+// the grid's columns need in the font in use.
+class ColumnTitles : public QLabel {
+  public:
+    ColumnTitles(QTableView* grid, QWidget* parent) : QLabel(parent), m_grid(grid) {
+        setObjectName(QStringLiteral("StaticText1"));
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+
+    QSize sizeHint() const override {
+        // As wide as the grid's columns, so both scroll alike.
+        return {std::max(QLabel::sizeHint().width(),
+                         cellsLeft() + m_grid->horizontalHeader()->length() + 2 * frameWidth()),
+                QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QFrame::paintEvent(event);  // the sunken frame only
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QHeaderView* columns = m_grid->horizontalHeader();
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1;
+        for (int column = 0; column < kTitles.size(); ++column) {
+            const QRect box(cellsLeft() + columns->sectionPosition(column) + margin, area.top(),
+                            columns->sectionSize(column) - 2 * margin, area.height());
+            style()->drawItemText(&painter, box, Qt::AlignLeft | Qt::AlignVCenter, palette(),
+                                  isEnabled(), kTitles[column], foregroundRole());
+        }
+    }
+
+  private:
+    // Where the grid's first column begins, from the grid's left edge.
+    int cellsLeft() const { return m_grid->viewport()->geometry().left(); }
+
+    QTableView* m_grid;
+};
 
 }  // namespace
 
@@ -66,32 +109,38 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
     controls->addWidget(SpeedButton14);
     body()->addLayout(controls);
 
-    // The header line scrolls sideways with the grid, so each title stays over its column
-    // however narrow the window.
-    // The line sits on a strip as wide as itself, the strip in a view the grid scrolls.
-    auto* strip = new QWidget(this);
-    auto* stripLayout = new QHBoxLayout(strip);
-    stripLayout->setContentsMargins(0, 0, 0, 0);
-    StaticText1 = MakeLabel(QStringLiteral("StaticText1"), kColumnTitles, strip);
-    StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    stripLayout->addWidget(StaticText1);
-    strip->resize(strip->sizeHint());
-    auto* titles = new QScrollArea(this);
-    titles->setFrameShape(QFrame::NoFrame);
-    titles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    titles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    titles->setWidget(strip);
-    titles->setFixedHeight(strip->sizeHint().height());
-    body()->addWidget(titles);
-
     m_history = new ResultTableModel(kTitles, this);
     sgConnHist = new GridView(QStringLiteral("sgConnHist"), m_history, kWidths, false, this);
     // 18 pixels a row, or more where the font needs it.
     sgConnHist->verticalHeader()->setDefaultSectionSize(
         std::max(18, sgConnHist->fontMetrics().height() + 4));
     sgConnHist->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    // The header line scrolls sideways with the grid, so each title stays over its column
+    // however narrow the window: the line sits on a strip as wide as the grid's columns, the
+    // strip in a view the grid scrolls.
+    auto* strip = new QWidget(this);
+    auto* stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(0, 0, 0, 0);
+    auto* header = new ColumnTitles(sgConnHist, strip);
+    header->setText(kColumnTitles);
+    StaticText1 = header;
+    stripLayout->addWidget(StaticText1);
+    auto* titles = new QScrollArea(this);
+    titles->setFrameShape(QFrame::NoFrame);
+    titles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    titles->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    titles->setWidget(strip);
+    titles->setFixedHeight(strip->sizeHint().height());
     connect(sgConnHist->horizontalScrollBar(), &QScrollBar::valueChanged,
             titles->horizontalScrollBar(), &QScrollBar::setValue);
+    // Whenever a column changes width (a font or style change refits them), the titles follow.
+    connect(sgConnHist->horizontalHeader(), &QHeaderView::sectionResized, strip, [strip, header] {
+        header->updateGeometry();
+        strip->resize(strip->sizeHint());
+        header->update();
+    });
+    body()->addWidget(titles);
     body()->addWidget(sgConnHist, 1);
     sizeColumns();
 
@@ -122,36 +171,21 @@ MonitorPage::~MonitorPage() {
 }
 
 void MonitorPage::sizeColumns() {
-    // Each column at least as wide as the stretch of the header line its title heads, so the
-    // titles stand over their columns; GridView widens further for the usual cell texts.
-    const QFontMetrics header(StaticText1->font());
-    QList<int> widths = kWidths;
-    QList<int> starts;
-    qsizetype from = 0;
-    for (const QString& title : kTitles) {
-        const qsizetype at = kColumnTitles.indexOf(title, from);
-        starts.append(header.horizontalAdvance(kColumnTitles.left(at)));
-        from = at + title.size();
-    }
-    for (int column = 0; column + 1 < starts.size(); ++column) {
-        widths[column] = std::max(widths[column], starts[column + 1] - starts[column]);
-    }
-    for (int column = 0; column < widths.size(); ++column) {
-        sgConnHist->setColumnWidth(column, widths[column]);
-    }
+    // Each column as wide as its usual texts and its title need in the font in use.
     const QString address = QStringLiteral("255.255.255.255");
-    sgConnHist->fitColumn(
-        0, {monitor::HistoryDateText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)))});
-    sgConnHist->fitColumn(
-        1, {monitor::HistoryTimeText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59)))});
-    sgConnHist->fitColumn(2, {address});
-    sgConnHist->fitColumn(3, {QStringLiteral("NBDGRAM"), QStringLiteral("65535")});
-    sgConnHist->fitColumn(4, {address});
-    sgConnHist->fitColumn(5, {QStringLiteral("NBDGRAM"), QStringLiteral("65535")});
-    sgConnHist->fitColumn(6, {QStringLiteral("established")});
-    for (int column = 0; column + 1 < widths.size(); ++column) {
-        sgConnHist->setColumnWidth(column,
-                                   std::max(widths[column], sgConnHist->columnWidth(column)));
+    const QDateTime late(QDate(2000, 12, 28), QTime(23, 59, 59));
+    const QList<QStringList> usual = {
+        {monitor::HistoryDateText(late)},
+        {monitor::HistoryTimeText(late)},
+        {address},
+        {QStringLiteral("NBDGRAM"), QStringLiteral("65535")},
+        {address},
+        {QStringLiteral("NBDGRAM"), QStringLiteral("65535")},
+        {QStringLiteral("established")},
+        {},
+    };
+    for (int column = 0; column < kTitles.size(); ++column) {
+        sgConnHist->fitColumn(column, usual[column] + QStringList{kTitles[column]});
     }
 }
 
@@ -167,15 +201,19 @@ void MonitorPage::tickEnded(bool full) {
     }
     // Ticks go on while the box is open; one box at a time.
     m_warning = true;
-    m_host.prompts().message(QString(),
-                             QStringLiteral(" There are more than ") +
-                                 QString::number(monitor::ConnectionMonitor::kHistoryLimit) +
-                                 QStringLiteral(" items have been recorded!") + QLatin1Char('\r') +
-                                 QStringLiteral(" To avoid resource problems, the records will be "
-                                                "cleared"),
-                             Prompts::Icon::Warning);
+    const bool ok = m_host.prompts().message(
+        QString(),
+        QStringLiteral(" There are more than ") +
+            QString::number(monitor::ConnectionMonitor::kHistoryLimit) +
+            QStringLiteral(" items have been recorded!") + QLatin1Char('\r') +
+            QStringLiteral(" To avoid resource problems, the records will be "
+                           "cleared"),
+        Prompts::Icon::Warning);
     m_warning = false;
-    sbClearClick();
+    // Closed without OK: the history stays, and the next tick warns again.
+    if (ok) {
+        sbClearClick();
+    }
 }
 
 void MonitorPage::sbClearClick() {

@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -28,6 +29,37 @@ constexpr std::array<const char*, 12> kStateNames = {
     "fin_wait2", "close_wait", "closing",  "last_ack", "time_wait",   "delete_tcb",
 };
 
+// The fixed texts are made once and shared by every row (a tick makes thousands of rows).
+template <std::size_t N>
+std::array<QString, N> sharedTexts(const std::array<const char*, N>& latin1) {
+    std::array<QString, N> texts;
+    for (std::size_t i = 0; i < N; ++i) {
+        texts[i] = text(latin1[i]);
+    }
+    return texts;
+}
+
+const std::array<QString, 29>& serviceNames() {
+    static const std::array<QString, 29> names = [] {
+        std::array<const char*, 29> latin1{};
+        for (std::size_t i = 0; i < kServices.size(); ++i) {
+            latin1[i] = kServices[i].second;
+        }
+        return sharedTexts(latin1);
+    }();
+    return names;
+}
+
+const std::array<QString, 12>& stateNames() {
+    static const std::array<QString, 12> names = sharedTexts(kStateNames);
+    return names;
+}
+
+const QString& noRemoteText() {
+    static const QString dots = text("...");
+    return dots;
+}
+
 QString trimBlanks(const QString& part) {
     qsizetype begin = 0;
     qsizetype end = part.size();
@@ -43,25 +75,45 @@ QString trimBlanks(const QString& part) {
 }  // namespace
 
 QString addressText(std::uint32_t address) {
+    // Written in place: one allocation per text, since a tick makes two for every connection.
     const std::uint32_t host = ntohl(address);
-    QString result;
-    result.reserve(15);
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        if (shift != 24) {
-            result += QLatin1Char('.');
+    QString result(15, QLatin1Char(' '));
+    QChar* field = result.data();
+    for (int shift = 24; shift >= 0; shift -= 8, field += 4) {
+        const std::uint32_t octet = (host >> shift) & 0xff;
+        field[2] = QChar(static_cast<char16_t>(u'0' + octet % 10));
+        if (octet >= 10) {
+            field[1] = QChar(static_cast<char16_t>(u'0' + octet / 10 % 10));
         }
-        result += QString::number((host >> shift) & 0xff).rightJustified(3, QLatin1Char(' '));
+        if (octet >= 100) {
+            field[0] = QChar(static_cast<char16_t>(u'0' + octet / 100));
+        }
+        if (shift != 0) {
+            field[3] = QLatin1Char('.');
+        }
     }
     return result;
 }
 
 QString portText(std::uint16_t port) {
-    for (const auto& [number, name] : kServices) {
-        if (number == port) {
-            return text(name);
+    for (std::size_t i = 0; i < kServices.size(); ++i) {
+        if (kServices[i].first == port) {
+            return serviceNames()[i];
         }
     }
-    return QString::number(port).rightJustified(4, QLatin1Char(' '));
+    // Right-aligned in four characters; five digits are not cut.
+    const qsizetype digits = port >= 10000  ? 5
+                             : port >= 1000 ? 4
+                             : port >= 100  ? 3
+                             : port >= 10   ? 2
+                                            : 1;
+    QString result(std::max<qsizetype>(digits, 4), QLatin1Char(' '));
+    QChar* last = result.data() + result.size() - 1;
+    unsigned value = port;
+    for (qsizetype i = 0; i < digits; ++i, value /= 10) {
+        last[-i] = QChar(static_cast<char16_t>(u'0' + value % 10));
+    }
+    return result;
 }
 
 QString compactAddress(const QString& paddedAddress) {
@@ -80,7 +132,7 @@ QString stateName(net::TcpState state) {
     if (value < 1 || value > static_cast<int>(kStateNames.size())) {
         return {};
     }
-    return text(kStateNames[static_cast<std::size_t>(value - 1)]);
+    return stateNames()[static_cast<std::size_t>(value - 1)];
 }
 
 TTcpConnStatus connStatus(const net::TcpConnection& connection) {
@@ -91,8 +143,8 @@ TTcpConnStatus connStatus(const net::TcpConnection& connection) {
         status.remoteAddress = addressText(connection.remoteAddress);
         status.remotePort = portText(connection.remotePort);
     } else {
-        status.remoteAddress = text("...");
-        status.remotePort = text("...");
+        status.remoteAddress = noRemoteText();
+        status.remotePort = noRemoteText();
     }
     status.status = stateName(connection.state);
     return status;

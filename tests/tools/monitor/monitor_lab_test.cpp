@@ -16,6 +16,7 @@
 #include <QToolButton>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <signal.h>
@@ -32,17 +33,24 @@
 namespace quendrix {
 namespace {
 
+// The DNS lab's own namespace, taken before any test moves the main thread out of it.
+const int kLabNamespace = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+
 class MonitorLab : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(test::InsideDnsLab()) << test::kOutsideDnsLab;
         // The namespace is this thread's; the page's workers start from here and share it.
+        ASSERT_NO_FATAL_FAILURE(enterNamespace());
+        page = std::make_unique<MonitorPage>(host);
+        page->engine().stop();  // the test ticks by hand
+    }
+    // A fresh namespace: no socket in it but the test's.
+    virtual void enterNamespace() {
         ASSERT_EQ(unshare(CLONE_NEWNET), 0) << std::strerror(errno);
         ASSERT_EQ(std::system("ip link set lo up && ip addr add 10.250.4.1/32 dev lo && "
                               "ip addr add 10.250.4.2/32 dev lo"),
                   0);
-        page = std::make_unique<MonitorPage>(host);
-        page->engine().stop();  // the test ticks by hand
     }
     void TearDown() override {
         page.reset();
@@ -173,6 +181,51 @@ TEST_F(MonitorLab, RecordsTheNamespacesConnectionsByTheirKey) {
                           " 10.250.  4.  2|  81|...|...|listening|X",
                           "127.  0.  0.  1|HTTP|...|...|listening|X",
                       }));
+}
+
+// Host names come from the lab's name server, so this test stays in the lab's namespace,
+// where the server's own sockets are: only rows of the test's addresses are looked at.
+// 10.250.1.1 has a PTR record (one.lab.test), 10.250.1.99 none.
+class MonitorLabNames : public MonitorLab {
+  protected:
+    void enterNamespace() override {
+        ASSERT_GE(kLabNamespace, 0);
+        ASSERT_EQ(setns(kLabNamespace, CLONE_NEWNET), 0) << std::strerror(errno);
+        ASSERT_EQ(std::system("ip addr replace 10.250.1.1/32 dev lo && "
+                              "ip addr replace 10.250.1.99/32 dev lo"),
+                  0);
+    }
+    QStringList ownRows() {
+        QStringList own;
+        for (const QString& row : tick()) {
+            if (row.contains(" 10.250.  1.")) {
+                own << row;
+            }
+        }
+        return own;
+    }
+};
+
+TEST_F(MonitorLabNames, HostRevolveShowsTheRemoteNameOrX) {
+    const int named = listenOn("10.250.1.1", 81);
+    const int unnamed = listenOn("10.250.1.99", 8080);
+    connect("10.250.1.99", 40001, "10.250.1.1", 81, named);
+    host.recording.answers = {Prompts::Answer::Yes, Prompts::Answer::Yes};
+    page->findChild<QCheckBox*>("CheckBox2")->click();
+    EXPECT_EQ(ownRows(), (QStringList{
+                             " 10.250.  1.  1|  81| 10.250.  1. 99|40001|established|X",
+                             " 10.250.  1. 99|40001| 10.250.  1.  1|  81|established|one.lab.test",
+                         }));
+
+    // A listening row is looked up on six dots: "X". Rows written before stay as they were.
+    page->findChild<QCheckBox*>("cbShowListeners")->click();
+    connect("10.250.1.1", 40002, "10.250.1.99", 8080, unnamed);
+    EXPECT_EQ(ownRows(), (QStringList{
+                             " 10.250.  1.  1|  81|...|...|listening|X",
+                             " 10.250.  1.  1|40002| 10.250.  1. 99|8080|established|X",
+                             " 10.250.  1. 99|8080|...|...|listening|X",
+                             " 10.250.  1. 99|8080| 10.250.  1.  1|40002|established|one.lab.test",
+                         }));
 }
 
 // The command line's monitor over the same kind of namespace: its rows as they come, the time

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -90,6 +91,62 @@ TEST_F(MonitorPageTest, ControlsAndTexts) {
     EXPECT_GE(grid->columnWidth(7), 2000);
 }
 
+// The header line keeps its text, yet each title stands over its column: drawn from where the
+// column's cells begin, never over the line between two columns.
+TEST_F(MonitorPageTest, EachTitleStandsOverItsColumn) {
+    page.resize(1000, 400);
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    auto* header = child<QLabel>("StaticText1");
+    auto* grid = child<GridView>("sgConnHist");
+    const QImage image = header->grab().toImage();
+    const QRect band = header->contentsRect();
+    const QRgb paper = image.pixel(band.right() - 1, band.center().y());
+    const auto inkBetween = [&](int from, int to) {
+        for (int x = std::max(from, 0); x < std::min(to, image.width()); ++x) {
+            for (int y = band.top(); y <= band.bottom(); ++y) {
+                if (image.pixel(x, y) != paper) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const int titleLeft = header->mapTo(&page, QPoint(0, 0)).x();
+    for (int column = 0; column < 8; ++column) {
+        const int start =
+            grid->viewport()->mapTo(&page, QPoint(grid->columnViewportPosition(column), 0)).x() -
+            titleLeft;
+        EXPECT_TRUE(inkBetween(start + 1, start + 12)) << "no title at column " << column;
+        if (column > 0) {
+            EXPECT_FALSE(inkBetween(start - 1, start + 1)) << "a title crosses into " << column;
+        }
+    }
+}
+
+// New rows scroll the grid down to them but leave it where the user scrolled it sideways, so
+// the host names stay in sight.
+TEST_F(MonitorPageTest, NewRowsKeepTheGridScrolledSideways) {
+    page.resize(700, 300);
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    auto* grid = child<GridView>("sgConnHist");
+    grid->horizontalScrollBar()->setValue(grid->columnViewportPosition(7));
+    const int sideways = grid->horizontalScrollBar()->value();
+    ASSERT_GT(sideways, 0);
+    std::vector<monitor::TTcpConnStatus> rows;
+    for (int port = 1024; port < 1074; ++port) {
+        rows.push_back(established("127.  0.  0.  1", "8080", "127.  0.  0.  2",
+                                   QString::number(port).toLatin1().constData()));
+    }
+    table->set(std::move(rows));
+    settle();
+    ASSERT_EQ(page.history().resultCount(), 50);
+    EXPECT_EQ(grid->horizontalScrollBar()->value(), sideways);
+    EXPECT_GT(grid->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(grid->currentIndex().row(), 49);
+}
+
 TEST_F(MonitorPageTest, RowsAppearTickByTickUnderTheKeyRules) {
     table->set({
         listener("  0.  0.  0.  0", "HTTP"),
@@ -156,19 +213,33 @@ TEST_F(MonitorPageTest, CancelLeavesEitherBoxUnchecked) {
     EXPECT_FALSE(page.engine().showListeners());
 }
 
-TEST_F(MonitorPageTest, PastTheRowLimitTheUserIsWarnedAndTheHistoryCleared) {
+TEST_F(MonitorPageTest, PastTheRowLimitTheWarningClearsOnlyWithOk) {
     std::vector<monitor::TTcpConnStatus> rows;
     for (int i = 0; i < monitor::ConnectionMonitor::kHistoryLimit; ++i) {
         rows.push_back({"127.  0.  0.  1", QString::number(1024 + i % 60000), "127.  0.  0.  2",
                         QString::number(i / 60000), "established"});
     }
     table->set(std::move(rows));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.recording.messages().isEmpty(); }, 120000));
+    // The first box is closed without OK, the second answered with OK. Once the history is
+    // full the table empties, so only a history that was kept can bring the second warning.
+    QList<int> rowsAtWarning;
+    host.recording.closeMessage = [&] {
+        rowsAtWarning << page.history().resultCount();
+        table->set({});
+        return rowsAtWarning.size() > 1;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.recording.messages().size() >= 2; }, 120000))
+        << "history rows after the box was closed: " << page.history().resultCount();
     EXPECT_EQ(host.recording.messages().first(),
               "| There are more than 100000 items have been recorded!\r To avoid resource "
               "problems, the records will be cleared");
     EXPECT_EQ(host.recording.recorded.last().icon, Prompts::Icon::Warning);
-    EXPECT_EQ(page.history().rowCount(), 1);
+    const int full = monitor::ConnectionMonitor::kHistoryLimit;
+    EXPECT_EQ(rowsAtWarning, (QList<int>{full, full}));
+    EXPECT_EQ(page.history().resultCount(), 0);
+    settle();
+    EXPECT_EQ(host.recording.messages().size(), 2);
+    EXPECT_EQ(page.history().resultCount(), 0);
     page.engine().stop();
 }
 
