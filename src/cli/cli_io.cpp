@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace quendrix::cli {
@@ -235,6 +236,29 @@ int WriteExport(const QString& path, const QStringList& lines) {
         return kFailed;
     }
     return kOk;
+}
+
+StopSignals::StopSignals() {
+    sigemptyset(&m_set);
+    sigaddset(&m_set, SIGINT);
+    sigaddset(&m_set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
+    m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+StopSignals::~StopSignals() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+
+int StopSignals::take() const {
+    signalfd_siginfo info{};
+    if (::read(m_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
+        return 0;
+    }
+    return static_cast<int>(info.ssi_signo);
 }
 
 }  // namespace quendrix::cli

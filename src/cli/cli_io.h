@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 
+#include <csignal>
+
 namespace quendrix::cli {
 
 // Exit statuses, the same for every command.
@@ -94,5 +96,25 @@ void ReportEmptyList();
 
 // Writes an export file (CR LF, as the window's). kOk, or kFailed after a message.
 int WriteExport(const QString& path, const QStringList& lines);
+
+// Ctrl-C and SIGTERM as readable data on a descriptor, so a command's wait or event loop ends
+// the run like its own end does and its export is still written. Make it before any worker
+// thread starts: every thread inherits the block and none is interrupted. The signals are
+// unblocked again when it goes.
+class StopSignals {
+  public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    int fd() const { return m_fd; }
+    // The signal that arrived, or 0.
+    int take() const;
+
+  private:
+    sigset_t m_set{};
+    sigset_t m_previous{};
+    int m_fd = -1;
+};
 
 }  // namespace quendrix::cli

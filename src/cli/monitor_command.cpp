@@ -8,10 +8,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <memory>
 
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace quendrix::cli {
@@ -22,34 +20,6 @@ const QString kListeners = QStringLiteral("--listeners");
 const QString kResolveHosts = QStringLiteral("--resolve-hosts");
 const QString kExport = QStringLiteral("--export");
 const QString kOut = QStringLiteral("--out");
-
-// Ctrl-C and SIGTERM arrive as readable data on a descriptor, so the event loop ends the run
-// like the time limit does and the export is still written. Blocked before any worker thread
-// starts, so every thread inherits the block and none is interrupted.
-class StopSignals {
-  public:
-    StopSignals() {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
-        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
-    }
-    ~StopSignals() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-    int fd() const { return m_fd; }
-
-  private:
-    sigset_t m_set{};
-    sigset_t m_previous{};
-    int m_fd = -1;
-};
 
 }  // namespace
 

@@ -17,7 +17,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace quendrix::cli {
@@ -36,42 +35,6 @@ constexpr int kInterruptedBase = 128;
 // After Ctrl-C a hop's wait ends at once; only a look-up inside the C library (the target's,
 // or a router's name) cannot be woken, and the program does not wait longer than this for it.
 constexpr auto kLongestEndAfterInterrupt = 2s;
-
-// Ctrl-C and SIGTERM arrive as readable data on a descriptor. Blocked before the trace's thread
-// starts, so that thread inherits the block and is never interrupted.
-class StopSignals {
-  public:
-    StopSignals() {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
-        m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
-    }
-    ~StopSignals() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
-    }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-    int fd() const { return m_fd; }
-
-    // The signal that arrived, or 0.
-    int take() const {
-        signalfd_siginfo info{};
-        if (::read(m_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
-            return 0;
-        }
-        return static_cast<int>(info.ssi_signo);
-    }
-
-  private:
-    sigset_t m_set{};
-    sigset_t m_previous{};
-    int m_fd = -1;
-};
 
 // Readable once the trace's thread has ended.
 class EndSignal {
