@@ -289,6 +289,22 @@ bool ConfirmReplace(Prompts& prompts, const QString& path, const ReplaceQuestion
            Prompts::Answer::Yes;
 }
 
+std::optional<QString> SaveExportAs(
+    Prompts& prompts, const ExportKind& kind, const ReplaceQuestion& question,
+    const std::function<QStringList()>& lines, TextEncoding encoding,
+    const std::function<QString(const QString& path, const QString& reason)>& failureText) {
+    const QString path = prompts.saveFile(QString(), kind.saveFilter(), kind.fileType());
+    if (path.isEmpty() || !ConfirmReplace(prompts, path, question)) {
+        return std::nullopt;
+    }
+    if (const auto error = WriteExportFile(path, lines(), encoding)) {
+        prompts.message(QStringLiteral("Quendrix"),
+                        failureText ? failureText(path, *error) : *error, Prompts::Icon::Error);
+        return std::nullopt;
+    }
+    return path;
+}
+
 QStringList HtmlPageHead(const HtmlFrame& frame) {
     return {
         QStringLiteral("<html><head><title>%1</title></head>").arg(frame.title),

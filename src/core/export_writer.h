@@ -3,11 +3,14 @@
 // frame the tools' pages use.
 #pragma once
 
+#include "core/export_kind.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace quendrix {
@@ -55,6 +58,16 @@ QString ReplaceQuestionText(const QString& path,
 // True when path may be written: it does not exist, or the user answered Yes.
 bool ConfirmReplace(Prompts& prompts, const QString& path,
                     const ReplaceQuestion& question = AlreadyExistsQuestion());
+
+// What a page's export does once its kind is known: the save dialog with the kind's file type,
+// the replace question for an existing file, then the lines (taken only now) written. A write
+// that fails is shown under "Quendrix" with the error icon, its text made by failureText from
+// the path and the writer's reason (the reason alone when none is given). Returns the path
+// written; nothing when the user cancelled, answered No, or the write failed.
+std::optional<QString> SaveExportAs(
+    Prompts& prompts, const ExportKind& kind, const ReplaceQuestion& question,
+    const std::function<QStringList()>& lines, TextEncoding encoding = TextEncoding::Local8Bit,
+    const std::function<QString(const QString& path, const QString& reason)>& failureText = {});
 
 // The project's home page, linked from every HTML export.
 inline const QString kHomePageUrl = QStringLiteral("https://quendrix.org/");

@@ -83,18 +83,13 @@ void ExportDialog::showModal() {
 
 void ExportDialog::Button1Click() {
     const ExportKind& kind = m_kinds.at(chosenKind());
-    const QString path = m_prompts.saveFile(QString(), kind.saveFilter(), kind.fileType());
-    if (path.isEmpty() || !ConfirmReplace(m_prompts, path, m_options.replaceQuestion)) {
-        return;
-    }
-    // The lines are taken now, on the UI thread: rows a running job hands over meanwhile
-    // are applied after the export.
-    if (const auto error = WriteExportFile(path, m_producer(kind), m_options.encoding)) {
-        m_prompts.message(QStringLiteral("Quendrix"), *error, Prompts::Icon::Error);
-        return;
-    }
-    if (m_open->isChecked()) {
-        m_prompts.openWithShell(path);
+    // The lines are taken once the file is chosen, on the UI thread: rows a running job hands
+    // over meanwhile are applied after the export.
+    const auto path = SaveExportAs(
+        m_prompts, kind, m_options.replaceQuestion, [&] { return m_producer(kind); },
+        m_options.encoding);
+    if (path && m_open->isChecked()) {
+        m_prompts.openWithShell(*path);
     }
 }
 

@@ -371,16 +371,9 @@ void TracePage::SpeedButton22Click() {
 }
 
 void TracePage::SpeedButton13Click() {
-    const ExportKind kind = trace::TraceExportKinds().front();
-    const QString path = m_host.prompts().saveFile(QString(), kind.saveFilter(), kind.fileType());
-    if (path.isEmpty() || !ConfirmReplace(m_host.prompts(), path, HasExistedQuestion())) {
-        return;
-    }
-    // The rows present now: during a trace, those written so far.
-    const std::vector<HopRow> rows = hopRows();
-    if (const auto error = WriteExportFile(path, trace::TraceExportLines(rows))) {
-        m_host.prompts().message(QStringLiteral("Quendrix"), *error, Prompts::Icon::Error);
-    }
+    // The rows present when the file is written: during a trace, those shown so far.
+    SaveExportAs(m_host.prompts(), trace::TraceExportKinds().front(), HasExistedQuestion(),
+                 [this] { return trace::TraceExportLines(hopRows()); });
 }
 
 }  // namespace quendrix

@@ -202,18 +202,12 @@ void WhoisPage::SpeedButton23Click() {
 }
 
 void WhoisPage::SpeedButton19Click() {
-    const ExportKind kind = whois::WhoisExportKinds().front();
-    const QString path = m_host.prompts().saveFile(QString(), kind.saveFilter(), kind.fileType());
-    if (path.isEmpty() || !ConfirmReplace(m_host.prompts(), path, HasExistedQuestion())) {
-        return;
-    }
-    if (const auto error =
-            WriteExportFile(path, whois::WhoisExportLines(m_lines), whois::kWhoisExportEncoding)) {
-        m_host.prompts().message(
-            QStringLiteral("Quendrix"),
-            whois::CannotCreateFileText(QDir::toNativeSeparators(path), *error),
-            Prompts::Icon::Error);
-    }
+    SaveExportAs(
+        m_host.prompts(), whois::WhoisExportKinds().front(), HasExistedQuestion(),
+        [this] { return whois::WhoisExportLines(m_lines); }, whois::kWhoisExportEncoding,
+        [](const QString& path, const QString& reason) {
+            return whois::CannotCreateFileText(QDir::toNativeSeparators(path), reason);
+        });
 }
 
 }  // namespace quendrix
