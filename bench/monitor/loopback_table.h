@@ -19,6 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
 
 namespace quendrix::bench {
 
@@ -92,6 +94,33 @@ inline void SsEstablished(benchmark::State& state) {
         }
     }
     posix_spawn_file_actions_destroy(&actions);
+}
+
+// The main of a monitor benchmark: root only (77 otherwise), the connections of
+// QUENDRIX_BENCH_CONNECTIONS opened in a namespace of its own before any thread starts (the
+// monitor's workers take the namespace from the calling thread), then beforeRun (for example
+// the application object) and the benchmarks.
+inline int RunLoopbackBenchmarks(int argc, char** argv, const char* name,
+                                 const std::function<void()>& beforeRun = {}) {
+    if (geteuid() != 0) {
+        std::fprintf(stderr, "%s: needs root (a network namespace)\n", name);
+        return 77;
+    }
+    const int connections = ConnectionCountFromEnvironment();
+    if (connections < 0) {
+        return 2;
+    }
+    if (!OpenLoopbackConnections(connections)) {
+        return 1;
+    }
+    if (beforeRun) {
+        beforeRun();
+    }
+    benchmark::AddCustomContext("connections", std::to_string(connections));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 }  // namespace quendrix::bench

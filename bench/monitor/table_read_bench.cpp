@@ -71,20 +71,5 @@ BENCHMARK(BM_SsEstablished)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (geteuid() != 0) {
-        std::fprintf(stderr, "monitor_table_read_bench: needs root (a network namespace)\n");
-        return 77;
-    }
-    const int connections = quendrix::bench::ConnectionCountFromEnvironment();
-    if (connections < 0) {
-        return 2;
-    }
-    if (!quendrix::bench::OpenLoopbackConnections(connections)) {
-        return 1;
-    }
-    benchmark::AddCustomContext("connections", std::to_string(connections));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quendrix::bench::RunLoopbackBenchmarks(argc, argv, "monitor_table_read_bench");
 }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -145,23 +146,8 @@ BENCHMARK(BM_SsEstablished)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace quendrix::monitor
 
 int main(int argc, char** argv) {
-    if (geteuid() != 0) {
-        std::fprintf(stderr, "monitor_tick_bench: needs root (a network namespace)\n");
-        return 77;
-    }
-    const int connections = quendrix::bench::ConnectionCountFromEnvironment();
-    if (connections < 0) {
-        return 2;
-    }
-    // Before any thread starts: the namespace is the calling thread's, and the monitor's
-    // workers take it from there.
-    if (!quendrix::bench::OpenLoopbackConnections(connections)) {
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    benchmark::AddCustomContext("connections", std::to_string(connections));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    // The monitor's jobs need the application object; it is made after the namespace.
+    std::optional<QCoreApplication> app;
+    return quendrix::bench::RunLoopbackBenchmarks(argc, argv, "monitor_tick_bench",
+                                                  [&] { app.emplace(argc, argv); });
 }
