@@ -63,13 +63,8 @@ class RawIcmpClientLabTest : public ::testing::Test {
         if (!lab) {
             GTEST_SKIP() << test::kOutsideTraceLab;
         }
-        m_expect = lab->run;
-        m_hops = lab->hops;
-        ASSERT_EQ(m_hops.size(), 3u);
-        m_target = lab->target;
-        m_silent = lab->silentHop2;
-        m_unreachable = lab->unreachableHop4;
-        m_dropped = lab->dropped;
+        m_lab = *lab;
+        ASSERT_EQ(m_lab.hops.size(), 3u);
     }
 
     // Sets host and time-to-live, pings, and fails the test on an error.
@@ -81,9 +76,7 @@ class RawIcmpClientLabTest : public ::testing::Test {
         ASSERT_TRUE(pinged) << pinged.error().text;
     }
 
-    std::string m_expect;
-    std::vector<std::string> m_hops;
-    std::string m_target, m_silent, m_unreachable, m_dropped;
+    test::TraceLab m_lab;
     RawIcmpClient m_client;
 };
 
@@ -92,7 +85,7 @@ class RawIcmpClientLabSocketTest : public RawIcmpClientLabTest {
   protected:
     void SetUp() override {
         RawIcmpClientLabTest::SetUp();
-        if (!IsSkipped() && m_expect == "none") {
+        if (!IsSkipped() && !m_lab.hasSocket()) {
             GTEST_SKIP() << "this run has no ICMP socket";
         }
         m_client.setReceiveTimeout(3000ms);
@@ -104,25 +97,25 @@ TEST_F(RawIcmpClientLabSocketTest, EachHopAnswersWithItsAddressUntilTheTargetRep
     // Routers answer with TTL 64, one hop less for each router on the way back; a time
     // exceeded quotes the whole 72-byte request.
     const TReplyStatus hops[] = {
-        expected(K::TimeToLiveExceeded, m_hops[0], 11, 100, 64, kFirstSequenceNumber),
-        expected(K::TimeToLiveExceeded, m_hops[1], 11, 100, 63, kFirstSequenceNumber + 1),
-        expected(K::TimeToLiveExceeded, m_hops[2], 11, 100, 62, kFirstSequenceNumber + 2),
-        expected(K::EchoReply, m_target, 0, 72, 61, kFirstSequenceNumber + 3),
+        expected(K::TimeToLiveExceeded, m_lab.hops[0], 11, 100, 64, kFirstSequenceNumber),
+        expected(K::TimeToLiveExceeded, m_lab.hops[1], 11, 100, 63, kFirstSequenceNumber + 1),
+        expected(K::TimeToLiveExceeded, m_lab.hops[2], 11, 100, 62, kFirstSequenceNumber + 2),
+        expected(K::EchoReply, m_lab.target, 0, 72, 61, kFirstSequenceNumber + 3),
     };
     for (int timeToLive = 1; timeToLive <= 4; ++timeToLive) {
         SCOPED_TRACE(timeToLive);
-        ping(m_target, timeToLive);
+        ping(m_lab.target, timeToLive);
         EXPECT_EQ(withoutRoundTrip(m_client, 1000ms), hops[timeToLive - 1]);
     }
     EXPECT_EQ(m_client.socketKind(),
-              m_expect == "raw" ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram);
+              m_lab.run == "raw" ? IcmpSocketKind::Raw : IcmpSocketKind::Datagram);
     EXPECT_EQ(m_client.sequenceNumber(), kFirstSequenceNumber + 4);
 }
 
 TEST_F(RawIcmpClientLabSocketTest, ASilentHopTimesOutAndTheNextHopStillAnswers) {
     m_client.setReceiveTimeout(400ms);
     const auto start = Clock::now();
-    ping(m_silent, 2);
+    ping(m_lab.silentHop2, 2);
     const auto waited = Clock::now() - start;
     const TReplyStatus status = m_client.replyStatus();
     EXPECT_EQ(withoutRoundTrip(m_client, 2000ms),
@@ -130,23 +123,23 @@ TEST_F(RawIcmpClientLabSocketTest, ASilentHopTimesOutAndTheNextHopStillAnswers) 
     EXPECT_GE(status.msRoundTripTime, 400u);
     EXPECT_GE(waited, 400ms);
 
-    ping(m_silent, 3);
+    ping(m_lab.silentHop2, 3);
     EXPECT_EQ(withoutRoundTrip(m_client, 400ms),
-              expected(ReplyStatusKind::TimeToLiveExceeded, m_hops[2], 11, 100, 62,
+              expected(ReplyStatusKind::TimeToLiveExceeded, m_lab.hops[2], 11, 100, 62,
                        kFirstSequenceNumber + 1));
-    ping(m_silent, 4);
+    ping(m_lab.silentHop2, 4);
     EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::EchoReply);
-    EXPECT_EQ(m_client.replyStatus().fromIpAddress, m_silent);
+    EXPECT_EQ(m_client.replyStatus().fromIpAddress, m_lab.silentHop2);
 }
 
 TEST_F(RawIcmpClientLabSocketTest, AnUnreachableAnswerNamesTheRouterThatGaveIt) {
     for (const int timeToLive : {4, 30}) {
         SCOPED_TRACE(timeToLive);
         const std::uint16_t sequence = m_client.sequenceNumber();
-        ping(m_unreachable, timeToLive);
+        ping(m_lab.unreachableHop4, timeToLive);
         EXPECT_EQ(
             withoutRoundTrip(m_client, 1000ms),
-            expected(ReplyStatusKind::DestinationUnreachable, m_hops[2], 3, 100, 62, sequence));
+            expected(ReplyStatusKind::DestinationUnreachable, m_lab.hops[2], 3, 100, 62, sequence));
     }
 }
 
@@ -161,13 +154,13 @@ TEST_F(RawIcmpClientLabSocketTest, AReplyToAnotherSocketWithOurSequenceIsNotOurs
         sequence, 0, "");
 
     m_client.setReceiveTimeout(800ms);
-    m_client.setHost(m_dropped);
+    m_client.setHost(m_lab.dropped);
     ASSERT_TRUE(m_client.setTimeToLive(64));
     std::optional<Result<void>> pinged;
     std::thread pinger([&] { pinged.emplace(m_client.ping()); });
     // Decoys all through the wait, one every 50 ms, whenever the client's socket opened.
     for (int i = 0; i < 12; ++i) {
-        EXPECT_TRUE(decoy->send(addressOf(m_target), decoyRequest));
+        EXPECT_TRUE(decoy->send(addressOf(m_lab.target), decoyRequest));
         std::this_thread::sleep_for(50ms);
     }
     pinger.join();
@@ -184,7 +177,7 @@ TEST_F(RawIcmpClientLabSocketTest, AReplyToAnotherSocketWithOurSequenceIsNotOurs
 
 TEST_F(RawIcmpClientLabSocketTest, AStopEndsTheWaitAtOnce) {
     m_client.setReceiveTimeout(5000ms);
-    m_client.setHost(m_dropped);
+    m_client.setHost(m_lab.dropped);
     ASSERT_TRUE(m_client.setTimeToLive(64));
     std::stop_source stop;
     const std::uint16_t sequence = m_client.sequenceNumber();
@@ -205,7 +198,7 @@ TEST_F(RawIcmpClientLabSocketTest, AStopEndsTheWaitAtOnce) {
 TEST_F(RawIcmpClientLabSocketTest, NamesAreLookedUpAndLocalhostIsLoopback) {
     ping("three.lab.test", 4);
     EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::EchoReply);
-    EXPECT_EQ(m_client.replyStatus().fromIpAddress, m_target);
+    EXPECT_EQ(m_client.replyStatus().fromIpAddress, m_lab.target);
     ping("LocalHost", 1);
     EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::EchoReply);
     EXPECT_EQ(m_client.replyStatus().fromIpAddress, "127.0.0.1");
@@ -223,14 +216,14 @@ TEST_F(RawIcmpClientLabTest, AnUnknownNameIsHostNotFound) {
 }
 
 TEST_F(RawIcmpClientLabTest, WithoutAnyIcmpSocketAccessIsDenied) {
-    if (m_expect != "none") {
+    if (m_lab.hasSocket()) {
         GTEST_SKIP() << "this run has an ICMP socket";
     }
     const auto set = m_client.setTimeToLive(1);
     ASSERT_FALSE(set);
     EXPECT_EQ(set.code(), ErrorCode::AccessDenied);
     EXPECT_EQ(set.error().text, "Socket Error # 10013\r\nAccess denied.");
-    m_client.setHost(m_target);
+    m_client.setHost(m_lab.target);
     const auto pinged = m_client.ping();
     ASSERT_FALSE(pinged);
     EXPECT_EQ(pinged.error().text, "Socket Error # 10013\r\nAccess denied.");

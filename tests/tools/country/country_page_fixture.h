@@ -5,6 +5,7 @@
 #include "core/target_list_model.h"
 #include "core/widgets/target_list_panel.h"
 #include "support/fake_host.h"
+#include "support/find_child.h"
 #include "support/grid_rows.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_page.h"
@@ -20,9 +21,7 @@ class CountryPageFixture : public ::testing::Test {
   protected:
     template <typename T>
     T* child(const char* name) {
-        auto* widget = page.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return test::Child<T>(page, name);
     }
     QString text(const char* label) { return child<QLabel>(label)->text(); }
     // Runs a batch over entries to its end.

@@ -8,6 +8,7 @@
 #include "core/widgets/grid_view.h"
 #include "monitor_test_source.h"
 #include "support/fake_host.h"
+#include "support/find_child.h"
 #include "support/test_files.h"
 #include "tools/monitor/monitor_export.h"
 
@@ -34,9 +35,7 @@ class MonitorPageTest : public ::testing::Test {
   protected:
     template <typename T>
     T* child(const char* name) {
-        auto* widget = page.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return test::Child<T>(page, name);
     }
     // Waits for the ticks that follow to have read the table as it is now.
     void settle() {

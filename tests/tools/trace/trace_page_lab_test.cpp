@@ -7,6 +7,7 @@
 
 #include "support/event_loop.h"
 #include "support/fake_host.h"
+#include "support/find_child.h"
 #include "support/test_files.h"
 #include "support/trace_lab.h"
 
@@ -76,9 +77,7 @@ class TracePageLabTest : public ::testing::Test {
     }
     template <typename T>
     T* child(const char* name) {
-        auto* widget = page().findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return test::Child<T>(page(), name);
     }
     QTreeWidget* hopList() { return child<QTreeWidget>("lvTrace"); }
     QToolButton* startButton() { return child<QToolButton>("button1"); }

@@ -5,6 +5,7 @@
 
 #include "net/whois_fixture_server.h"
 #include "support/fake_host.h"
+#include "support/find_child.h"
 #include "support/test_files.h"
 #include "tools/whois/whois_text.h"
 
@@ -33,9 +34,7 @@ class WhoisPageTest : public ::testing::Test {
   protected:
     template <typename T>
     T* child(const char* name) {
-        auto* widget = page().findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
+        return test::Child<T>(page(), name);
     }
     WhoisPage& page(std::uint16_t port = 0) {
         if (!m_page) {
