@@ -73,7 +73,7 @@ BENCHMARK(BM_ClientTraceExchanges)->UseRealTime();
 // The whole trace through the engine; argument 1 looks up every router's name in the lab DNS.
 void BM_RunTrace(benchmark::State& state) {
     trace::TraceClient client;
-    const QString target = QString::fromStdString(g_target);
+    const std::string& target = g_target;
     for (auto _ : state) {
         trace::TraceControls controls;
         controls.setHostRevolve(state.range(0) != 0);

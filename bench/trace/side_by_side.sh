@@ -6,7 +6,8 @@
 #   tracepath   tracepath -n TARGET              (UDP probes)
 # TARGET is the lab's address at hop 4. Each tool's start-up alone (--version, -V) is timed
 # the same way, so the trace's own share shows, and so is an empty Qt Core program
-# (trace_qt_core_floor): the least any program loading Qt Core's libraries costs. With
+# (trace_qt_core_floor): the least any program loading Qt Core's libraries costs, which is why
+# quendrix-cli runs the trace without Qt. With
 # hyperfine installed it times every command (-N, no shell), one command's runs after the
 # other's; otherwise, or with --loop, the tools run interleaved, RUNS times each, timed with
 # bash's $EPOCHREALTIME (no extra process), so that load from elsewhere on a shared machine
@@ -111,8 +112,8 @@ inside() {
             r = q / t
             printf "quendrix / traceroute -I -q 1 -n, whole run: %.2fx (target 2.00x): %s\n", r, (r <= 2 ? "met" : "NOT met")
             printf "the trace without start-up: quendrix %.2f ms, traceroute %.2f ms (%.2fx)\n", (q - qs) / 1e3, (t - ts) / 1e3, (t > ts ? (q - qs) / (t - ts) : 0)
-            printf "start-up: quendrix-cli %.2f ms, an empty Qt Core program %.2f ms, traceroute %.2f ms\n", qs / 1e3, f / 1e3, ts / 1e3
-            printf "quendrix / traceroute if start-up cost what the empty Qt Core program costs: %.2fx\n", (q - qs + f) / t
+            printf "start-up: quendrix-cli %.2f ms (loads no Qt), traceroute %.2f ms; an empty Qt Core program %.2f ms\n", qs / 1e3, ts / 1e3, f / 1e3
+            printf "quendrix / traceroute if quendrix-cli trace loaded Qt Core: about %.2fx\n", (q - qs + f) / t
         }'
 }
 

@@ -1,16 +1,8 @@
-// The one grammar of every quendrix-cli command. A command describes its options and
-// positional arguments once (CommandSpec); the parser reads the words by that description and
-// the help text is made from it, so the two cannot disagree.
-//
-//   --name VALUE... / --name=VALUE   an option and its values (a word starting with "--" is
-//                                    never taken as a value; write --name=--odd for that)
-//   --help, -h                       anywhere before "--": the help, whatever else is given
-//   --                               every word after it is a positional argument
-//   anything else                    a positional argument ("-" included)
-//
-// An option given twice, an unknown option, a missing value or a wrong number of positional
-// arguments is a usage problem, reported as a text that names what is wrong or missing.
+// The command-line grammar (cli/grammar.h) for the commands that run on Qt's text types: the
+// same description, parser and help, with the words and texts as QString.
 #pragma once
+
+#include "cli/grammar.h"
 
 #include <QString>
 #include <QStringList>
@@ -61,6 +53,9 @@ struct ParseResult {
 };
 
 ParseResult ParseArguments(const CommandSpec& grammar, const QStringList& words);
+
+// The same description in the grammar's own terms.
+plain::CommandSpec PlainGrammar(const CommandSpec& grammar);
 
 // "Usage: quendrix-cli NAME ..." with one line per way to call the command.
 QString UsageText(const CommandSpec& grammar);

@@ -5,50 +5,19 @@
 #include "core/target.h"
 #include "core/target_list_model.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <utility>
-
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace quendrix::cli {
 namespace {
 
-// Rows are handed to the system at least this often; a batch flushes after each entry anyway.
-constexpr qsizetype kFlushBytes = 64 * 1024;
-
-QString& commandName() {
-    static QString name;
-    return name;
-}
-
-std::function<void()>& lastWordsBeforeOutputFailure() {
-    static std::function<void()> lastWords;
-    return lastWords;
-}
-
-// Standard output is gone or full. Nothing the program still holds can reach the reader, and
-// nothing else is written from here on (an --out export does not use standard output), so
-// the program ends now rather than after look-ups that may take long to give up.
-[[noreturn]] void endForOutputFailure(int error) {
-    if (error != EPIPE) {
-        Message(QStringLiteral("cannot write to standard output: %1")
-                    .arg(QString::fromLocal8Bit(std::strerror(error))));
-    }
-    err().flush();
-    if (const auto lastWords = std::exchange(lastWordsBeforeOutputFailure(), {})) {
-        lastWords();
-    }
-    std::_Exit(kFailed);
+ExitStatusSpec QtStatus(const plain::ExitStatusSpec& status) {
+    return {status.status, QString::fromLocal8Bit(status.meaning)};
 }
 
 }  // namespace
 
 ExitStatusSpec DoneStatus(const QString& meaning) {
-    return {kOk,
-            meaning.isEmpty() ? QStringLiteral("done (look-ups that failed are rows)") : meaning};
+    return QtStatus(plain::DoneStatus(meaning.toLocal8Bit().toStdString()));
 }
 
 ExitStatusSpec FailedStatus(const QString& meaning) {
@@ -56,54 +25,11 @@ ExitStatusSpec FailedStatus(const QString& meaning) {
 }
 
 ExitStatusSpec UsageStatus(bool takesList) {
-    return {kUsage, takesList
-                        ? QStringLiteral("bad usage, a list that cannot be read, or an empty list")
-                        : QStringLiteral("bad usage")};
+    return QtStatus(plain::UsageStatus(takesList));
 }
 
 ExitStatusSpec RefusedStatus(const QString& meaning) {
     return {kRefused, meaning};
-}
-
-void Output::write(const QByteArray& bytes) {
-    m_buffer += bytes;
-    if (m_buffer.size() >= kFlushBytes) {
-        flush();
-    }
-}
-
-void Output::line(const QString& text) {
-    m_buffer += text.toLocal8Bit();
-    m_buffer += '\n';
-    if (m_buffer.size() >= kFlushBytes) {
-        flush();
-    }
-}
-
-void Output::flush() {
-    const char* data = m_buffer.constData();
-    qsizetype left = m_buffer.size();
-    while (left > 0) {
-        const ssize_t written = ::write(STDOUT_FILENO, data, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            endForOutputFailure(errno);
-        }
-        data += written;
-        left -= written;
-    }
-    m_buffer.clear();
-}
-
-void SetLastWordsBeforeOutputFailure(std::function<void()> lastWords) {
-    lastWordsBeforeOutputFailure() = std::move(lastWords);
-}
-
-Output& out() {
-    static Output output;
-    return output;
 }
 
 QTextStream& err() {
@@ -111,30 +37,18 @@ QTextStream& err() {
     return stream;
 }
 
-void SetCommandName(const QString& name) {
-    commandName() = name;
-}
-
 void Message(const QString& text) {
-    err() << "quendrix-cli";
-    if (!commandName().isEmpty()) {
-        err() << " " << commandName();
-    }
-    err() << ": " << text << "\n";
     err().flush();
+    Message(std::string_view(text.toLocal8Bit().toStdString()));
 }
 
 int UsageProblem(const CommandSpec& grammar, const QString& problem) {
-    Message(problem);
-    err() << UsageText(grammar) << "Try 'quendrix-cli " << grammar.name << " --help' for more.\n";
     err().flush();
-    return kUsage;
+    return plain::UsageProblem(PlainGrammar(grammar), problem.toLocal8Bit().toStdString());
 }
 
 int PrintHelp(const CommandSpec& grammar) {
-    out().line(HelpText(grammar).chopped(1));
-    out().flush();
-    return kOk;
+    return plain::PrintHelp(PlainGrammar(grammar));
 }
 
 std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
@@ -205,11 +119,7 @@ void PrintCounts(int finished, int successful, int failed, std::optional<int> to
 }
 
 std::optional<int> NumberIn(const QString& text, int low, int high) {
-    const auto value = ReadWholeNumber(text);
-    if (!value || *value < low || *value > high) {
-        return std::nullopt;
-    }
-    return static_cast<int>(*value);
+    return plain::NumberIn(text.toLocal8Bit().toStdString(), low, high);
 }
 
 std::optional<QStringList> ReadListFile(const QString& file) {
@@ -236,29 +146,6 @@ int WriteExport(const QString& path, const QStringList& lines) {
         return kFailed;
     }
     return kOk;
-}
-
-StopSignals::StopSignals() {
-    sigemptyset(&m_set);
-    sigaddset(&m_set, SIGINT);
-    sigaddset(&m_set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
-    m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
-StopSignals::~StopSignals() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
-}
-
-int StopSignals::take() const {
-    signalfd_siginfo info{};
-    if (::read(m_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
-        return 0;
-    }
-    return static_cast<int>(info.ssi_signo);
 }
 
 }  // namespace quendrix::cli

@@ -1,56 +1,57 @@
 // quendrix-cli: the same engines as the window, from a terminal.
-#include "cli/argument_parser.h"
-#include "cli/cli_io.h"
-#include "cli/convert_command.h"
-#include "cli/country_command.h"
-#include "cli/monitor_command.h"
-#include "cli/ping_command.h"
-#include "cli/resolve_command.h"
+//
+// This front starts without Qt, so that a short command costs what the system's own tools
+// cost: it answers --help and --version and runs the trace itself, and hands every other
+// command, with the same words, to quendrix-cli-commands beside it (the commands that run on
+// Qt). Both share the grammar, the messages and the exit statuses (cli/terminal.h).
+#include "cli/terminal.h"
 #include "cli/trace_command.h"
-#include "cli/whois_command.h"
+#include "net/result.h"
 
-#include <QCoreApplication>
-
+#include <cerrno>
+#include <climits>
 #include <csignal>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace quendrix::cli {
 namespace {
 
 struct Command {
-    const CommandSpec& (*grammar)();
+    const char* name;
     const char* summary;
-    int (*run)(const QStringList&);
+    // Runs here; null: handed to quendrix-cli-commands.
+    int (*run)(const std::vector<std::string>&) = nullptr;
 };
 
-// Each tool's command lives in its own file.
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
-        {ResolveCommandSpec, "every address of a name, or X", RunResolveCommand},
-        {ReverseCommandSpec, "the official name of an address, or X", RunReverseCommand},
-        {ConvertCommandSpec, "convert a list in batch, names to addresses or back",
-         RunConvertCommand},
-        {PingCommandSpec, "ping every entry of a list", RunPingCommand},
-        {CountryCommandSpec, "the owner or country of every entry of a list", RunCountryCommand},
-        {TraceCommandSpec, "trace the route to a host, hop by hop", RunTraceCommand},
-        {WhoisCommandSpec, "ask a whois server about a domain", RunWhoisCommand},
-        {MonitorCommandSpec, "record the machine's new TCP connections", RunMonitorCommand},
+        {"resolve", "every address of a name, or X"},
+        {"reverse", "the official name of an address, or X"},
+        {"convert", "convert a list in batch, names to addresses or back"},
+        {"ping", "ping every entry of a list"},
+        {"country", "the owner or country of every entry of a list"},
+        {"trace", "trace the route to a host, hop by hop", RunTraceCommand},
+        {"whois", "ask a whois server about a domain"},
+        {"monitor", "record the machine's new TCP connections"},
     };
     return list;
 }
 
-QString usage() {
-    QString text = QStringLiteral(
+std::string usage() {
+    std::string text =
         "Usage: quendrix-cli COMMAND [ARGUMENTS]\n"
         "       quendrix-cli COMMAND --help\n"
         "\n"
-        "Commands:\n");
+        "Commands:\n";
     for (const Command& command : commands()) {
-        text += QStringLiteral("  %1%2\n")
-                    .arg(command.grammar().name.leftJustified(10))
-                    .arg(QLatin1String(command.summary));
+        const std::string name = command.name;
+        text += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 0, ' ') +
+                command.summary + '\n';
     }
-    text += QStringLiteral(
+    text +=
         "\n"
         "Options:\n"
         "  --help, -h  show this help\n"
@@ -69,34 +70,52 @@ QString usage() {
         "     that closed the pipe early)\n"
         "  2  bad usage, a list that cannot be read, or an empty list\n"
         "  3  the system refused (ping, trace: no ICMP socket)\n"
-        "  130, 143  trace: interrupted by Ctrl-C (SIGINT) or ended by SIGTERM\n");
+        "  130, 143  trace: interrupted by Ctrl-C (SIGINT) or ended by SIGTERM\n";
     return text;
 }
 
-int run(const QStringList& arguments) {
-    if (arguments.isEmpty()) {
-        err() << usage();
-        err().flush();
+// The folder this program was started from, "/"-terminated.
+std::string ProgramFolder(const char* argv0) {
+    char path[PATH_MAX];
+    const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string program = size > 0 ? std::string(path, static_cast<std::size_t>(size)) : argv0;
+    const auto slash = program.rfind('/');
+    return slash == std::string::npos ? std::string("./") : program.substr(0, slash + 1);
+}
+
+// Runs quendrix-cli-commands in this process's place; returns only when it cannot start.
+int HandOver(char** argv) {
+    const std::string program = ProgramFolder(argv[0]) + "quendrix-cli-commands";
+    ::execv(program.c_str(), argv);
+    Message("cannot start " + program + ": " + Error::errorText(errno));
+    return kFailed;
+}
+
+int run(int argc, char** argv) {
+    if (argc < 2) {
+        WriteError(usage());
         return kUsage;
     }
-    const QString& name = arguments.at(0);
-    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-        out().write(usage().toLocal8Bit());
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h") {
+        out().write(usage());
         return kOk;
     }
-    if (name == QLatin1String("--version")) {
-        out().line(QStringLiteral("quendrix-cli %1").arg(QLatin1String(QUENDRIX_VERSION)));
+    if (name == "--version") {
+        out().line("quendrix-cli " QUENDRIX_VERSION);
         return kOk;
     }
     for (const Command& command : commands()) {
-        if (name == command.grammar().name) {
+        if (name == command.name) {
+            if (command.run == nullptr) {
+                return HandOver(argv);
+            }
             SetCommandName(name);
-            return command.run(arguments.mid(1));
+            return command.run(std::vector<std::string>(argv + 2, argv + argc));
         }
     }
-    Message(QStringLiteral("unknown command '%1'").arg(name));
-    err() << "Try 'quendrix-cli --help'.\n";
-    err().flush();
+    Message("unknown command '" + name + "'");
+    WriteError("Try 'quendrix-cli --help'.\n");
     return kUsage;
 }
 
@@ -107,10 +126,8 @@ int main(int argc, char** argv) {
     // A reader that goes away shows up as a failed write (EPIPE), which ends the program
     // quietly; the signal would end it without a word too, but before anything is tidied.
     std::signal(SIGPIPE, SIG_IGN);
-    QCoreApplication app(argc, argv);
-    const int status = quendrix::cli::run(app.arguments().mid(1));
+    const int status = quendrix::cli::run(argc, argv);
     // Whatever is still buffered; a failure here ends the program with its own status.
     quendrix::cli::out().flush();
-    quendrix::cli::err().flush();
     return status;
 }

@@ -1,8 +1,8 @@
 #include "cli/trace_command.h"
 
-#include "cli/cli_io.h"
+#include "cli/terminal.h"
 #include "net/icmp_socket.h"
-#include "tools/trace/trace_export.h"
+#include "net/raw_icmp_client.h"
 #include "tools/trace/trace_run.h"
 
 #include <algorithm>
@@ -24,10 +24,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const QString kMaxHops = QStringLiteral("--max-hops");
-const QString kResolveHosts = QStringLiteral("--resolve-hosts");
-const QString kWait = QStringLiteral("--wait");
-const QString kOut = QStringLiteral("--out");
+using namespace plain;
+
+const std::string kMaxHops = "--max-hops";
+const std::string kResolveHosts = "--resolve-hosts";
+const std::string kWait = "--wait";
+const std::string kOut = "--out";
 
 constexpr int kMostWaitMs = 60000;
 // An interrupted trace ends as a shell reports a command ended by the signal.
@@ -93,63 +95,74 @@ struct Shared {
     std::optional<Result<trace::TraceEnd>> end;
 };
 
-void PrintLog(const QStringList& lines) {
-    for (const QString& line : lines) {
-        err() << line << '\n';
+void PrintLog(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + '\n';
     }
-    err().flush();
+    WriteError(text);
 }
 
-QString MessageText(const std::string& text) {
-    return QString::fromLocal8Bit(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+// A raised error's text, its CR LF line breaks as the terminal's.
+std::string MessageText(std::string text) {
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+        text.erase(at, 1);
+    }
+    return text;
+}
+
+std::vector<std::string> ExportLines(const std::vector<trace::HopRow>& rows) {
+    std::vector<std::string> lines;
+    lines.reserve(rows.size());
+    for (const trace::HopRow& row : rows) {
+        lines.push_back(trace::HopLine(row));
+    }
+    return lines;
 }
 
 }  // namespace
 
 const CommandSpec& TraceCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("trace"),
-        {QStringLiteral("TARGET [--max-hops N] [--resolve-hosts] [--wait MS] [--out PATH]")},
-        QStringLiteral(
-            "Traces the route to TARGET (a host name, an address or a web address, reduced\n"
-            "to its host as the window does): resolves it, pings it once with time-to-live\n"
-            "N, then sends echo requests with time-to-live 1, 2, 3 ... until the target\n"
-            "answers, a router reports it unreachable, or N hops were sent (default %1).\n"
+        "trace",
+        {"TARGET [--max-hops N] [--resolve-hosts] [--wait MS] [--out PATH]"},
+        "Traces the route to TARGET (a host name, an address or a web address, reduced\n"
+        "to its host as the window does): resolves it, pings it once with time-to-live\n"
+        "N, then sends echo requests with time-to-live 1, 2, 3 ... until the target\n"
+        "answers, a router reports it unreachable, or N hops were sent (default " +
+            std::to_string(trace::TraceControls::kDefaultMaxHops) +
+            ").\n"
             "The log lines go to standard error as they happen; each hop goes to standard\n"
             "output as soon as it answers or its wait ends, as a line of the export (hop,\n"
             "address, host and note joined by four blanks; LF line ends). Each ping waits\n"
-            "up to MS milliseconds (default %2) for its answer.\n"
+            "up to MS milliseconds (default " +
+            std::to_string(net::RawIcmpClient::kDefaultReceiveTimeout.count()) +
+            ") for its answer.\n"
             "--out also writes the hop list to PATH as the window's export (CR LF), however\n"
             "the trace ended: an empty file when no hop was sent.\n"
             "Ctrl-C (or SIGTERM) ends the trace at once, without waiting for the hop in\n"
-            "progress; the hops so far are printed and written to --out.\n")
-            .arg(trace::TraceControls::kDefaultMaxHops)
-            .arg(net::RawIcmpClient::kDefaultReceiveTimeout.count()),
+            "progress; the hops so far are printed and written to --out.\n",
         {
-            {kMaxHops,
-             {QStringLiteral("N")},
-             QStringLiteral("the highest time-to-live, 1-255 (default 30)")},
-            {kResolveHosts, {}, QStringLiteral("look up each answering router's name (X: none)")},
-            {kWait, {QStringLiteral("MS")}, QStringLiteral("wait per ping, 1-60000 ms")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("also write the hop list to PATH")},
+            {kMaxHops, {"N"}, "the highest time-to-live, 1-255 (default 30)"},
+            {kResolveHosts, {}, "look up each answering router's name (X: none)"},
+            {kWait, {"MS"}, "wait per ping, 1-60000 ms"},
+            {kOut, {"PATH"}, "also write the hop list to PATH"},
         },
-        QStringLiteral("TARGET"),
+        "TARGET",
         1,
         1,
-        {DoneStatus(QStringLiteral("the trace ran (hops that timed out or were unreachable "
-                                   "are rows)")),
-         FailedStatus(QStringLiteral("TARGET does not resolve, an error ended the trace, or "
-                                     "standard output or the --out file could not be written")),
+        {DoneStatus("the trace ran (hops that timed out or were unreachable are rows)"),
+         FailedStatus("TARGET does not resolve, an error ended the trace, or standard output "
+                      "or the --out file could not be written"),
          UsageStatus(false),
-         RefusedStatus(QStringLiteral("no ICMP socket can be opened (the message says how to "
-                                      "allow one)")),
-         {kInterruptedBase + SIGINT, QStringLiteral("interrupted by Ctrl-C (SIGINT)")},
-         {kInterruptedBase + SIGTERM, QStringLiteral("ended by SIGTERM")}},
+         RefusedStatus("no ICMP socket can be opened (the message says how to allow one)"),
+         {kInterruptedBase + SIGINT, "interrupted by Ctrl-C (SIGINT)"},
+         {kInterruptedBase + SIGTERM, "ended by SIGTERM"}},
     };
     return grammar;
 }
 
-int RunTraceCommand(const QStringList& args) {
+int RunTraceCommand(const std::vector<std::string>& args) {
     const CommandSpec& grammar = TraceCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -162,16 +175,15 @@ int RunTraceCommand(const QStringList& args) {
         const auto hops = NumberIn(given.value(kMaxHops), trace::TraceControls::kMinMaxHops,
                                    trace::TraceControls::kMaxMaxHops);
         if (!hops) {
-            return UsageProblem(grammar, QStringLiteral("--max-hops wants a number from 1 to 255"));
+            return UsageProblem(grammar, "--max-hops wants a number from 1 to 255");
         }
         controls.setMaxHops(*hops);
     }
-    trace::TraceRequest request{given.positionals.at(0)};
+    trace::TraceRequest request{given.positionals.front()};
     if (given.has(kWait)) {
         const auto wait = NumberIn(given.value(kWait), 1, kMostWaitMs);
         if (!wait) {
-            return UsageProblem(grammar,
-                                QStringLiteral("--wait wants milliseconds from 1 to 60000"));
+            return UsageProblem(grammar, "--wait wants milliseconds from 1 to 60000");
         }
         request.wait = std::chrono::milliseconds(*wait);
     }
@@ -179,9 +191,9 @@ int RunTraceCommand(const QStringList& args) {
 
     Shared shared;
     shared.keepRows = given.has(kOut);
-    const QString outPath = given.value(kOut);
+    const std::string outPath = given.value(kOut);
     const auto writeOut = [&](const std::vector<trace::HopRow>& rows) {
-        return shared.keepRows ? WriteExport(outPath, trace::TraceExportLines(rows)) : kOk;
+        return shared.keepRows ? WriteExport(outPath, ExportLines(rows)) : kOk;
     };
     // A standard output that fails ends the program from the trace's thread, inside the hand-
     // over below (which holds the lock): the file still gets the rows, the failed one included.
@@ -236,8 +248,7 @@ int RunTraceCommand(const QStringList& args) {
             rows = shared.rows;
         }
         worker.request_stop();
-        Message(signal == SIGTERM ? QStringLiteral("ended by SIGTERM")
-                                  : QStringLiteral("interrupted"));
+        Message(signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
         int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
         if (writeOut(rows) != kOk) {
             status = kFailed;
@@ -245,7 +256,6 @@ int RunTraceCommand(const QStringList& args) {
         if (WaitReadable({ended.fd()}, kLongestEndAfterInterrupt).empty()) {
             // The thread sits in a look-up that cannot be woken; everything is written.
             out().flush();
-            err().flush();
             std::_Exit(status);
         }
         return status;
@@ -257,9 +267,8 @@ int RunTraceCommand(const QStringList& args) {
     if (!end) {
         Message(MessageText(end.error().text));
         if (end.code() == ErrorCode::AccessDenied) {
-            Message(QStringLiteral("no ICMP socket can be opened: run the trace as root, or "
-                                   "allow one.\n") +
-                    QString::fromStdString(net::IcmpPermissionHint()));
+            Message("no ICMP socket can be opened: run the trace as root, or allow one.\n" +
+                    net::IcmpPermissionHint());
             status = kRefused;
         } else {
             status = kFailed;

@@ -1,8 +1,7 @@
 #include "core/target.h"
 
 #include "net/resolver.h"
-
-#include <netdb.h>
+#include "net/target_text.h"
 
 namespace quendrix {
 
@@ -19,16 +18,7 @@ QString TrimBlanks(const QString& text) {
 }
 
 QString ReduceTarget(const QString& target) {
-    static const QString prefix = QStringLiteral("http://");
-    QString host = TrimBlanks(target);
-    if (host.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0) {
-        host = TrimBlanks(host.mid(prefix.size()));
-    }
-    const qsizetype slash = host.indexOf(QLatin1Char('/'));
-    if (slash >= 0) {
-        host = TrimBlanks(host.left(slash));
-    }
-    return host;
+    return QString::fromUtf8(net::ReduceTarget(target.toUtf8().toStdString()));
 }
 
 Result<ResolvedHost> ResolveHost(const QString& host) {
@@ -45,22 +35,6 @@ Result<ResolvedHost> ResolveHost(const QString& host) {
     return out;
 }
 
-Result<std::uint32_t> ResolveFirstAddress(const std::string& host) {
-    // The resolver would read its configuration files only to find that such a text needs no
-    // look-up; a batch that pings an address many times spares that.
-    if (net::isDottedLiteral(host)) {
-        if (const auto address = net::parseDottedText(host)) {
-            return *address;
-        }
-        return net::resolverError(HOST_NOT_FOUND);
-    }
-    auto entry = net::lookupHost(host);
-    if (!entry) {
-        return entry.error();
-    }
-    return entry->addresses.front();
-}
-
 QString ResolveName(const QString& host) {
     const auto address = ResolveFirstAddress(host.toLocal8Bit().toStdString());
     if (!address) {
@@ -70,43 +44,11 @@ QString ResolveName(const QString& host) {
 }
 
 QString ResolveAddress(const QString& dottedAddress) {
-    // A text the dotted conversion rejects names no host: no query is sent for it.
-    const auto address = net::parseDottedText(dottedAddress.toLocal8Bit().toStdString());
-    if (!address) {
-        return kLookupFailed;
-    }
-    const auto name = net::lookupAddress(*address);
-    return name ? QString::fromLocal8Bit(*name) : kLookupFailed;
+    return QString::fromLocal8Bit(net::ResolveAddress(dottedAddress.toLocal8Bit().toStdString()));
 }
 
 std::optional<long long> ReadWholeNumber(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' ')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
-        negative = text.at(i) == QLatin1Char('-');
-        ++i;
-    }
-    if (i >= text.size()) {
-        return std::nullopt;
-    }
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            return std::nullopt;
-        }
-        value = value * 10 + (c.unicode() - '0');
-        if (value > 2147483648LL) {
-            return std::nullopt;  // beyond a 32-bit whole number
-        }
-    }
-    if (!negative && value > 2147483647LL) {
-        return std::nullopt;
-    }
-    return negative ? -value : value;
+    return net::ReadWholeNumber(text.toUtf8().toStdString());
 }
 
 Result<std::array<int, 4>> ParseDottedAddress(const QString& text) {

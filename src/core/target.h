@@ -4,6 +4,7 @@
 #pragma once
 
 #include "net/result.h"
+#include "net/target_text.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,7 +17,7 @@
 namespace quendrix {
 
 // The text every failed look-up gives; never a valid answer.
-inline const QString kLookupFailed = QStringLiteral("X");
+inline const QString kLookupFailed = QString::fromLatin1(net::kLookupFailed);
 
 // Blanks (codes 32 and below) trimmed, a leading "http://" in any case removed, everything
 // from the first "/" on removed, trimmed again. May be empty.
@@ -35,10 +36,8 @@ struct ResolvedHost {
 };
 Result<ResolvedHost> ResolveHost(const QString& host);
 
-// The first address of a host (local 8-bit text, used as given) in the resolver's order,
-// network byte order, or the resolver's failure. A text of digits and dots is answered as the
-// forward look-up answers it, without asking the resolver.
-Result<std::uint32_t> ResolveFirstAddress(const std::string& host);
+// The first address of a host (local 8-bit text, used as given), or the resolver's failure.
+using net::ResolveFirstAddress;
 
 // Splits a typed address into four whole numbers. A part that is not a whole number fails
 // with ErrorCode::InvalidInput and the text "'<part>' is not a valid integer value" (the

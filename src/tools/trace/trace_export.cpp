@@ -11,7 +11,7 @@ QStringList TraceExportLines(std::span<const HopRow> rows) {
     QStringList lines;
     lines.reserve(static_cast<qsizetype>(rows.size()));
     for (const HopRow& row : rows) {
-        lines.append(HopLine(row));
+        lines.append(QString::fromLocal8Bit(HopLine(row)));
     }
     return lines;
 }

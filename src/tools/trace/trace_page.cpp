@@ -35,6 +35,11 @@ using trace::TraceEvent;
 
 enum Column { kHop, kIp, kHost, kNote };
 
+// The engine's texts are the system's bytes.
+std::string SystemText(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
 // Starting widths of Hop, IP, Host and Note; each column grows to fit its header and the
 // texts it usually shows in the font in use.
 constexpr int kColumnWidths[] = {31, 95, 152, 58};
@@ -239,8 +244,8 @@ std::vector<HopRow> TracePage::hopRows() const {
     rows.reserve(static_cast<std::size_t>(lvTrace->topLevelItemCount()));
     for (int i = 0; i < lvTrace->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = lvTrace->topLevelItem(i);
-        rows.push_back(
-            {item->text(kHop).toInt(), item->text(kIp), item->text(kHost), item->text(kNote)});
+        rows.push_back({item->text(kHop).toInt(), SystemText(item->text(kIp)),
+                        SystemText(item->text(kHost)), SystemText(item->text(kNote))});
     }
     return rows;
 }
@@ -282,7 +287,7 @@ void TracePage::startTrace() {
     m_controls->setMaxHops(seMaxHops->value());
     m_controls->setHostRevolve(CheckBox1->isChecked());
     m_trace = m_runner->start([client = &m_client, controls = m_controls,
-                               request = trace::TraceRequest{edTarget->text(), m_wait}](
+                               request = trace::TraceRequest{SystemText(edTarget->text()), m_wait}](
                                   JobRunner<TraceEvent>::Context& job) {
         const auto end = trace::RunTrace(*client, request, *controls, job.stopToken(),
                                          [&job](TraceEvent event) { job.push(std::move(event)); });
@@ -325,7 +330,9 @@ void TracePage::apply(std::span<TraceEvent> events) {
     for (TraceEvent& event : events) {
         switch (event.kind) {
             case TraceEvent::Kind::Log:
-                lbLog->addItems(event.lines);
+                for (const std::string& line : event.lines) {
+                    lbLog->addItem(QString::fromLocal8Bit(line));
+                }
                 lbLog->scrollToBottom();
                 break;
             case TraceEvent::Kind::ClearHops:
@@ -346,14 +353,17 @@ void TracePage::writeHop(const HopRow& row) {
             item = lvTrace->topLevelItem(i);
         }
     }
+    const QString ip = QString::fromLocal8Bit(row.ip);
+    const QString host = QString::fromLocal8Bit(row.host);
+    const QString note = QString::fromLocal8Bit(row.note);
     if (item == nullptr) {
         // Filled before it joins the list, so the list never shows a row without its texts.
-        item = new QTreeWidgetItem({hop, row.ip, row.host, row.note});
+        item = new QTreeWidgetItem({hop, ip, host, note});
         lvTrace->addTopLevelItem(item);
     } else {
-        item->setText(kIp, row.ip);
-        item->setText(kHost, row.host);
-        item->setText(kNote, row.note);
+        item->setText(kIp, ip);
+        item->setText(kHost, host);
+        item->setText(kNote, note);
     }
     lvTrace->setCurrentItem(item);
     lvTrace->scrollToItem(item);

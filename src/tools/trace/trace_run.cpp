@@ -1,7 +1,7 @@
 #include "tools/trace/trace_run.h"
 
-#include "core/target.h"
 #include "net/resolver.h"
+#include "net/target_text.h"
 
 namespace quendrix::trace {
 
@@ -11,8 +11,15 @@ using net::ReplyStatusKind;
 using net::TReplyStatus;
 
 // A raised failure's text as log lines: "Socket Error # %d" and the reason on the next.
-QStringList ErrorLines(const std::string& text) {
-    return QString::fromLocal8Bit(text).split(QStringLiteral("\r\n"));
+std::vector<std::string> ErrorLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", from)) {
+        lines.push_back(text.substr(from, end - from));
+        from = end + 2;
+    }
+    lines.push_back(text.substr(from));
+    return lines;
 }
 
 // One exchange with the resolved address at the given time-to-live. The lock keeps another
@@ -32,49 +39,48 @@ Result<TReplyStatus> PingOnce(TraceClient& traceClient, const std::string& addre
     return client.replyStatus();
 }
 
-QString FirstPingLine(const TReplyStatus& status, int timeToLive) {
-    const QString from = QString::fromStdString(status.fromIpAddress);
+std::string FirstPingLine(const TReplyStatus& status, int timeToLive) {
+    const std::string& from = status.fromIpAddress;
     switch (status.replyStatusType) {
         case ReplyStatusKind::EchoReply:
-            return QStringLiteral("response from host %1 in %2 millisec.")
-                .arg(from)
-                .arg(status.msRoundTripTime);
+            return "response from host " + from + " in " +
+                   std::to_string(status.msRoundTripTime) + " millisec.";
         case ReplyStatusKind::TimedOut:
-            return QStringLiteral("Timed out.");
+            return "Timed out.";
         case ReplyStatusKind::DestinationUnreachable:
-            return QStringLiteral("Host %1 reports destination network unreachable.").arg(from);
+            return "Host " + from + " reports destination network unreachable.";
         case ReplyStatusKind::TimeToLiveExceeded:
             break;
     }
-    return QStringLiteral("Hope %1 %2: TTL expired.").arg(timeToLive).arg(from);
+    return "Hope " + std::to_string(timeToLive) + " " + from + ": TTL expired.";
 }
 
 HopRow MakeHopRow(int hop, const TReplyStatus& status, bool hostRevolve) {
     HopRow row{hop, {}, {}, {}};
     if (status.replyStatusType == ReplyStatusKind::TimedOut) {
-        row.ip = QStringLiteral("?.?.?.?");
-        row.note = QStringLiteral("Timed out.");
+        row.ip = "?.?.?.?";
+        row.note = "Timed out.";
         return row;
     }
-    row.ip = QString::fromStdString(status.fromIpAddress);
+    row.ip = status.fromIpAddress;
     if (hostRevolve) {
-        row.host = ResolveAddress(row.ip);
+        row.host = net::ResolveAddress(row.ip);
     }
     switch (status.replyStatusType) {
         case ReplyStatusKind::EchoReply:
-            row.note = QStringLiteral("%1 ms").arg(status.msRoundTripTime);
+            row.note = std::to_string(status.msRoundTripTime) + " ms";
             break;
         case ReplyStatusKind::DestinationUnreachable:
-            row.note = QStringLiteral("Destination network unreachable");
+            row.note = "Destination network unreachable";
             break;
         default:
-            row.note = QStringLiteral("TTL=%1").arg(status.timeToLive);
+            row.note = "TTL=" + std::to_string(status.timeToLive);
             break;
     }
     return row;
 }
 
-void EmitLog(const std::function<void(TraceEvent)>& emit, QStringList lines) {
+void EmitLog(const std::function<void(TraceEvent)>& emit, std::vector<std::string> lines) {
     emit({TraceEvent::Kind::Log, std::move(lines), {}});
 }
 
@@ -83,10 +89,9 @@ void EmitLog(const std::function<void(TraceEvent)>& emit, QStringList lines) {
 Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, TraceControls& controls,
                           std::stop_token stop, const std::function<void(TraceEvent)>& emit) {
     // Resolve: the log shows the target as typed, the look-up uses its host part.
-    EmitLog(emit, {QStringLiteral("resolving %1").arg(request.typedTarget)});
+    EmitLog(emit, {"resolving " + request.typedTarget});
     controls.setResolving(true);
-    const auto resolved =
-        ResolveFirstAddress(ReduceTarget(request.typedTarget).toLocal8Bit().toStdString());
+    const auto resolved = net::ResolveFirstAddress(net::ReduceTarget(request.typedTarget));
     controls.setResolving(false);
     if (stop.stop_requested()) {
         return TraceEnd::Stopped;
@@ -96,8 +101,7 @@ Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, Trac
         return TraceEnd::NotResolved;
     }
     const std::string address = net::addressToDottedText(*resolved);
-    EmitLog(emit, {QStringLiteral("%1 resolved to %2")
-                       .arg(request.typedTarget, QString::fromStdString(address))});
+    EmitLog(emit, {request.typedTarget + " resolved to " + address});
     if (controls.stopRequested()) {
         return TraceEnd::SoftStopped;
     }
@@ -139,9 +143,9 @@ Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, Trac
     }
 }
 
-QString HopLine(const HopRow& row) {
-    const QString gap(4, QLatin1Char(' '));
-    return QString::number(row.hop) + gap + row.ip + gap + row.host + gap + row.note;
+std::string HopLine(const HopRow& row) {
+    const std::string gap(4, ' ');
+    return std::to_string(row.hop) + gap + row.ip + gap + row.host + gap + row.note;
 }
 
 }  // namespace quendrix::trace

@@ -7,19 +7,22 @@
 // being waited for run to its end, writes its row and ends the trace; the stop token (closing
 // the window, Ctrl-C, a new start abandoning a look-up) ends every wait at once and nothing
 // more is handed over.
+//
+// Plain C++ without Qt, so that the command line's trace starts as quickly as the system's own
+// tracing tools. Its texts are the system's bytes (the locale's 8-bit text): the target as
+// typed, the log lines, the rows.
 #pragma once
 
 #include "net/raw_icmp_client.h"
 #include "net/result.h"
-
-#include <QString>
-#include <QStringList>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 namespace quendrix::trace {
 
@@ -55,9 +58,9 @@ class TraceControls {
 // One row of the hop list: the four texts as shown.
 struct HopRow {
     int hop = 0;
-    QString ip;
-    QString host;
-    QString note;
+    std::string ip;
+    std::string host;
+    std::string note;
 
     bool operator==(const HopRow&) const = default;
 };
@@ -70,7 +73,7 @@ struct TraceEvent {
         Hop,        // a hop's row, written over the row with its number or appended
     };
     Kind kind = Kind::Log;
-    QStringList lines;  // Log
+    std::vector<std::string> lines;  // Log
     HopRow row;         // Hop
 };
 
@@ -82,7 +85,7 @@ struct TraceClient {
 };
 
 struct TraceRequest {
-    QString typedTarget;  // the target box's text, as typed
+    std::string typedTarget;  // the target box's text, as typed
     // How long each ping waits for its answer (the page always waits 5 s; tests wait less).
     std::chrono::milliseconds wait = net::RawIcmpClient::kDefaultReceiveTimeout;
 };
@@ -103,6 +106,6 @@ Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, Trac
 
 // The hop's line in the export file and on the command line's output: the four texts joined
 // by four blanks.
-QString HopLine(const HopRow& row);
+std::string HopLine(const HopRow& row);
 
 }  // namespace quendrix::trace

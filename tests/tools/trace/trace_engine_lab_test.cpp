@@ -2,15 +2,13 @@
 // hop rows a user sees for a target at hop 4, with and without host names, Max Hops, a silent
 // hop, an unreachable answer, an unknown name, both stops, and the refusal without a socket.
 // Outside the lab every test skips.
-#include "tools/trace/trace_export.h"
 #include "tools/trace/trace_run.h"
 
 #include "support/trace_lab.h"
 
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
-
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,20 +16,16 @@
 namespace quendrix::trace {
 
 void PrintTo(const HopRow& row, std::ostream* out) {
-    *out << HopLine(row).toStdString();
+    *out << HopLine(row);
 }
 
 namespace {
 
 using namespace std::chrono_literals;
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 // What a trace handed over, as the page would show it.
 struct Seen {
-    QStringList log;
+    std::vector<std::string> log;
     std::vector<HopRow> hops;
     int clears = 0;
 };
@@ -44,21 +38,19 @@ class TraceLabTest : public ::testing::Test {
             GTEST_SKIP() << test::kOutsideTraceLab;
         }
         m_expect = lab->run;
-        for (const std::string& hop : lab->hops) {
-            m_hops.append(q(hop));
-        }
-        ASSERT_EQ(m_hops.size(), 3);
-        m_target = q(lab->target);
-        m_silent = q(lab->silentHop2);
-        m_unreachable = q(lab->unreachableHop4);
-        m_dropped = q(lab->dropped);
+        m_hops = lab->hops;
+        ASSERT_EQ(m_hops.size(), 3u);
+        m_target = lab->target;
+        m_silent = lab->silentHop2;
+        m_unreachable = lab->unreachableHop4;
+        m_dropped = lab->dropped;
         if (!lab->hasSocket() && !allowsNoSocket()) {
             GTEST_SKIP() << "this run has no ICMP socket";
         }
     }
     virtual bool allowsNoSocket() const { return false; }
 
-    Result<TraceEnd> trace(const QString& target, std::chrono::milliseconds wait = 2000ms,
+    Result<TraceEnd> trace(const std::string& target, std::chrono::milliseconds wait = 2000ms,
                            std::stop_token stop = {}) {
         return RunTrace(m_client, {target, wait}, m_controls, std::move(stop),
                         [this](TraceEvent event) { take(std::move(event)); });
@@ -67,7 +59,7 @@ class TraceLabTest : public ::testing::Test {
     void take(TraceEvent event) {
         switch (event.kind) {
             case TraceEvent::Kind::Log:
-                m_seen.log.append(event.lines);
+                m_seen.log.insert(m_seen.log.end(), event.lines.begin(), event.lines.end());
                 break;
             case TraceEvent::Kind::ClearHops:
                 m_seen.hops.clear();
@@ -80,18 +72,28 @@ class TraceLabTest : public ::testing::Test {
     }
 
     // The row of a router's time exceeded, whatever TTL byte it arrived with.
-    static bool routerRow(const HopRow& row, int hop, const QString& ip, const QString& host) {
+    static bool routerRow(const HopRow& row, int hop, const std::string& ip,
+                          const std::string& host) {
         return row.hop == hop && row.ip == ip && row.host == host &&
-               QRegularExpression(QStringLiteral("^TTL=\\d+$")).match(row.note).hasMatch();
+               std::regex_match(row.note, std::regex("TTL=\\d+"));
     }
-    static bool replyRow(const HopRow& row, int hop, const QString& ip, const QString& host) {
+    static bool replyRow(const HopRow& row, int hop, const std::string& ip,
+                         const std::string& host) {
         return row.hop == hop && row.ip == ip && row.host == host &&
-               QRegularExpression(QStringLiteral("^\\d+ ms$")).match(row.note).hasMatch();
+               std::regex_match(row.note, std::regex("\\d+ ms"));
+    }
+
+    static std::string Joined(const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) {
+            text += line + '|';
+        }
+        return text;
     }
 
     std::string m_expect;
-    QStringList m_hops;
-    QString m_target, m_silent, m_unreachable, m_dropped;
+    std::vector<std::string> m_hops;
+    std::string m_target, m_silent, m_unreachable, m_dropped;
     TraceClient m_client;
     TraceControls m_controls;
     Seen m_seen;
@@ -103,21 +105,20 @@ TEST_F(TraceLabTest, TracesToTheTargetAtHopFourWithAndWithoutHostNames) {
         m_seen = {};
         m_controls.setHostRevolve(names);
         // Typed as a web address with a path: the log keeps the text, the trace its host.
-        const QString typed = QStringLiteral(" http://three.lab.test/index.html");
+        const std::string typed = " http://three.lab.test/index.html";
         const auto end = trace(typed);
         ASSERT_TRUE(end) << end.error().text;
         EXPECT_EQ(*end, TraceEnd::Traced);
-        ASSERT_EQ(m_seen.log.size(), 3) << m_seen.log.join('|').toStdString();
-        EXPECT_EQ(m_seen.log[0], QStringLiteral("resolving ") + typed);
-        EXPECT_EQ(m_seen.log[1], typed + QStringLiteral(" resolved to ") + m_target);
-        EXPECT_TRUE(
-            m_seen.log[2].startsWith(QStringLiteral("response from host %1 in ").arg(m_target)) &&
-            m_seen.log[2].endsWith(QStringLiteral(" millisec.")))
-            << m_seen.log[2].toStdString();
+        ASSERT_EQ(m_seen.log.size(), 3u) << Joined(m_seen.log);
+        EXPECT_EQ(m_seen.log[0], "resolving " + typed);
+        EXPECT_EQ(m_seen.log[1], typed + " resolved to " + m_target);
+        EXPECT_TRUE(m_seen.log[2].starts_with("response from host " + m_target + " in ") &&
+                    m_seen.log[2].ends_with(" millisec."))
+            << m_seen.log[2];
         EXPECT_EQ(m_seen.clears, 1);
         ASSERT_EQ(m_seen.hops.size(), 4u);
         const auto name = [&](const char* text) {
-            return names ? QString::fromLatin1(text) : QString();
+            return names ? std::string(text) : std::string();
         };
         EXPECT_TRUE(routerRow(m_seen.hops[0], 1, m_hops[0], name("one.lab.test")))
             << ::testing::PrintToString(m_seen.hops[0]);
@@ -137,11 +138,11 @@ TEST_F(TraceLabTest, MaxHopsBoundsTheFirstPingAndTheHops) {
         m_controls.setMaxHops(maxHops);
         const auto end = trace(m_target);
         ASSERT_TRUE(end) << end.error().text;
-        ASSERT_EQ(m_seen.log.size(), 3);
-        EXPECT_EQ(m_seen.log[2],
-                  QStringLiteral("Hope %1 %2: TTL expired.").arg(maxHops).arg(m_hops[maxHops - 1]));
+        ASSERT_EQ(m_seen.log.size(), 3u);
+        const std::string& router = m_hops[static_cast<std::size_t>(maxHops - 1)];
+        EXPECT_EQ(m_seen.log[2], "Hope " + std::to_string(maxHops) + " " + router + ": TTL expired.");
         ASSERT_EQ(m_seen.hops.size(), static_cast<std::size_t>(maxHops));
-        EXPECT_TRUE(routerRow(m_seen.hops.back(), maxHops, m_hops[maxHops - 1], QString()));
+        EXPECT_TRUE(routerRow(m_seen.hops.back(), maxHops, router, ""));
     }
 }
 
@@ -149,23 +150,21 @@ TEST_F(TraceLabTest, ASilentHopTimesOutAndAnUnreachableAnswerEndsTheTrace) {
     m_controls.setHostRevolve(true);  // a time-out row has no host even so
     ASSERT_TRUE(trace(m_silent, 300ms));
     ASSERT_EQ(m_seen.hops.size(), 4u);
-    EXPECT_EQ(m_seen.hops[1],
-              (HopRow{2, QStringLiteral("?.?.?.?"), QString(), QStringLiteral("Timed out.")}));
-    EXPECT_TRUE(replyRow(m_seen.hops[3], 4, m_silent, QStringLiteral("X")));
+    EXPECT_EQ(m_seen.hops[1], (HopRow{2, "?.?.?.?", "", "Timed out."}));
+    EXPECT_TRUE(replyRow(m_seen.hops[3], 4, m_silent, "X"));
 
     m_seen = {};
     m_controls.setHostRevolve(false);
     ASSERT_TRUE(trace(m_unreachable));
-    EXPECT_EQ(m_seen.log.value(2),
-              QStringLiteral("Host %1 reports destination network unreachable.").arg(m_hops[2]));
+    ASSERT_GE(m_seen.log.size(), 3u);
+    EXPECT_EQ(m_seen.log[2], "Host " + m_hops[2] + " reports destination network unreachable.");
     // The third router answers for hop 4; Max Hops 30 does not carry the trace past it.
     ASSERT_EQ(m_seen.hops.size(), 4u);
-    EXPECT_EQ(m_seen.hops[3],
-              (HopRow{4, m_hops[2], QString(), QStringLiteral("Destination network unreachable")}));
+    EXPECT_EQ(m_seen.hops[3], (HopRow{4, m_hops[2], "", "Destination network unreachable"}));
 }
 
 TEST_F(TraceLabTest, ASoftStopLetsTheHopEndAndWritesItsRow) {
-    const QString& dropped = m_dropped;
+    const std::string& dropped = m_dropped;
     std::jthread stopper;
     const auto end = RunTrace(m_client, {dropped, 300ms}, m_controls, {}, [&](TraceEvent event) {
         // Stop once hop 3 is in: hop 4 (which never answers) is still sent and waited for.
@@ -177,11 +176,11 @@ TEST_F(TraceLabTest, ASoftStopLetsTheHopEndAndWritesItsRow) {
     ASSERT_TRUE(end);
     EXPECT_EQ(*end, TraceEnd::Traced);
     ASSERT_EQ(m_seen.hops.size(), 4u);
-    EXPECT_EQ(m_seen.hops[3].note, QStringLiteral("Timed out."));
+    EXPECT_EQ(m_seen.hops[3].note, "Timed out.");
 }
 
 TEST_F(TraceLabTest, TheStopTokenEndsTheWaitAtOnceAndNothingMoreComes) {
-    const QString& dropped = m_dropped;
+    const std::string& dropped = m_dropped;
     std::stop_source stop;
     std::jthread stopper;
     const auto started = std::chrono::steady_clock::now();
@@ -189,8 +188,8 @@ TEST_F(TraceLabTest, TheStopTokenEndsTheWaitAtOnceAndNothingMoreComes) {
         RunTrace(m_client, {dropped, 60s}, m_controls, stop.get_token(), [&](TraceEvent event) {
             // The first ping to a target that never answers would wait a minute; the stop
             // comes while it waits.
-            if (event.kind == TraceEvent::Kind::Log &&
-                event.lines.value(0).contains(QStringLiteral("resolved to"))) {
+            if (event.kind == TraceEvent::Kind::Log && !event.lines.empty() &&
+                event.lines[0].find("resolved to") != std::string::npos) {
                 stopper = std::jthread([&stop] { stop.request_stop(); });
             }
             take(std::move(event));
@@ -198,7 +197,7 @@ TEST_F(TraceLabTest, TheStopTokenEndsTheWaitAtOnceAndNothingMoreComes) {
     ASSERT_TRUE(end);
     EXPECT_EQ(*end, TraceEnd::Stopped);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 30s);
-    EXPECT_EQ(m_seen.log.size(), 2);
+    EXPECT_EQ(m_seen.log.size(), 2u);
     EXPECT_EQ(m_seen.clears, 0);
 }
 
@@ -208,13 +207,12 @@ class TraceLabAnySocketTest : public TraceLabTest {
 };
 
 TEST_F(TraceLabAnySocketTest, AnUnknownNameGivesTwoLogLinesAndNoHops) {
-    m_seen.hops.push_back({1, QStringLiteral("kept"), {}, {}});
-    const auto end = trace(QStringLiteral("nowhere.lab.test"));
+    m_seen.hops.push_back({1, "kept", {}, {}});
+    const auto end = trace("nowhere.lab.test");
     ASSERT_TRUE(end);
     EXPECT_EQ(*end, TraceEnd::NotResolved);
-    EXPECT_EQ(m_seen.log, (QStringList{QStringLiteral("resolving nowhere.lab.test"),
-                                       QStringLiteral("Socket Error # 11001"),
-                                       QStringLiteral("Host not found.")}));
+    EXPECT_EQ(m_seen.log, (std::vector<std::string>{"resolving nowhere.lab.test",
+                                                     "Socket Error # 11001", "Host not found."}));
     EXPECT_EQ(m_seen.clears, 0);
 }
 
@@ -225,7 +223,7 @@ TEST_F(TraceLabAnySocketTest, WithoutAnIcmpSocketThePingStepFailsWithAccessDenie
     const auto end = trace(m_target);
     ASSERT_FALSE(end);
     EXPECT_EQ(end.error().text, "Socket Error # 10013\r\nAccess denied.");
-    EXPECT_EQ(m_seen.log.size(), 2);
+    EXPECT_EQ(m_seen.log.size(), 2u);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ using trace::HopRow;
 QStringList Lines(const std::vector<HopRow>& rows) {
     QStringList lines;
     for (const HopRow& row : rows) {
-        lines.append(trace::HopLine(row));
+        lines.append(QString::fromStdString(trace::HopLine(row)));
     }
     return lines;
 }
@@ -201,7 +201,7 @@ TEST_F(TracePageLabTest, MaxHopsChangedWhileTracingEndsTheTraceAtTheNextHop) {
     waitForEnd();
     const std::vector<HopRow> rows = page().hopRows();
     ASSERT_EQ(rows.size(), 5u) << Lines(rows).join('\n').toStdString();
-    EXPECT_EQ(rows[4], (HopRow{5, "?.?.?.?", QString(), "Timed out."}));
+    EXPECT_EQ(rows[4], (HopRow{5, "?.?.?.?", "", "Timed out."}));
     EXPECT_EQ(page().logLines().value(2), "Timed out.");
 }
 
@@ -251,7 +251,7 @@ TEST_F(TracePageLabTest, StopLetsTheHopEndAndAStartMeanwhileRunsAfterIt) {
               (QStringList{"resolving " + m_target, m_target + " resolved to " + m_target}));
     const std::vector<HopRow> rows = page().hopRows();
     ASSERT_EQ(rows.size(), 4u) << Lines(rows).join('\n').toStdString();
-    EXPECT_TRUE(Matches(rows[3].note, "\\d+ ms"));
+    EXPECT_TRUE(Matches(QString::fromStdString(rows[3].note), "\\d+ ms"));
     EXPECT_TRUE(startButton()->isEnabled());
     EXPECT_TRUE(host.navigationEnabled);
 }

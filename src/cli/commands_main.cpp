@@ -1,0 +1,56 @@
+// quendrix-cli-commands: the commands of quendrix-cli that run on Qt (every one but trace).
+// quendrix-cli starts it in its own place with the same words; it is not meant to be run by
+// hand, and answers only the commands below.
+#include "cli/cli_io.h"
+#include "cli/convert_command.h"
+#include "cli/country_command.h"
+#include "cli/monitor_command.h"
+#include "cli/ping_command.h"
+#include "cli/resolve_command.h"
+#include "cli/whois_command.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <vector>
+
+namespace quendrix::cli {
+namespace {
+
+struct Command {
+    const CommandSpec& (*grammar)();
+    int (*run)(const QStringList&);
+};
+
+int run(const QStringList& arguments) {
+    static const std::vector<Command> commands = {
+        {ResolveCommandSpec, RunResolveCommand}, {ReverseCommandSpec, RunReverseCommand},
+        {ConvertCommandSpec, RunConvertCommand}, {PingCommandSpec, RunPingCommand},
+        {CountryCommandSpec, RunCountryCommand}, {WhoisCommandSpec, RunWhoisCommand},
+        {MonitorCommandSpec, RunMonitorCommand},
+    };
+    const QString name = arguments.value(0);
+    for (const Command& command : commands) {
+        if (name == command.grammar().name) {
+            SetCommandName(name.toLocal8Bit().toStdString());
+            return command.run(arguments.mid(1));
+        }
+    }
+    Message(QStringLiteral("unknown command '%1'").arg(name));
+    return kUsage;
+}
+
+}  // namespace
+}  // namespace quendrix::cli
+
+int main(int argc, char** argv) {
+    // A reader that goes away shows up as a failed write (EPIPE), which ends the program
+    // quietly; the signal would end it without a word too, but before anything is tidied.
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    const int status = quendrix::cli::run(app.arguments().mid(1));
+    // Whatever is still buffered; a failure here ends the program with its own status.
+    quendrix::cli::out().flush();
+    quendrix::cli::err().flush();
+    return status;
+}

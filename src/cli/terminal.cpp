@@ -1,0 +1,207 @@
+#include "cli/terminal.h"
+
+#include "net/file_writer.h"
+#include "net/result.h"
+#include "net/target_text.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace quendrix::cli {
+namespace {
+
+// Rows are handed to the system at least this often; a batch flushes after each entry anyway.
+constexpr std::size_t kFlushBytes = 64 * 1024;
+
+std::string& commandName() {
+    static std::string name;
+    return name;
+}
+
+std::function<void()>& lastWordsBeforeOutputFailure() {
+    static std::function<void()> lastWords;
+    return lastWords;
+}
+
+// Every byte to the descriptor; false with errno set when a write fails.
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Standard output is gone or full. Nothing the program still holds can reach the reader, and
+// nothing else is written from here on (an --out export does not use standard output), so
+// the program ends now rather than after look-ups that may take long to give up.
+[[noreturn]] void endForOutputFailure(int error) {
+    if (error != EPIPE) {
+        Message("cannot write to standard output: " + Error::errorText(error));
+    }
+    if (const auto lastWords = std::exchange(lastWordsBeforeOutputFailure(), {})) {
+        lastWords();
+    }
+    std::_Exit(kFailed);
+}
+
+}  // namespace
+
+namespace plain {
+
+ExitStatusSpec DoneStatus(std::string meaning) {
+    return {kOk, meaning.empty() ? "done (look-ups that failed are rows)" : std::move(meaning)};
+}
+
+ExitStatusSpec FailedStatus(std::string meaning) {
+    return {kFailed, std::move(meaning)};
+}
+
+ExitStatusSpec UsageStatus(bool takesList) {
+    return {kUsage,
+            takesList ? "bad usage, a list that cannot be read, or an empty list" : "bad usage"};
+}
+
+ExitStatusSpec RefusedStatus(std::string meaning) {
+    return {kRefused, std::move(meaning)};
+}
+
+}  // namespace plain
+
+void Output::write(std::string_view bytes) {
+    m_buffer += bytes;
+    if (m_buffer.size() >= kFlushBytes) {
+        flush();
+    }
+}
+
+void Output::line(std::string_view bytes) {
+    m_buffer += bytes;
+    m_buffer += '\n';
+    if (m_buffer.size() >= kFlushBytes) {
+        flush();
+    }
+}
+
+void Output::flush() {
+    if (!WriteAll(STDOUT_FILENO, m_buffer)) {
+        endForOutputFailure(errno);
+    }
+    m_buffer.clear();
+}
+
+Output& out() {
+    static Output output;
+    return output;
+}
+
+void SetLastWordsBeforeOutputFailure(std::function<void()> lastWords) {
+    lastWordsBeforeOutputFailure() = std::move(lastWords);
+}
+
+void WriteError(std::string_view bytes) {
+    // Nowhere is left to say that standard error failed.
+    WriteAll(STDERR_FILENO, bytes);
+}
+
+void SetCommandName(std::string name) {
+    commandName() = std::move(name);
+}
+
+void Message(std::string_view text) {
+    std::string line = "quendrix-cli";
+    if (!commandName().empty()) {
+        line += ' ' + commandName();
+    }
+    line += ": ";
+    line += text;
+    line += '\n';
+    WriteError(line);
+}
+
+namespace plain {
+
+int UsageProblem(const CommandSpec& grammar, std::string_view problem) {
+    Message(problem);
+    WriteError(UsageText(grammar) + "Try 'quendrix-cli " + grammar.name + " --help' for more.\n");
+    return kUsage;
+}
+
+int PrintHelp(const CommandSpec& grammar) {
+    out().write(HelpText(grammar));
+    out().flush();
+    return kOk;
+}
+
+std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
+                                                 const std::vector<std::string>& words,
+                                                 int& status) {
+    ParseResult parsed = ParseArguments(grammar, words);
+    if (!parsed.ok()) {
+        status = UsageProblem(grammar, parsed.problem);
+        return std::nullopt;
+    }
+    if (parsed.arguments.help) {
+        status = PrintHelp(grammar);
+        return std::nullopt;
+    }
+    return std::move(parsed.arguments);
+}
+
+std::optional<int> NumberIn(std::string_view text, int low, int high) {
+    const auto value = net::ReadWholeNumber(text);
+    if (!value || *value < low || *value > high) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*value);
+}
+
+int WriteExport(const std::string& path, const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    if (const auto error = net::WriteWholeFile(path, bytes)) {
+        Message(path + ": " + *error);
+        return kFailed;
+    }
+    return kOk;
+}
+
+}  // namespace plain
+
+StopSignals::StopSignals() {
+    sigemptyset(&m_set);
+    sigaddset(&m_set, SIGINT);
+    sigaddset(&m_set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
+    m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+StopSignals::~StopSignals() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+}
+
+int StopSignals::take() const {
+    signalfd_siginfo info{};
+    if (::read(m_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
+        return 0;
+    }
+    return static_cast<int>(info.ssi_signo);
+}
+
+}  // namespace quendrix::cli

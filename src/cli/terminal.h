@@ -1,0 +1,120 @@
+// What every quendrix-cli command shares, in plain C++ on the system's bytes (the trace
+// command runs without Qt; the others reach this through cli_io.h): the exit statuses,
+// standard output (rows with LF line ends, written as they come; a failed write ends the
+// program), messages on standard error, parsing a command's words and writing an export.
+#pragma once
+
+#include "cli/grammar.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <csignal>
+
+namespace quendrix::cli {
+
+// Exit statuses, the same for every command.
+constexpr int kOk = 0;       // done; a batch whose look-ups failed is done (failures are rows)
+constexpr int kFailed = 1;   // the one answer asked for is a failure, or output was not written
+constexpr int kUsage = 2;    // bad usage, an unreadable list, or nothing to work on
+constexpr int kRefused = 3;  // the system refused (no ICMP socket)
+
+namespace plain {
+
+// The meanings above as the help lists them; a command adds what 1 and 3 mean for it.
+ExitStatusSpec DoneStatus(std::string meaning = {});
+ExitStatusSpec FailedStatus(std::string meaning);
+// takesList: the command reads a list, which may be unreadable or empty.
+ExitStatusSpec UsageStatus(bool takesList = true);
+ExitStatusSpec RefusedStatus(std::string meaning);
+
+}  // namespace plain
+
+// Standard output. Text is buffered and handed to the system by flush() (and whenever much
+// has piled up). A write that fails ends the program at once with kFailed: quietly when the
+// reader has gone (a closed pipe, as with "| head"), otherwise after a message on standard
+// error. Nothing else is left to do then: output that goes to a file (--out) never passes here.
+class Output {
+  public:
+    void write(std::string_view bytes);
+    // The bytes, then LF.
+    void line(std::string_view bytes);
+    // Qt's texts (QString in the locale's 8-bit encoding, QByteArray as it is), for the
+    // commands that use them; this header stays free of Qt.
+    void write(const auto& bytes)
+        requires requires { bytes.constData(); bytes.size(); }
+    {
+        write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+    void line(const auto& text)
+        requires requires { text.toLocal8Bit(); }
+    {
+        const auto bytes = text.toLocal8Bit();
+        line(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+    void flush();
+
+  private:
+    std::string m_buffer;
+};
+Output& out();
+
+// Runs once, on the thread whose write failed, just before a failed standard output ends the
+// program: a command that also writes an --out file writes it there, so the rows it holds
+// are not lost with the terminal. Empty by default.
+void SetLastWordsBeforeOutputFailure(std::function<void()> lastWords);
+
+// Bytes to standard error as they are, at once.
+void WriteError(std::string_view bytes);
+
+// The command whose words are being run, for the message prefix; "" before there is one.
+void SetCommandName(std::string name);
+// "quendrix-cli NAME: text" on standard error (or "quendrix-cli: text" with no command).
+void Message(std::string_view text);
+
+namespace plain {
+
+// A usage problem: the message, the command's usage lines and where its help is; kUsage.
+int UsageProblem(const CommandSpec& grammar, std::string_view problem);
+// The help of the command on standard output; kOk.
+int PrintHelp(const CommandSpec& grammar);
+
+// Parses a command's words. The arguments to run with, or nullopt with status set to what
+// the command ends with: the usage problem reported (kUsage) or its help printed (kOk).
+std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
+                                                 const std::vector<std::string>& words,
+                                                 int& status);
+
+// A whole number from low to high, or nullopt.
+std::optional<int> NumberIn(std::string_view text, int low, int high);
+
+// Writes an export file (lines in the system's bytes, each ended by CR LF, as the window's).
+// kOk, or kFailed after a message.
+int WriteExport(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace plain
+
+// Ctrl-C and SIGTERM as readable data on a descriptor, so a command's wait or event loop ends
+// the run like its own end does and its export is still written. Make it before any worker
+// thread starts: every thread inherits the block and none is interrupted. The signals are
+// unblocked again when it goes.
+class StopSignals {
+  public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    int fd() const { return m_fd; }
+    // The signal that arrived, or 0.
+    int take() const;
+
+  private:
+    sigset_t m_set{};
+    sigset_t m_previous{};
+    int m_fd = -1;
+};
+
+}  // namespace quendrix::cli
