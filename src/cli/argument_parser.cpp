@@ -33,10 +33,9 @@ QStringList Texts(const std::vector<std::string>& bytes) {
 }  // namespace
 
 plain::CommandSpec PlainGrammar(const CommandSpec& grammar) {
-    plain::CommandSpec spec{Bytes(grammar.name),        Bytes(grammar.usage),
-                            Bytes(grammar.description), {},
-                            Bytes(grammar.positionalName), grammar.minPositionals,
-                            grammar.maxPositionals,     {}};
+    plain::CommandSpec spec{
+        Bytes(grammar.name),           Bytes(grammar.usage),   Bytes(grammar.description), {},
+        Bytes(grammar.positionalName), grammar.minPositionals, grammar.maxPositionals,     {}};
     for (const OptionSpec& option : grammar.options) {
         spec.options.push_back({Bytes(option.name), Bytes(option.values), Bytes(option.help)});
     }
@@ -56,16 +55,23 @@ QStringList ParsedArguments::values(const QString& option) const {
     return found == options.end() ? QStringList() : found->second;
 }
 
+std::vector<std::string> PlainWords(const QStringList& words) {
+    return Bytes(words);
+}
+
+ParsedArguments QtArguments(const plain::ParsedArguments& parsed) {
+    ParsedArguments arguments;
+    arguments.help = parsed.help;
+    arguments.positionals = Texts(parsed.positionals);
+    for (const auto& [name, values] : parsed.options) {
+        arguments.options.emplace(Text(name), Texts(values));
+    }
+    return arguments;
+}
+
 ParseResult ParseArguments(const CommandSpec& grammar, const QStringList& words) {
     const plain::ParseResult parsed = plain::ParseArguments(PlainGrammar(grammar), Bytes(words));
-    ParseResult result;
-    result.problem = Text(parsed.problem);
-    result.arguments.help = parsed.arguments.help;
-    result.arguments.positionals = Texts(parsed.arguments.positionals);
-    for (const auto& [name, values] : parsed.arguments.options) {
-        result.arguments.options.emplace(Text(name), Texts(values));
-    }
-    return result;
+    return {QtArguments(parsed.arguments), Text(parsed.problem)};
 }
 
 QString UsageText(const CommandSpec& grammar) {

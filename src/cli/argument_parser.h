@@ -54,8 +54,10 @@ struct ParseResult {
 
 ParseResult ParseArguments(const CommandSpec& grammar, const QStringList& words);
 
-// The same description in the grammar's own terms.
+// The same description, words and parse in the grammar's own terms (the system's bytes).
 plain::CommandSpec PlainGrammar(const CommandSpec& grammar);
+std::vector<std::string> PlainWords(const QStringList& words);
+ParsedArguments QtArguments(const plain::ParsedArguments& parsed);
 
 // "Usage: quendrix-cli NAME ..." with one line per way to call the command.
 QString UsageText(const CommandSpec& grammar);

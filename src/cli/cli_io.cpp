@@ -53,16 +53,12 @@ int PrintHelp(const CommandSpec& grammar) {
 
 std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
                                                  const QStringList& args, int& status) {
-    ParseResult parsed = ParseArguments(grammar, args);
-    if (!parsed.ok()) {
-        status = UsageProblem(grammar, parsed.problem);
+    err().flush();
+    const auto parsed = plain::ParseCommandWords(PlainGrammar(grammar), PlainWords(args), status);
+    if (!parsed) {
         return std::nullopt;
     }
-    if (parsed.arguments.help) {
-        status = PrintHelp(grammar);
-        return std::nullopt;
-    }
-    return std::move(parsed.arguments);
+    return QtArguments(*parsed);
 }
 
 std::optional<QString> NeighbourhoodList(const QString& address, const QString& sizeText,

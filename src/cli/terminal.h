@@ -44,13 +44,12 @@ class Output {
     void line(std::string_view bytes);
     // Qt's texts (QString in the locale's 8-bit encoding, QByteArray as it is), for the
     // commands that use them; this header stays free of Qt.
-    void write(const auto& bytes)
-        requires requires { bytes.constData(); bytes.size(); }
-    {
-        write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    void write(const auto& bytes) requires requires {
+        bytes.constData();
+        bytes.size();
     }
-    void line(const auto& text)
-        requires requires { text.toLocal8Bit(); }
+    { write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))); }
+    void line(const auto& text) requires requires { text.toLocal8Bit(); }
     {
         const auto bytes = text.toLocal8Bit();
         line(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));

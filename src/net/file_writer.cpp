@@ -188,8 +188,8 @@ int createTemporary(const std::string& target, std::string& tempPath) {
 // The atomic replacement. existing is the target's status when it exists: the new file takes
 // over its permissions (and, where allowed, its owner). Sets denied when the folder refused
 // the temporary file.
-int writeReplacing(const std::string& target, const struct stat* existing,
-                   std::string_view bytes, bool& denied) {
+int writeReplacing(const std::string& target, const struct stat* existing, std::string_view bytes,
+                   bool& denied) {
     std::string tempPath;
     const int fd = createTemporary(target, tempPath);
     if (fd < 0) {

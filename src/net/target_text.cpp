@@ -21,7 +21,9 @@ std::string TrimBlanks(std::string_view text) {
 std::string ReduceTarget(std::string_view target) {
     constexpr std::string_view prefix = "http://";
     std::string host = TrimBlanks(target);
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     bool hasPrefix = host.size() >= prefix.size();
     for (std::size_t i = 0; hasPrefix && i < prefix.size(); ++i) {
         hasPrefix = lower(host[i]) == prefix[i];

@@ -5,6 +5,7 @@
 #include "support/cli_runner.h"
 #include "support/test_files.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -32,12 +33,13 @@ class CliOutputTest : public ::testing::Test {
 };
 
 // quendrix-cli WORDS..., its standard output on outputPath when one is given.
-test::CliRun runCli(const QStringList& words, const QString& outputPath = {}) {
+test::CliRun runCli(const QStringList& words, const QString& outputPath = {},
+                    const QString& program = QStringLiteral(QUENDRIX_CLI_PATH)) {
     QProcess process;
     if (!outputPath.isEmpty()) {
         process.setStandardOutputFile(outputPath);
     }
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH), words);
+    process.start(program, words);
     const bool finished = process.waitForFinished(60000);
     EXPECT_TRUE(finished) << words.join(' ').toStdString();
     const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
@@ -59,6 +61,7 @@ TEST_F(CliOutputTest, AFullStandardOutputIsAFailureWithAMessage) {
         {"ping", "--help"},
         {"country", list},
         {"country", "--address", "13.1.1.1"},
+        {"trace", "--help"},
     };
     for (const QStringList& words : commands) {
         SCOPED_TRACE(words.join(' ').toStdString());
@@ -151,6 +154,23 @@ TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err.split('\n').at(0), c.err) << run.err.toStdString();
     }
+}
+
+// quendrix-cli answers help, version and the trace itself and hands the other commands to
+// quendrix-cli-commands beside it: a copy without that program says why a command cannot run.
+TEST_F(CliOutputTest, AFrontWithoutItsCommandsProgramSaysWhyACommandCannotRun) {
+    const QString alone = dir.filePath("quendrix-cli");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUENDRIX_CLI_PATH), alone));
+    test::CliRun run = runCli({"resolve", "localhost"}, {}, alone);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.err, "quendrix-cli: cannot start " +
+                           dir.filePath("quendrix-cli-commands").toLocal8Bit() +
+                           ": No such file or directory\n");
+
+    run = runCli({"trace", "--help"}, {}, alone);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.startsWith("Usage: quendrix-cli trace ")) << run.out.toStdString();
 }
 
 TEST_F(CliOutputTest, AnEmptyListIsBadUsageForEveryCommand) {

@@ -43,8 +43,8 @@ std::string FirstPingLine(const TReplyStatus& status, int timeToLive) {
     const std::string& from = status.fromIpAddress;
     switch (status.replyStatusType) {
         case ReplyStatusKind::EchoReply:
-            return "response from host " + from + " in " +
-                   std::to_string(status.msRoundTripTime) + " millisec.";
+            return "response from host " + from + " in " + std::to_string(status.msRoundTripTime) +
+                   " millisec.";
         case ReplyStatusKind::TimedOut:
             return "Timed out.";
         case ReplyStatusKind::DestinationUnreachable:

@@ -74,7 +74,7 @@ struct TraceEvent {
     };
     Kind kind = Kind::Log;
     std::vector<std::string> lines;  // Log
-    HopRow row;         // Hop
+    HopRow row;                      // Hop
 };
 
 // The client every trace of a program run uses (its sequence numbers run on from trace to

@@ -140,7 +140,8 @@ TEST_F(TraceLabTest, MaxHopsBoundsTheFirstPingAndTheHops) {
         ASSERT_TRUE(end) << end.error().text;
         ASSERT_EQ(m_seen.log.size(), 3u);
         const std::string& router = m_hops[static_cast<std::size_t>(maxHops - 1)];
-        EXPECT_EQ(m_seen.log[2], "Hope " + std::to_string(maxHops) + " " + router + ": TTL expired.");
+        EXPECT_EQ(m_seen.log[2],
+                  "Hope " + std::to_string(maxHops) + " " + router + ": TTL expired.");
         ASSERT_EQ(m_seen.hops.size(), static_cast<std::size_t>(maxHops));
         EXPECT_TRUE(routerRow(m_seen.hops.back(), maxHops, router, ""));
     }
@@ -212,7 +213,7 @@ TEST_F(TraceLabAnySocketTest, AnUnknownNameGivesTwoLogLinesAndNoHops) {
     ASSERT_TRUE(end);
     EXPECT_EQ(*end, TraceEnd::NotResolved);
     EXPECT_EQ(m_seen.log, (std::vector<std::string>{"resolving nowhere.lab.test",
-                                                     "Socket Error # 11001", "Host not found."}));
+                                                    "Socket Error # 11001", "Host not found."}));
     EXPECT_EQ(m_seen.clears, 0);
 }
 
