@@ -33,16 +33,16 @@ QStringList Texts(const std::vector<std::string>& bytes) {
 }  // namespace
 
 plain::CommandSpec PlainGrammar(const CommandSpec& grammar) {
-    plain::CommandSpec spec{
+    plain::CommandSpec described{
         Bytes(grammar.name),           Bytes(grammar.usage),   Bytes(grammar.description), {},
         Bytes(grammar.positionalName), grammar.minPositionals, grammar.maxPositionals,     {}};
     for (const OptionSpec& option : grammar.options) {
-        spec.options.push_back({Bytes(option.name), Bytes(option.values), Bytes(option.help)});
+        described.options.push_back({Bytes(option.name), Bytes(option.values), Bytes(option.help)});
     }
     for (const ExitStatusSpec& status : grammar.statuses) {
-        spec.statuses.push_back({status.status, Bytes(status.meaning)});
+        described.statuses.push_back({status.status, Bytes(status.meaning)});
     }
-    return spec;
+    return described;
 }
 
 QString ParsedArguments::value(const QString& option) const {
