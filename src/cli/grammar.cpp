@@ -96,13 +96,12 @@ ParseResult ParseArguments(const CommandSpec& grammar, const std::vector<std::st
         parsed.options.emplace(name, std::move(values));
     }
 
-    const auto given = static_cast<int>(std::min<std::size_t>(parsed.positionals.size(), 1 << 30));
-    if (given < grammar.minPositionals) {
+    const std::size_t given = parsed.positionals.size();
+    if (given < static_cast<std::size_t>(grammar.minPositionals)) {
         return fail("missing " + grammar.positionalName);
     }
-    if (given > grammar.maxPositionals) {
-        return fail("unexpected argument '" +
-                    parsed.positionals[static_cast<std::size_t>(grammar.maxPositionals)] + "'");
+    if (const auto most = static_cast<std::size_t>(grammar.maxPositionals); given > most) {
+        return fail("unexpected argument '" + parsed.positionals[most] + "'");
     }
     return result;
 }

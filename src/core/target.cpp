@@ -6,15 +6,7 @@
 namespace quendrix {
 
 QString TrimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32) {
-        ++begin;
-    }
-    while (end > begin && text.at(end - 1).unicode() <= 32) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
+    return QString::fromUtf8(net::TrimBlanks(text.toUtf8().toStdString()));
 }
 
 QString ReduceTarget(const QString& target) {

@@ -4,6 +4,7 @@
 #include "core/target.h"
 #include "core/target_list_model.h"
 #include "net/icmp_echo.h"
+#include "net/target_text.h"
 
 #include <optional>
 #include <string>
@@ -90,7 +91,7 @@ void PingRun::start(int pingCount) {
             if (!entry) {
                 break;
             }
-            const std::string host = ReduceTarget(*entry).toLocal8Bit().toStdString();
+            const std::string host = net::ReduceTarget(entry->toLocal8Bit().toStdString());
             const std::chrono::milliseconds timeout = this->timeout();
             for (int attempt = 0; attempt < pingCount; ++attempt) {
                 if (job.stopRequested()) {
