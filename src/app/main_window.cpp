@@ -138,17 +138,21 @@ void Tmain::buildPages(const std::vector<PageEntry>& pages) {
             button->setFont(QFont());
             groupLayout->addWidget(button);
             m_barButtons->addButton(button, entry.index);
-            const int index = entry.index;
-            connect(button, &QToolButton::clicked, this, [this, index] { showPage(index); });
         }
         bar->addWidget(group);
     };
     // Pressed and in bold: the mark reads in every style and palette.
+    // A button that becomes pressed shows its page, however it was pressed: a click, the
+    // keyboard, or a screen reader's toggle action, which changes the state without a click.
+    // showPage presses the button again, which is then no change and so no second call.
     connect(m_barButtons, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         QAbstractButton* button = m_barButtons->button(id);
         QFont font = button->font();
         font.setBold(checked);
         button->setFont(font);
+        if (checked) {
+            showPage(id);
+        }
     });
     addGroup(PageEntry::Bar::Tools, QStringLiteral("Tools"));
     addGroup(PageEntry::Bar::Information, QStringLiteral("Information"));

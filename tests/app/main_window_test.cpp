@@ -5,6 +5,7 @@
 #include "core/widgets/tool_page.h"
 #include "support/recording_prompts.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -157,6 +158,19 @@ TEST_F(MainWindowTest, NinePagesBehindTheMenuAndTheBar) {
     EXPECT_EQ(marked(), QStringList{"Local Information"});
     window->showPage(-1);
     EXPECT_EQ(marked(), QStringList{});
+    // A screen reader presses a button through its toggle action, which sets the state
+    // without a click: the page follows all the same.
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(buttons.at(4));
+    ASSERT_NE(access, nullptr);
+    ASSERT_NE(access->actionInterface(), nullptr);
+    ASSERT_TRUE(access->actionInterface()->actionNames().contains(
+        QAccessibleActionInterface::toggleAction()));
+    access->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(window->activePage(), 3);
+    EXPECT_EQ(marked(), QStringList{"Whois"});
+    buttons.at(0)->setChecked(true);
+    EXPECT_EQ(window->activePage(), 0);
+    EXPECT_EQ(marked(), QStringList{"IP Domain Converter"});
     window->setNavigationEnabled(false);
     EXPECT_FALSE(buttons.at(0)->isEnabled());
 }
