@@ -183,8 +183,15 @@ int WriteExport(const std::string& path, const std::vector<std::string>& lines) 
 
 StopSignals::StopSignals() {
     sigemptyset(&m_set);
-    sigaddset(&m_set, SIGINT);
-    sigaddset(&m_set, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        // A signal the program was started with ignored (a script's "trap '' INT", nohup)
+        // stays ignored: blocked, it would be kept for the descriptor instead of dropped.
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaddset(&m_set, signal);
+    }
     pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
     m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
 }

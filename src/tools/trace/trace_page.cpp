@@ -341,6 +341,8 @@ void TracePage::apply(std::span<TraceEvent> events) {
             case TraceEvent::Kind::Hop:
                 writeHop(event.row);
                 break;
+            case TraceEvent::Kind::HopAnswered:
+                break;  // the row comes with its host name
         }
     }
 }

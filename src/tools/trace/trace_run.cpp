@@ -55,7 +55,8 @@ std::string FirstPingLine(const TReplyStatus& status, int timeToLive) {
     return "Hope " + std::to_string(timeToLive) + " " + from + ": TTL expired.";
 }
 
-HopRow MakeHopRow(int hop, const TReplyStatus& status, bool hostRevolve) {
+// The hop's row without its host name.
+HopRow MakeHopRow(int hop, const TReplyStatus& status) {
     HopRow row{hop, {}, {}, {}};
     if (status.replyStatusType == ReplyStatusKind::TimedOut) {
         row.ip = "?.?.?.?";
@@ -63,9 +64,6 @@ HopRow MakeHopRow(int hop, const TReplyStatus& status, bool hostRevolve) {
         return row;
     }
     row.ip = status.fromIpAddress;
-    if (hostRevolve) {
-        row.host = net::ResolveAddress(row.ip);
-    }
     switch (status.replyStatusType) {
         case ReplyStatusKind::EchoReply:
             row.note = std::to_string(status.msRoundTripTime) + " ms";
@@ -130,7 +128,11 @@ Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, Trac
             return status.code() == ErrorCode::Stopped ? Result<TraceEnd>(TraceEnd::Stopped)
                                                        : Result<TraceEnd>(status.error());
         }
-        HopRow row = MakeHopRow(hop, *status, controls.hostRevolve());
+        HopRow row = MakeHopRow(hop, *status);
+        if (controls.hostRevolve() && status->replyStatusType != ReplyStatusKind::TimedOut) {
+            emit({TraceEvent::Kind::HopAnswered, {}, row});
+            row.host = net::ResolveAddress(row.ip);
+        }
         if (stop.stop_requested()) {
             return TraceEnd::Stopped;
         }

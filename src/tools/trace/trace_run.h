@@ -71,6 +71,11 @@ struct TraceEvent {
         Log,        // lines appended to the log
         ClearHops,  // the hop step starts: the hop list is emptied
         Hop,        // a hop's row, written over the row with its number or appended
+        // A hop answered and its router's name is being looked up (Host Revolve): the row as
+        // it is without the name. The Hop event with the name follows, unless the stop token
+        // ends the trace first; a look-up cannot be woken, so a command line interrupted then
+        // writes this row rather than lose the hop.
+        HopAnswered,
     };
     Kind kind = Kind::Log;
     std::vector<std::string> lines;  // Log

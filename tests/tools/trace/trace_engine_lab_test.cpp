@@ -68,6 +68,8 @@ class TraceLabTest : public ::testing::Test {
             case TraceEvent::Kind::Hop:
                 m_seen.hops.push_back(event.row);
                 break;
+            case TraceEvent::Kind::HopAnswered:
+                break;
         }
     }
 
