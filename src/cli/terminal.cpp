@@ -198,6 +198,11 @@ StopSignals::StopSignals() {
 
 StopSignals::~StopSignals() {
     if (m_fd >= 0) {
+        // The command has answered the signals that came (its end is its answer); unblocked
+        // while still pending, they would end the program after all, by the signal.
+        signalfd_siginfo info{};
+        while (::read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
         ::close(m_fd);
     }
     pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
