@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,18 +75,34 @@ std::string usage() {
     return text;
 }
 
-// The folder this program was started from, "/"-terminated.
-std::string ProgramFolder(const char* argv0) {
+// The folder this program was started from, "/"-terminated, as the system knows it; nothing
+// when the system cannot say (no /proc, as in some chroots and containers). Never the
+// current folder, nor a guess from how the program was called: whatever would be found
+// there would run in the user's name.
+std::optional<std::string> ProgramFolder() {
     char path[PATH_MAX];
     const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string program = size > 0 ? std::string(path, static_cast<std::size_t>(size)) : argv0;
+    if (size <= 0) {
+        return std::nullopt;
+    }
+    const std::string program(path, static_cast<std::size_t>(size));
     const auto slash = program.rfind('/');
-    return slash == std::string::npos ? std::string("./") : program.substr(0, slash + 1);
+    if (slash == std::string::npos) {
+        return std::nullopt;
+    }
+    return program.substr(0, slash + 1);
 }
 
 // Runs quendrix-cli-commands in this process's place; returns only when it cannot start.
 int HandOver(char** argv) {
-    const std::string program = ProgramFolder(argv[0]) + "quendrix-cli-commands";
+    const auto folder = ProgramFolder();
+    if (!folder) {
+        Message(
+            "cannot start quendrix-cli-commands: the folder of this program is unknown "
+            "(/proc/self/exe cannot be read)");
+        return kFailed;
+    }
+    const std::string program = *folder + "quendrix-cli-commands";
     ::execv(program.c_str(), argv);
     Message("cannot start " + program + ": " + Error::errorText(errno));
     return kFailed;

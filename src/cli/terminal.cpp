@@ -183,14 +183,26 @@ int WriteExport(const std::string& path, const std::vector<std::string>& lines) 
 
 StopSignals::StopSignals() {
     sigemptyset(&m_set);
-    sigaddset(&m_set, SIGINT);
-    sigaddset(&m_set, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        // A signal the program was started with ignored (a script's "trap '' INT", nohup)
+        // stays ignored: blocked, it would be kept for the descriptor instead of dropped.
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaddset(&m_set, signal);
+    }
     pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
     m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
 StopSignals::~StopSignals() {
     if (m_fd >= 0) {
+        // The command has answered the signals that came (its end is its answer); unblocked
+        // while still pending, they would end the program after all, by the signal.
+        signalfd_siginfo info{};
+        while (::read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        }
         ::close(m_fd);
     }
     pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);

@@ -99,7 +99,8 @@ int WriteExport(const std::string& path, const std::vector<std::string>& lines);
 // Ctrl-C and SIGTERM as readable data on a descriptor, so a command's wait or event loop ends
 // the run like its own end does and its export is still written. Make it before any worker
 // thread starts: every thread inherits the block and none is interrupted. The signals are
-// unblocked again when it goes.
+// unblocked again when it goes; those that came and were not taken are dropped then. A signal the program inherited as ignored (nohup, a script's
+// "trap '' INT") stays ignored and never reaches the descriptor.
 class StopSignals {
   public:
     StopSignals();

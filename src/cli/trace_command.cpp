@@ -90,6 +90,8 @@ std::vector<int> WaitReadable(std::vector<int> fds, std::optional<std::chrono::m
 struct Shared {
     std::mutex mutex;
     std::vector<trace::HopRow> rows;  // only with --out
+    // The hop whose router's name is being looked up: an interruption writes it without.
+    std::optional<trace::HopRow> answered;
     bool keepRows = false;
     bool closed = false;  // interrupted: nothing more is printed
     std::optional<Result<trace::TraceEnd>> end;
@@ -139,7 +141,9 @@ const CommandSpec& TraceCommandSpec() {
             std::to_string(net::RawIcmpClient::kDefaultReceiveTimeout.count()) +
             ") for its answer.\n"
             "--out also writes the hop list to PATH as the window's export (CR LF), however\n"
-            "the trace ended: an empty file when no hop was sent.\n"
+            "the trace ended once a hop was sent. A trace that fails before its first hop\n"
+            "(a target that does not resolve, no ICMP socket, Ctrl-C during the look-up)\n"
+            "leaves an existing PATH as it was.\n"
             "Ctrl-C (or SIGTERM) ends the trace at once, without waiting for the hop in\n"
             "progress; the hops so far are printed and written to --out.\n",
         {
@@ -192,13 +196,20 @@ int RunTraceCommand(const std::vector<std::string>& args) {
     Shared shared;
     shared.keepRows = given.has(kOut);
     const std::string outPath = given.value(kOut);
-    const auto writeOut = [&](const std::vector<trace::HopRow>& rows) {
-        return shared.keepRows ? WriteExport(outPath, ExportLines(rows)) : kOk;
+    // The hop list goes to the file as the window would export it: whatever ended a trace that
+    // wrote rows, and also with none when the trace ended normally. A trace that failed before
+    // its first row (a target that does not resolve, no socket, Ctrl-C during the look-up) has
+    // nothing to write, and an earlier file of that name stays as it was.
+    const auto writeOut = [&](const std::vector<trace::HopRow>& rows, int status) {
+        if (!shared.keepRows || (rows.empty() && status != kOk)) {
+            return kOk;
+        }
+        return WriteExport(outPath, ExportLines(rows));
     };
     // A standard output that fails ends the program from the trace's thread, inside the hand-
     // over below (which holds the lock): the file still gets the rows, the failed one included.
     if (shared.keepRows) {
-        SetLastWordsBeforeOutputFailure([&] { writeOut(shared.rows); });
+        SetLastWordsBeforeOutputFailure([&] { writeOut(shared.rows, kFailed); });
     }
     struct ForgetLastWords {
         ~ForgetLastWords() { SetLastWordsBeforeOutputFailure({}); }
@@ -221,7 +232,11 @@ int RunTraceCommand(const std::vector<std::string>& args) {
                                            case trace::TraceEvent::Kind::ClearHops:
                                                shared.rows.clear();
                                                break;
+                                           case trace::TraceEvent::Kind::HopAnswered:
+                                               shared.answered = event.row;
+                                               break;
                                            case trace::TraceEvent::Kind::Hop:
+                                               shared.answered.reset();
                                                if (shared.keepRows) {
                                                    shared.rows.push_back(event.row);
                                                }
@@ -245,12 +260,21 @@ int RunTraceCommand(const std::vector<std::string>& args) {
         {
             std::lock_guard lock(shared.mutex);
             shared.closed = true;
+            // A hop that answered while its router's name is still being looked up (which
+            // cannot be woken) is part of the trace: it is written without the name.
+            if (shared.answered) {
+                if (shared.keepRows) {
+                    shared.rows.push_back(*shared.answered);
+                }
+                out().line(trace::HopLine(*shared.answered));
+                out().flush();
+            }
             rows = shared.rows;
         }
         worker.request_stop();
         Message(signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
         int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
-        if (writeOut(rows) != kOk) {
+        if (writeOut(rows, status) != kOk) {
             status = kFailed;
         }
         if (WaitReadable({ended.fd()}, kLongestEndAfterInterrupt).empty()) {
@@ -277,7 +301,7 @@ int RunTraceCommand(const std::vector<std::string>& args) {
         status = kFailed;  // the log's last two lines say why
     }
     // The file is the last word: its failure fails a trace that ran.
-    if (writeOut(shared.rows) != kOk && status == kOk) {
+    if (writeOut(shared.rows, status) != kOk && status == kOk) {
         status = kFailed;
     }
     return status;

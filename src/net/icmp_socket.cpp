@@ -332,6 +332,8 @@ Result<std::optional<IcmpQueuedError>> IcmpSocket::receiveQueuedError() {
             sockaddr_in offender{};
             std::memcpy(&offender, CMSG_DATA(c) + sizeof extended, sizeof offender);
             error.offender = offender.sin_addr.s_addr;
+            // The kernel names the quoted header's destination as the message's address.
+            error.destination = to.sin_addr.s_addr;
             error.identifier = static_cast<std::uint16_t>((request[4] << 8) | request[5]);
             error.sequence = static_cast<std::uint16_t>((request[6] << 8) | request[7]);
             error.timeToLive = timeToLive;

@@ -38,11 +38,12 @@ struct IcmpReceived {
 struct IcmpQueuedError {
     std::uint8_t type = 0;
     std::uint8_t code = 0;
-    std::uint32_t offender = 0;    // the router or host that sent it, network byte order
-    std::uint16_t identifier = 0;  // of our request it answers (the kernel's)
-    std::uint16_t sequence = 0;    // of our request it answers
-    int timeToLive = -1;           // of the error message itself, with IP_RECVTTL
-    std::size_t quotedSize = 0;    // bytes of our request (from its ICMP header) it quotes
+    std::uint32_t offender = 0;     // the router or host that sent it, network byte order
+    std::uint32_t destination = 0;  // where our request it quotes was going, network order
+    std::uint16_t identifier = 0;   // of our request it answers (the kernel's)
+    std::uint16_t sequence = 0;     // of our request it answers
+    int timeToLive = -1;            // of the error message itself, with IP_RECVTTL
+    std::size_t quotedSize = 0;     // bytes of our request (from its ICMP header) it quotes
 };
 
 class IcmpSocket {

@@ -85,6 +85,33 @@ Error stopped() {
     return {ErrorCode::Stopped, 0, "stopped"};
 }
 
+// Whether a decoded message answers the probe; wireIdentifier is the identifier as the
+// decoder reads it from what went out. An echo reply must echo the identifier, the sequence
+// number and the tick count (its source may be another address of the target). An error
+// message must quote a request to the target with the identifier and sequence number: routers
+// need quote no more than the request's first 8 bytes.
+bool answersProbe(const IcmpMessage& message, std::uint16_t wireIdentifier,
+                  const EchoProbe& probe) {
+    if (message.identifier != wireIdentifier || message.sequence != swapBytes(probe.sequence)) {
+        return false;
+    }
+    switch (message.kind) {
+        case IcmpKind::EchoReply: {
+            std::uint8_t tick[4];
+            writeLittleEndian(tick, probe.tickCount, 4);
+            return message.data.size() >= sizeof tick &&
+                   std::equal(tick, tick + sizeof tick, message.data.begin());
+        }
+        case IcmpKind::DestinationUnreachable:
+        case IcmpKind::TimeExceeded:
+            return message.quoted && message.quoted->isEchoRequest &&
+                   message.quoted->destination == probe.target;
+        case IcmpKind::EchoRequest:  // our own request to a loopback address, say
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::array<std::uint8_t, kEchoRequestSize> buildEchoRequest(std::uint16_t identifier,
@@ -120,33 +147,64 @@ Error socketError(const Error& cause) {
     return {cause.code, number, std::move(message)};
 }
 
-Result<std::optional<TReplyStatus>> readReply(std::span<const std::uint8_t> datagram,
-                                              std::uint16_t identifier, std::uint16_t sequence) {
+std::optional<TReplyStatus> readReply(std::span<const std::uint8_t> datagram,
+                                      const EchoProbe& probe) {
     const auto message = decodeIcmpMessage(datagram, true);
-    if (!message) {
-        switch (message.code()) {
-            case ErrorCode::Truncated:
-                return Error{ErrorCode::Truncated, 0, "Not enough bytes received"};
-            case ErrorCode::UnsupportedType:
-                return Error{ErrorCode::UnsupportedType, 0, "Non-echo type response received"};
-            default:
-                return std::optional<TReplyStatus>();  // not a message anyone sent us
-        }
-    }
-    // Our own request to a loopback address reaches a raw socket too; it answers nothing.
-    const bool answers =
-        message->kind == IcmpKind::EchoReply || (message->quoted && message->quoted->isEchoRequest);
-    if (message->kind == IcmpKind::EchoRequest || !answers ||
-        message->identifier != swapBytes(identifier) || message->sequence != swapBytes(sequence)) {
-        return std::optional<TReplyStatus>();
+    // A raw socket carries the identifier as the request was built with it.
+    if (!message || !answersProbe(*message, swapBytes(probe.identifier), probe)) {
+        return std::nullopt;
     }
     TReplyStatus status;
     status.bytesReceived = static_cast<std::int32_t>(datagram.size());
     status.fromIpAddress = addressToDottedText(message->source);
     status.msgType = message->type;
-    status.sequenceId = sequence;
+    status.sequenceId = probe.sequence;
     status.timeToLive = message->timeToLive;
     status.replyStatusType = kindOf(message->kind);
+    return status;
+}
+
+std::optional<TReplyStatus> readDatagramReply(std::span<const std::uint8_t> message,
+                                              const IcmpReceived& received,
+                                              std::uint16_t socketIdentifier,
+                                              const EchoProbe& probe) {
+    const auto decoded = decodeIcmpMessage(message, false);
+    if (!decoded || decoded->kind != IcmpKind::EchoReply ||
+        !answersProbe(*decoded, socketIdentifier, probe)) {
+        return std::nullopt;
+    }
+    TReplyStatus status;
+    status.bytesReceived = static_cast<std::int32_t>(kAssumedIpHeaderSize + message.size());
+    status.fromIpAddress = addressToDottedText(received.source);
+    status.msgType = decoded->type;
+    status.sequenceId = probe.sequence;
+    status.timeToLive = static_cast<std::uint8_t>(std::max(received.timeToLive, 0));
+    status.replyStatusType = ReplyStatusKind::EchoReply;
+    return status;
+}
+
+Result<std::optional<TReplyStatus>> readQueuedError(const IcmpQueuedError& error,
+                                                    std::uint16_t socketIdentifier,
+                                                    const EchoProbe& probe) {
+    if (error.identifier != socketIdentifier || error.sequence != swapBytes(probe.sequence) ||
+        error.destination != probe.target) {
+        return std::optional<TReplyStatus>();
+    }
+    if (error.type != ICMP_DEST_UNREACH && error.type != ICMP_TIME_EXCEEDED) {
+        return Error{ErrorCode::UnsupportedType, 0, "Non-echo type response received"};
+    }
+    TReplyStatus status;
+    // As a raw socket would count it: IP header, ICMP header, the quoted IP header, the
+    // quoted request.
+    status.bytesReceived =
+        static_cast<std::int32_t>(2 * kAssumedIpHeaderSize + kIcmpHeaderSize + error.quotedSize);
+    status.fromIpAddress = addressToDottedText(error.offender);
+    status.msgType = error.type;
+    status.sequenceId = probe.sequence;
+    status.timeToLive = static_cast<std::uint8_t>(std::max(error.timeToLive, 0));
+    status.replyStatusType = error.type == ICMP_TIME_EXCEEDED
+                                 ? ReplyStatusKind::TimeToLiveExceeded
+                                 : ReplyStatusKind::DestinationUnreachable;
     return std::optional<TReplyStatus>(std::move(status));
 }
 
@@ -219,7 +277,7 @@ Result<void> RawIcmpClient::setTimeToLive(int timeToLive) {
     return openLocked();
 }
 
-Result<std::optional<TReplyStatus>> RawIcmpClient::takeReplyLocked(std::uint16_t sequence) {
+Result<std::optional<TReplyStatus>> RawIcmpClient::takeReplyLocked(const EchoProbe& probe) {
     using NoReply = std::optional<TReplyStatus>;
     if (m_socket.receivesIpHeader()) {
         for (;;) {
@@ -230,17 +288,16 @@ Result<std::optional<TReplyStatus>> RawIcmpClient::takeReplyLocked(std::uint16_t
             if (!received->has_value()) {
                 return NoReply();
             }
-            auto reply =
-                readReply(std::span<const std::uint8_t>(m_receiveBuffer.data(), (*received)->size),
-                          m_identifier, sequence);
-            if (!reply || reply->has_value()) {
+            auto reply = readReply(
+                std::span<const std::uint8_t>(m_receiveBuffer.data(), (*received)->size), probe);
+            if (reply) {
                 return reply;
             }
         }
     }
 
     // A datagram socket: routers' answers wait on the error queue, the target's on the socket;
-    // the kernel already dropped everything that does not carry this socket's identifier.
+    // the kernel hands over only what carries this socket's identifier.
     for (;;) {
         const auto queued = m_socket.receiveQueuedError();
         if (!queued) {
@@ -249,26 +306,10 @@ Result<std::optional<TReplyStatus>> RawIcmpClient::takeReplyLocked(std::uint16_t
         if (!queued->has_value()) {
             break;
         }
-        const IcmpQueuedError& error = **queued;
-        if (error.identifier != m_socket.identifier() || error.sequence != swapBytes(sequence)) {
-            continue;
+        auto reply = readQueuedError(**queued, m_socket.identifier(), probe);
+        if (!reply || reply->has_value()) {
+            return reply;
         }
-        if (error.type != ICMP_DEST_UNREACH && error.type != ICMP_TIME_EXCEEDED) {
-            return Error{ErrorCode::UnsupportedType, 0, "Non-echo type response received"};
-        }
-        TReplyStatus status;
-        // As a raw socket would count it: IP header, ICMP header, the quoted IP header, the
-        // quoted request.
-        status.bytesReceived = static_cast<std::int32_t>(2 * kAssumedIpHeaderSize +
-                                                         kIcmpHeaderSize + error.quotedSize);
-        status.fromIpAddress = addressToDottedText(error.offender);
-        status.msgType = error.type;
-        status.sequenceId = sequence;
-        status.timeToLive = static_cast<std::uint8_t>(std::max(error.timeToLive, 0));
-        status.replyStatusType = error.type == ICMP_TIME_EXCEEDED
-                                     ? ReplyStatusKind::TimeToLiveExceeded
-                                     : ReplyStatusKind::DestinationUnreachable;
-        return NoReply(std::move(status));
     }
     for (;;) {
         const auto received = m_socket.receive(m_receiveBuffer);
@@ -278,27 +319,12 @@ Result<std::optional<TReplyStatus>> RawIcmpClient::takeReplyLocked(std::uint16_t
         if (!received->has_value()) {
             return NoReply();
         }
-        const IcmpReceived& datagram = **received;
-        const auto message = decodeIcmpMessage(
-            std::span<const std::uint8_t>(m_receiveBuffer.data(), datagram.size), false);
-        if (!message) {
-            if (message.code() == ErrorCode::Truncated) {
-                return Error{ErrorCode::Truncated, 0, "Not enough bytes received"};
-            }
-            continue;
+        auto reply = readDatagramReply(
+            std::span<const std::uint8_t>(m_receiveBuffer.data(), (*received)->size), **received,
+            m_socket.identifier(), probe);
+        if (reply) {
+            return reply;
         }
-        if (message->kind != IcmpKind::EchoReply || message->identifier != m_socket.identifier() ||
-            message->sequence != swapBytes(sequence)) {
-            continue;
-        }
-        TReplyStatus status;
-        status.bytesReceived = static_cast<std::int32_t>(kAssumedIpHeaderSize + datagram.size);
-        status.fromIpAddress = addressToDottedText(datagram.source);
-        status.msgType = message->type;
-        status.sequenceId = sequence;
-        status.timeToLive = static_cast<std::uint8_t>(std::max(datagram.timeToLive, 0));
-        status.replyStatusType = ReplyStatusKind::EchoReply;
-        return NoReply(std::move(status));
     }
 }
 
@@ -309,7 +335,8 @@ Result<void> RawIcmpClient::ping(std::string_view data, std::uint16_t sequence,
         m_sequence = sequence;
     }
     const std::uint16_t current = m_sequence;
-    const auto request = buildEchoRequest(m_identifier, current, tickCount(), data);
+    EchoProbe probe{m_identifier, current, tickCount(), 0};
+    const auto request = buildEchoRequest(m_identifier, current, probe.tickCount, data);
     const Clock::time_point start = Clock::now();
     // However the ping ends, the socket goes; once a request is out, its sequence number is
     // used up, so nothing that answers it late can be taken for the next ping's answer.
@@ -334,6 +361,7 @@ Result<void> RawIcmpClient::ping(std::string_view data, std::uint16_t sequence,
     if (auto opened = openLocked(); !opened) {
         return opened;
     }
+    probe.target = *address;
     if (auto sent = m_socket.send(*address, request); !sent) {
         return socketError(sent.error());
     }
@@ -343,7 +371,7 @@ Result<void> RawIcmpClient::ping(std::string_view data, std::uint16_t sequence,
     const Clock::time_point deadline = start + m_receiveTimeout;
     std::optional<TReplyStatus> reply;
     while (!reply) {
-        auto taken = takeReplyLocked(current);
+        auto taken = takeReplyLocked(probe);
         if (!taken) {
             return taken.error();
         }

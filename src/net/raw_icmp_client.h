@@ -11,8 +11,10 @@
 //
 // Failures are values whose text is what the user is shown: "Socket Error # %d", CR LF and
 // the system's text for socket and look-up failures (11001 "Host not found." for an unknown
-// name, 10013 "Access denied." when no ICMP socket may be opened), "Not enough bytes
-// received" and "Non-echo type response received" for answers that cannot be read.
+// name, 10013 "Access denied." when no ICMP socket may be opened), and "Non-echo type
+// response received" for an answer to our request of another ICMP type than 0, 3 and 11.
+// Whatever does not answer our very request (see EchoProbe) never ends a wait nor fails it,
+// whatever its type or length: the host's other ICMP traffic reaches a raw socket too.
 #pragma once
 
 #include "net/icmp_socket.h"
@@ -63,13 +65,35 @@ std::array<std::uint8_t, kEchoRequestSize> buildEchoRequest(std::uint16_t identi
                                                             std::uint32_t tickCount,
                                                             std::string_view data);
 
-// What one received datagram (IP header first, as a raw socket gives it) means to a ping
-// waiting with `identifier` and `sequence` (both as written into the request): the reply
-// status without its round-trip time when it answers that request, nullopt when it does not
-// (another process's, an earlier request's, our own echo request, or corrupt bytes), or the
-// raised failure for bytes too short to read and for ICMP types other than 0, 3 and 11.
-Result<std::optional<TReplyStatus>> readReply(std::span<const std::uint8_t> datagram,
-                                              std::uint16_t identifier, std::uint16_t sequence);
+// What makes an answer ours: what our request carried and where it went. Only an answer to
+// this very request may end a ping's wait: an echo reply that echoes the identifier, the
+// sequence number and the tick count, or a time exceeded or unreachable message quoting a
+// request to the target with that identifier and sequence number. Anything else that reaches
+// the socket (other ICMP types, short or corrupt datagrams, the answers to another trace that
+// happens to use the same identifier) is passed over and the wait goes on.
+struct EchoProbe {
+    std::uint16_t identifier = 0;  // as written into the request (least significant byte first)
+    std::uint16_t sequence = 0;    // likewise
+    std::uint32_t tickCount = 0;   // the request's bytes 8 to 11
+    std::uint32_t target = 0;      // where the request went, network byte order
+};
+
+// What one datagram from a raw socket (IP header first) means to a ping waiting for `probe`:
+// the reply status without its round-trip time when it answers the probe, else nullopt.
+std::optional<TReplyStatus> readReply(std::span<const std::uint8_t> datagram,
+                                      const EchoProbe& probe);
+
+// The same for what a datagram socket hands over: a message without IP header from
+// `received.source` (echo replies; socketIdentifier is the identifier the kernel put on the
+// wire for us), and an error from the socket's error queue. An error that answers the probe
+// with an ICMP type other than 3 and 11 raises "Non-echo type response received".
+std::optional<TReplyStatus> readDatagramReply(std::span<const std::uint8_t> message,
+                                              const IcmpReceived& received,
+                                              std::uint16_t socketIdentifier,
+                                              const EchoProbe& probe);
+Result<std::optional<TReplyStatus>> readQueuedError(const IcmpQueuedError& error,
+                                                    std::uint16_t socketIdentifier,
+                                                    const EchoProbe& probe);
 
 // "Socket Error # %d", CR LF, text, for a failure of the socket or the resolver (11001 and
 // "Host not found." for an unknown host, 10013 and "Access denied." for a refused socket).
@@ -115,7 +139,7 @@ class RawIcmpClient {
 
   private:
     Result<void> openLocked();
-    Result<std::optional<TReplyStatus>> takeReplyLocked(std::uint16_t sequence);
+    Result<std::optional<TReplyStatus>> takeReplyLocked(const EchoProbe& probe);
 
     mutable std::mutex m_mutex;
     std::string m_host;

@@ -6,7 +6,9 @@
 #include "support/test_files.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -171,6 +173,39 @@ TEST_F(CliOutputTest, AFrontWithoutItsCommandsProgramSaysWhyACommandCannotRun) {
     run = runCli({"trace", "--help"}, {}, alone);
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.startsWith("Usage: quendrix-cli trace ")) << run.out.toStdString();
+}
+
+// Without /proc (a chroot, a container) the front cannot know its own folder. Started through
+// PATH, it must not look for quendrix-cli-commands in the current folder, where anyone may
+// have put a program of that name: it says why and ends. Needs root for a mount namespace in
+// which /proc is an empty folder.
+TEST_F(CliOutputTest, WithoutItsOwnPathTheFrontRunsNothingFromTheCurrentFolder) {
+    const QString marker = dir.filePath("ran-from-the-current-folder");
+    test::WriteBytes(dir.filePath("quendrix-cli-commands"),
+                     "#!/bin/sh\ntouch '" + marker.toLocal8Bit() + "'\nexit 42\n");
+    ASSERT_TRUE(QFile::setPermissions(dir.filePath("quendrix-cli-commands"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString folder = QFileInfo(QStringLiteral(QUENDRIX_CLI_PATH)).absolutePath();
+    environment.insert(QStringLiteral("PATH"), folder + QStringLiteral(":/usr/bin:/bin"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("unshare"),
+                  {"--mount", "--propagation", "private", "/bin/sh", "-c",
+                   "mount -t tmpfs none /proc || exit 77; exec quendrix-cli resolve localhost"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QByteArray err = process.readAllStandardError();
+    if (process.exitCode() == 77 || err.startsWith("unshare:")) {
+        GTEST_SKIP() << "no mount namespace (needs root): " << err.toStdString();
+    }
+    EXPECT_EQ(process.exitCode(), 1);
+    // A sanitized build's runtime also says, around it, that it cannot read /proc.
+    const QByteArray message =
+        "quendrix-cli: cannot start quendrix-cli-commands: the folder of this program is unknown "
+        "(/proc/self/exe cannot be read)\n";
+    EXPECT_TRUE(err.startsWith(message) || err.contains("\n" + message)) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(marker));
 }
 
 TEST_F(CliOutputTest, AnEmptyListIsBadUsageForEveryCommand) {

@@ -4,6 +4,7 @@
 // refusal without a socket. The lab runs this program as root (raw socket) and as nobody
 // (datagram socket, then none), and both socket kinds must give the same reply statuses.
 // Outside the lab every test skips.
+#include "net/icmp_message.h"
 #include "net/icmp_socket.h"
 #include "net/raw_icmp_client.h"
 #include "net/reply_status_printer.h"
@@ -11,11 +12,17 @@
 #include "support/trace_lab.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <ostream>
 
+#include <atomic>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -173,6 +180,143 @@ TEST_F(RawIcmpClientLabSocketTest, AReplyToAnotherSocketWithOurSequenceIsNotOurs
     const auto received = decoy->receive(buffer);
     ASSERT_TRUE(received);
     EXPECT_TRUE(received->has_value());
+}
+
+// Sends ICMP that is not ours at the client's own address from a raw socket of its own, as
+// fast as it can, until told to stop (and never longer than 30 s or 4,000,000 messages):
+// timestamp requests (which the kernel answers with timestamp replies) and messages of four
+// bytes, too short to read.
+class ForeignIcmpFlood {
+  public:
+    explicit ForeignIcmpFlood(std::uint32_t to) {
+        m_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (m_fd < 0) {
+            return;
+        }
+        m_thread = std::jthread([this, to](std::stop_token stop) {
+            const auto started = Clock::now();
+            sockaddr_in destination{};
+            destination.sin_family = AF_INET;
+            destination.sin_addr.s_addr = to;
+            std::uint8_t timestamp[20] = {13, 0, 0, 0, 0x12, 0x34, 0, 1};
+            const std::uint16_t sum = internetChecksum(timestamp);
+            timestamp[2] = static_cast<std::uint8_t>(sum >> 8);
+            timestamp[3] = static_cast<std::uint8_t>(sum);
+            std::uint8_t shortMessage[4] = {0, 0, 0xff, 0xff};
+            // In bursts, so that the messages come as densely as the kernel takes them, with a
+            // pause after each that lets the queue between the interfaces drain: the routers'
+            // answers must not be lost for want of room.
+            constexpr int kBatch = 32;
+            iovec parts[kBatch];
+            mmsghdr messages[kBatch] = {};
+            for (int i = 0; i < kBatch; ++i) {
+                parts[i] = i % 2 == 0 ? iovec{timestamp, sizeof timestamp}
+                                      : iovec{shortMessage, sizeof shortMessage};
+                messages[i].msg_hdr.msg_name = &destination;
+                messages[i].msg_hdr.msg_namelen = sizeof destination;
+                messages[i].msg_hdr.msg_iov = &parts[i];
+                messages[i].msg_hdr.msg_iovlen = 1;
+            }
+            while (m_sent < 4'000'000 && !stop.stop_requested() && Clock::now() - started < 30s) {
+                const int sent = sendmmsg(m_fd, messages, kBatch, 0);
+                m_sent += sent > 0 ? sent : 1;
+                std::this_thread::sleep_for(100us);
+            }
+        });
+    }
+    ~ForeignIcmpFlood() {
+        stop();
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    bool started() const { return m_fd >= 0; }
+    void stop() {
+        if (m_thread.joinable()) {
+            m_thread.request_stop();
+            m_thread.join();
+        }
+    }
+    long sent() const { return m_sent; }
+
+  private:
+    int m_fd = -1;
+    std::atomic<long> m_sent{0};
+    std::jthread m_thread;
+};
+
+// Foreign ICMP all through a run of traces, arriving at every moment, also while the socket of
+// each ping is being set up: it never ends a wait nor raises an error, and every hop answers as
+// it does in quiet. Under such a flood the kernel may drop an answer on its way (a time-out),
+// but never is a foreign message taken for one. (Only root may send such messages: the raw run.)
+TEST_F(RawIcmpClientLabSocketTest, ForeignIcmpNeitherEndsAWaitNorRaisesAnError) {
+    if (m_lab.run != "raw") {
+        GTEST_SKIP() << "only the raw run (root) can send foreign ICMP";
+    }
+    const char* client = std::getenv("QUENDRIX_TRACE_LAB_CLIENT");
+    ASSERT_NE(client, nullptr);
+    m_client.setReceiveTimeout(300ms);
+    ForeignIcmpFlood flood(addressOf(client));
+    ASSERT_TRUE(flood.started()) << "no raw socket for the flood";
+    const std::vector<std::string> from = {m_lab.hops[0], m_lab.hops[1], m_lab.hops[2],
+                                           m_lab.target};
+    constexpr int kTraces = 1000;
+    int timedOut = 0;
+    for (int trace = 0; trace < kTraces; ++trace) {
+        for (int timeToLive = 1; timeToLive <= 4; ++timeToLive) {
+            SCOPED_TRACE("trace " + std::to_string(trace) + ", hop " + std::to_string(timeToLive));
+            ping(m_lab.target, timeToLive);
+            if (HasFatalFailure()) {
+                return;  // an error was raised
+            }
+            const TReplyStatus status = m_client.replyStatus();
+            if (status.replyStatusType == ReplyStatusKind::TimedOut) {
+                ++timedOut;
+                continue;
+            }
+            ASSERT_EQ(status.replyStatusType, timeToLive < 4 ? ReplyStatusKind::TimeToLiveExceeded
+                                                             : ReplyStatusKind::EchoReply);
+            ASSERT_EQ(status.fromIpAddress, from[timeToLive - 1]);
+        }
+    }
+    flood.stop();
+    EXPECT_LE(timedOut, kTraces * 4 / 100);
+    EXPECT_GT(flood.sent(), 10000);
+    std::cout << flood.sent() << " foreign messages sent; " << timedOut << " of " << kTraces * 4
+              << " pings timed out\n";
+}
+
+// Another process whose identifier is ours (the low 16 bits of the process id are shared by,
+// say, two containers on one network) sends requests with our sequence number: the echo
+// replies to it carry another tick count, the time exceeded messages quote another target.
+// Neither is taken for the answer to our request.
+TEST_F(RawIcmpClientLabSocketTest, AnotherTracesAnswersWithOurIdentifierAreNotOurs) {
+    if (m_lab.run != "raw") {
+        GTEST_SKIP() << "a datagram socket's identifier is the kernel's and no one else's";
+    }
+    auto toTarget = IcmpSocket::open(IcmpTraffic::EchoReplies);
+    auto expiring = IcmpSocket::open(IcmpTraffic::EchoReplies);
+    ASSERT_TRUE(toTarget && expiring);
+    ASSERT_TRUE(toTarget->setTimeToLive(64) && expiring->setTimeToLive(1));
+    const auto ourIdentifier = static_cast<std::uint16_t>(static_cast<unsigned>(getpid()) & 0xffff);
+    const std::uint16_t sequence = m_client.sequenceNumber();
+    // Their tick count is far from ours.
+    const auto theirs = buildEchoRequest(ourIdentifier, sequence, 0x5a5a5a5a, "");
+
+    m_client.setReceiveTimeout(800ms);
+    m_client.setHost(m_lab.dropped);
+    ASSERT_TRUE(m_client.setTimeToLive(64));
+    std::optional<Result<void>> pinged;
+    std::thread pinger([&] { pinged.emplace(m_client.ping()); });
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_TRUE(toTarget->send(addressOf(m_lab.target), theirs));
+        EXPECT_TRUE(expiring->send(addressOf(m_lab.silentHop2), theirs));
+        std::this_thread::sleep_for(50ms);
+    }
+    pinger.join();
+    ASSERT_TRUE(*pinged) << pinged->error().text;
+    EXPECT_EQ(m_client.replyStatus().replyStatusType, ReplyStatusKind::TimedOut)
+        << m_client.replyStatus().fromIpAddress;
 }
 
 TEST_F(RawIcmpClientLabSocketTest, AStopEndsTheWaitAtOnce) {

@@ -13,6 +13,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -164,7 +165,7 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
     connect(button2, &QToolButton::clicked, this, &TracePage::acStopExecute);
     connect(SpeedButton13, &QToolButton::clicked, this, &TracePage::SpeedButton13Click);
     connect(SpeedButton22, &QToolButton::clicked, this, &TracePage::SpeedButton22Click);
-    connect(edTarget, &QLineEdit::returnPressed, this, &TracePage::acGoExecute);
+    edTarget->installEventFilter(this);
     // The running trace reads both anew for every hop.
     connect(seMaxHops, &QSpinBox::valueChanged, this,
             [this](int hops) { m_controls->setMaxHops(hops); });
@@ -228,6 +229,22 @@ void TracePage::fitColumns() {
     }
 }
 
+bool TracePage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edTarget && event->type() == QEvent::KeyPress &&
+        edTargetKeyPress(static_cast<QKeyEvent*>(event)->key())) {
+        return true;
+    }
+    return ToolPage::eventFilter(watched, event);
+}
+
+bool TracePage::edTargetKeyPress(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+        return false;
+    }
+    acGoExecute();
+    return true;
+}
+
 void TracePage::changeEvent(QEvent* event) {
     ToolPage::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
@@ -289,8 +306,20 @@ void TracePage::startTrace() {
     m_trace = m_runner->start([client = &m_client, controls = m_controls,
                                request = trace::TraceRequest{SystemText(edTarget->text()), m_wait}](
                                   JobRunner<TraceEvent>::Context& job) {
-        const auto end = trace::RunTrace(*client, request, *controls, job.stopToken(),
-                                         [&job](TraceEvent event) { job.push(std::move(event)); });
+        const std::function<void(TraceEvent)> emit = [&job](TraceEvent event) {
+            job.push(std::move(event));
+        };
+        trace::TraceSteps run{*client, request, *controls, job.stopToken(), emit, {}};
+        Result<trace::TraceEnd> end = trace::TraceEnd::Traced;
+        if (auto resolved = acResolveExecute(run); !resolved || resolved->has_value()) {
+            end = resolved ? Result<trace::TraceEnd>(**resolved)
+                           : Result<trace::TraceEnd>(resolved.error());
+        } else if (auto pinged = acPingExecute(run); !pinged || pinged->has_value()) {
+            end = pinged ? Result<trace::TraceEnd>(**pinged)
+                         : Result<trace::TraceEnd>(pinged.error());
+        } else {
+            end = acTraceExecute(run);
+        }
         if (!end) {
             job.fail(static_cast<int>(end.code()), QString::fromLocal8Bit(end.error().text));
         }
@@ -308,6 +337,24 @@ void TracePage::traceEnded(JobId id, const JobOutcome& outcome) {
     if (m_startPending) {
         startTrace();
     }
+}
+
+Result<std::optional<trace::TraceEnd>> TracePage::acResolveExecute(trace::TraceSteps& run) {
+    return trace::ResolveStep(run);
+}
+
+Result<std::optional<trace::TraceEnd>> TracePage::acPingExecute(trace::TraceSteps& run) {
+    return PingHost(run, run.address, run.controls.maxHops());
+}
+
+Result<trace::TraceEnd> TracePage::acTraceExecute(trace::TraceSteps& run) {
+    return trace::TraceStep(run);
+}
+
+Result<std::optional<trace::TraceEnd>> TracePage::PingHost(trace::TraceSteps& run,
+                                                           const std::string& address,
+                                                           int maxHops) {
+    return trace::PingHost(run, address, maxHops);
 }
 
 void TracePage::acStopExecute() {
@@ -341,6 +388,8 @@ void TracePage::apply(std::span<TraceEvent> events) {
             case TraceEvent::Kind::Hop:
                 writeHop(event.row);
                 break;
+            case TraceEvent::Kind::HopAnswered:
+                break;  // the row comes with its host name
         }
     }
 }
@@ -365,7 +414,7 @@ void TracePage::writeHop(const HopRow& row) {
         item->setText(kHost, host);
         item->setText(kNote, note);
     }
-    lvTrace->setCurrentItem(item);
+    // Shown, not chosen: the hop list's menu acts on the row the user selects.
     lvTrace->scrollToItem(item);
 }
 
@@ -381,9 +430,19 @@ void TracePage::SpeedButton22Click() {
 }
 
 void TracePage::SpeedButton13Click() {
+    const ExportKind kind = trace::TraceExportKinds().front();
+    const QString path = m_host.prompts().saveFile(QString(), kind.saveFilter(), kind.fileType());
+    if (path.isEmpty() || !SaveDialog2CanClose(path)) {
+        return;
+    }
     // The rows present when the file is written: during a trace, those shown so far.
-    SaveExportAs(m_host.prompts(), trace::TraceExportKinds().front(), HasExistedQuestion(),
-                 [this] { return trace::TraceExportLines(hopRows()); });
+    if (const auto error = WriteExportFile(path, trace::TraceExportLines(hopRows()))) {
+        m_host.prompts().message(QStringLiteral("Quendrix"), *error, Prompts::Icon::Error);
+    }
+}
+
+bool TracePage::SaveDialog2CanClose(const QString& path) {
+    return ConfirmReplace(m_host.prompts(), path, HasExistedQuestion());
 }
 
 }  // namespace quendrix

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -46,9 +47,26 @@ class TracePage : public ToolPage {
     void acStopExecute();
     void SpeedButton13Click();
     void SpeedButton22Click();
+    // A key typed into the target box: Enter starts a trace as Start does (also while one
+    // runs: that one ends after the hop it waits for, then the new one starts). True when the
+    // key was used.
+    bool edTargetKeyPress(int key);
+    // The export's file-name check: true when the file may be written (it does not exist, or
+    // the user answered Yes to "The file has existed, replace it or not?").
+    bool SaveDialog2CanClose(const QString& path);
+
+    // The three steps of a trace, which its job runs in order on its own thread; they touch no
+    // widget (what they find reaches the page through the job's channel). acPingExecute is
+    // PingHost with the resolved address and the current Max Hops.
+    static Result<std::optional<trace::TraceEnd>> acResolveExecute(trace::TraceSteps& run);
+    static Result<std::optional<trace::TraceEnd>> acPingExecute(trace::TraceSteps& run);
+    static Result<trace::TraceEnd> acTraceExecute(trace::TraceSteps& run);
+    static Result<std::optional<trace::TraceEnd>> PingHost(trace::TraceSteps& run,
+                                                           const std::string& address, int maxHops);
 
   protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void startTrace();

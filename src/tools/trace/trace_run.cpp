@@ -55,7 +55,8 @@ std::string FirstPingLine(const TReplyStatus& status, int timeToLive) {
     return "Hope " + std::to_string(timeToLive) + " " + from + ": TTL expired.";
 }
 
-HopRow MakeHopRow(int hop, const TReplyStatus& status, bool hostRevolve) {
+// The hop's row without its host name.
+HopRow MakeHopRow(int hop, const TReplyStatus& status) {
     HopRow row{hop, {}, {}, {}};
     if (status.replyStatusType == ReplyStatusKind::TimedOut) {
         row.ip = "?.?.?.?";
@@ -63,9 +64,6 @@ HopRow MakeHopRow(int hop, const TReplyStatus& status, bool hostRevolve) {
         return row;
     }
     row.ip = status.fromIpAddress;
-    if (hostRevolve) {
-        row.host = net::ResolveAddress(row.ip);
-    }
     switch (status.replyStatusType) {
         case ReplyStatusKind::EchoReply:
             row.note = std::to_string(status.msRoundTripTime) + " ms";
@@ -86,61 +84,91 @@ void EmitLog(const std::function<void(TraceEvent)>& emit, std::vector<std::strin
 
 }  // namespace
 
-Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, TraceControls& controls,
-                          std::stop_token stop, const std::function<void(TraceEvent)>& emit) {
+namespace {
+
+// A step's answer that the trace ends here, and how.
+Result<std::optional<TraceEnd>> Ends(TraceEnd end) {
+    return std::optional<TraceEnd>(end);
+}
+
+}  // namespace
+
+Result<std::optional<TraceEnd>> ResolveStep(TraceSteps& run) {
     // Resolve: the log shows the target as typed, the look-up uses its host part.
-    EmitLog(emit, {"resolving " + request.typedTarget});
-    controls.setResolving(true);
-    const auto resolved = net::ResolveFirstAddress(net::ReduceTarget(request.typedTarget));
-    controls.setResolving(false);
-    if (stop.stop_requested()) {
-        return TraceEnd::Stopped;
+    EmitLog(run.emit, {"resolving " + run.request.typedTarget});
+    run.controls.setResolving(true);
+    const auto resolved = net::ResolveFirstAddress(net::ReduceTarget(run.request.typedTarget));
+    run.controls.setResolving(false);
+    if (run.stop.stop_requested()) {
+        return Ends(TraceEnd::Stopped);
     }
     if (!resolved) {
-        EmitLog(emit, ErrorLines(net::socketError(resolved.error()).text));
-        return TraceEnd::NotResolved;
+        EmitLog(run.emit, ErrorLines(net::socketError(resolved.error()).text));
+        return Ends(TraceEnd::NotResolved);
     }
-    const std::string address = net::addressToDottedText(*resolved);
-    EmitLog(emit, {request.typedTarget + " resolved to " + address});
-    if (controls.stopRequested()) {
-        return TraceEnd::SoftStopped;
+    run.address = net::addressToDottedText(*resolved);
+    EmitLog(run.emit, {run.request.typedTarget + " resolved to " + run.address});
+    if (run.controls.stopRequested()) {
+        return Ends(TraceEnd::SoftStopped);
     }
+    return std::optional<TraceEnd>();
+}
 
+Result<std::optional<TraceEnd>> PingHost(TraceSteps& run, const std::string& address, int maxHops) {
     // The first ping, with the largest time-to-live: one log line, whatever answered.
-    const int firstTimeToLive = controls.maxHops();
-    const auto first = PingOnce(client, address, firstTimeToLive, request.wait, stop);
+    const auto first = PingOnce(run.client, address, maxHops, run.request.wait, run.stop);
     if (!first) {
-        return first.code() == ErrorCode::Stopped ? Result<TraceEnd>(TraceEnd::Stopped)
-                                                  : Result<TraceEnd>(first.error());
+        return first.code() == ErrorCode::Stopped ? Ends(TraceEnd::Stopped)
+                                                  : Result<std::optional<TraceEnd>>(first.error());
     }
-    EmitLog(emit, {FirstPingLine(*first, firstTimeToLive)});
-    if (stop.stop_requested()) {
-        return TraceEnd::Stopped;
+    EmitLog(run.emit, {FirstPingLine(*first, maxHops)});
+    if (run.stop.stop_requested()) {
+        return Ends(TraceEnd::Stopped);
     }
-    if (controls.stopRequested()) {
-        return TraceEnd::SoftStopped;
+    if (run.controls.stopRequested()) {
+        return Ends(TraceEnd::SoftStopped);
     }
+    return std::optional<TraceEnd>();
+}
 
+Result<TraceEnd> TraceStep(TraceSteps& run) {
     // The hops. Max Hops and Host Revolve are read anew for every hop; a soft stop lets the
     // hop being waited for end and write its row.
-    emit({TraceEvent::Kind::ClearHops, {}, {}});
+    run.emit({TraceEvent::Kind::ClearHops, {}, {}});
     for (int hop = 1;; ++hop) {
-        const auto status = PingOnce(client, address, hop, request.wait, stop);
+        const auto status = PingOnce(run.client, run.address, hop, run.request.wait, run.stop);
         if (!status) {
             return status.code() == ErrorCode::Stopped ? Result<TraceEnd>(TraceEnd::Stopped)
                                                        : Result<TraceEnd>(status.error());
         }
-        HopRow row = MakeHopRow(hop, *status, controls.hostRevolve());
-        if (stop.stop_requested()) {
+        HopRow row = MakeHopRow(hop, *status);
+        if (run.controls.hostRevolve() && status->replyStatusType != ReplyStatusKind::TimedOut) {
+            run.emit({TraceEvent::Kind::HopAnswered, {}, row});
+            row.host = net::ResolveAddress(row.ip);
+        }
+        if (run.stop.stop_requested()) {
             return TraceEnd::Stopped;
         }
-        emit({TraceEvent::Kind::Hop, {}, std::move(row)});
+        run.emit({TraceEvent::Kind::Hop, {}, std::move(row)});
         const auto kind = status->replyStatusType;
         if (kind == ReplyStatusKind::EchoReply || kind == ReplyStatusKind::DestinationUnreachable ||
-            hop >= controls.maxHops() || controls.stopRequested()) {
+            hop >= run.controls.maxHops() || run.controls.stopRequested()) {
             return TraceEnd::Traced;
         }
     }
+}
+
+Result<TraceEnd> RunTrace(TraceClient& client, const TraceRequest& request, TraceControls& controls,
+                          std::stop_token stop, const std::function<void(TraceEvent)>& emit) {
+    TraceSteps run{client, request, controls, std::move(stop), emit, {}};
+    if (auto resolved = ResolveStep(run); !resolved || resolved->has_value()) {
+        return resolved ? Result<TraceEnd>(**resolved) : Result<TraceEnd>(resolved.error());
+    }
+    if (auto pinged = PingHost(run, run.address, controls.maxHops());
+        !pinged || pinged->has_value()) {
+        return pinged ? Result<TraceEnd>(**pinged) : Result<TraceEnd>(pinged.error());
+    }
+    return TraceStep(run);
 }
 
 std::string HopLine(const HopRow& row) {

@@ -20,6 +20,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -71,6 +72,11 @@ struct TraceEvent {
         Log,        // lines appended to the log
         ClearHops,  // the hop step starts: the hop list is emptied
         Hop,        // a hop's row, written over the row with its number or appended
+        // A hop answered and its router's name is being looked up (Host Revolve): the row as
+        // it is without the name. The Hop event with the name follows, unless the stop token
+        // ends the trace first; a look-up cannot be woken, so a command line interrupted then
+        // writes this row rather than lose the hop.
+        HopAnswered,
     };
     Kind kind = Kind::Log;
     std::vector<std::string> lines;  // Log
@@ -97,6 +103,26 @@ enum class TraceEnd {
     SoftStopped,  // a soft stop came before the hop step began
     Stopped,      // the stop token ended it; what it handed over last may be cut short
 };
+
+// One trace's state as its steps pass it on: what they use, and the resolved address.
+struct TraceSteps {
+    TraceClient& client;
+    const TraceRequest& request;
+    TraceControls& controls;
+    std::stop_token stop;
+    const std::function<void(TraceEvent)>& emit;
+    std::string address;  // dotted; set by the resolve step
+};
+
+// The three steps of a trace, in order. The first two give the end of the trace when it ends
+// there (no address, a stop), nothing when the next step is to run; a raised failure ends it.
+// The resolve step logs the target as typed and what it resolved to (or why it did not).
+Result<std::optional<TraceEnd>> ResolveStep(TraceSteps& run);
+// The first ping, with time-to-live maxHops, and its log line; its outcome does not matter.
+Result<std::optional<TraceEnd>> PingHost(TraceSteps& run, const std::string& address, int maxHops);
+// The hops, one row each, until the target answers, a router says unreachable, Max Hops (read
+// anew for every hop) is reached or a stop comes.
+Result<TraceEnd> TraceStep(TraceSteps& run);
 
 // Runs the three steps, handing over each event as it happens. A failure of the ping or hop
 // step ("Socket Error # ..." when no ICMP socket may be opened, "Non-echo type response

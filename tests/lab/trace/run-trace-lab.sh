@@ -179,8 +179,9 @@ run() {
     shift 2
     echo "=== $expect (net.ipv4.ping_group_range = $range)"
     ip netns exec "$client" sysctl -qw net.ipv4.ping_group_range="$range"
-    # In the background so that a TERM from the test driver reaches the trap at once.
-    ip netns exec "$client" "$@" &
+    # In the background so that a TERM from the test driver reaches the trap at once; with
+    # Ctrl-C as a terminal gives it (a background command would start with it ignored).
+    ip netns exec "$client" env --default-signal=INT "$@" &
     child=$!
     wait "$child"
     local rc=$?

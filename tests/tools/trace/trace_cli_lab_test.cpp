@@ -143,7 +143,8 @@ TEST_F(TraceCliSocketTest, MaxHopsAndTheEndsOfATrace) {
               QStringLiteral("4    %1        Destination network unreachable").arg(hop(3)));
 }
 
-TEST_F(TraceCliLabTest, AnUnknownNameIsStatusOneWithTheTwoLogLinesAndAnEmptyExport) {
+// A trace that fails before its first hop has nothing to write: an earlier file stays.
+TEST_F(TraceCliLabTest, AnUnknownNameIsStatusOneWithTheTwoLogLinesAndLeavesTheFileAsItWas) {
     const QString file = test::WriteBytes(path("old.txt"), "an earlier trace\r\n");
     const test::CliRun run = RunCli(QStringLiteral("trace"), {QStringLiteral("nowhere.lab.test"),
                                                               QStringLiteral("--out"), file});
@@ -151,15 +152,18 @@ TEST_F(TraceCliLabTest, AnUnknownNameIsStatusOneWithTheTwoLogLinesAndAnEmptyExpo
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_EQ(run.err.toStdString(),
               "resolving nowhere.lab.test\nSocket Error # 11001\nHost not found.\n");
-    EXPECT_TRUE(test::ReadBytes(file).isEmpty());
+    EXPECT_EQ(test::ReadBytes(file), "an earlier trace\r\n");
 }
 
 TEST_F(TraceCliLabTest, WithoutAnIcmpSocketTheStatusIsThreeAndTheMessageSaysHowToAllowOne) {
     if (m_lab.hasSocket()) {
         GTEST_SKIP() << "this run has an ICMP socket";
     }
-    const test::CliRun run = RunCli(QStringLiteral("trace"), {q(m_lab.target)});
+    const QString file = test::WriteBytes(path("old.txt"), "an earlier trace\r\n");
+    const test::CliRun run =
+        RunCli(QStringLiteral("trace"), {q(m_lab.target), QStringLiteral("--out"), file});
     EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(test::ReadBytes(file), "an earlier trace\r\n");
     EXPECT_TRUE(run.out.isEmpty());
     const QString err = QString::fromLocal8Bit(run.err);
     EXPECT_TRUE(err.startsWith(QStringLiteral("resolving %1\n%1 resolved to %1\n"
@@ -200,6 +204,36 @@ TEST_F(TraceCliSocketTest, CtrlCEndsTheWaitAtOnceAndTheExportHoldsTheHopsSoFar) 
     ExpectLines(Lines(out), {QStringLiteral("1    %1        TTL=%TTL").arg(hop(1))});
     EXPECT_TRUE(cli.readAllStandardError().endsWith("quendrix-cli trace: interrupted\n"));
     EXPECT_EQ(test::ReadBytes(file).toStdString(), AsExport(out).toStdString());
+}
+
+// Started with Ctrl-C ignored (a script's "trap '' INT", nohup), the trace keeps it ignored:
+// SIGINT during a hop's wait changes nothing and the trace runs to its end.
+TEST_F(TraceCliSocketTest, ACtrlCIgnoredByWhoStartedTheTraceStaysIgnored) {
+    QProcess cli;
+    // Hop 2 never answers for this target: its wait of 1.5 s is when the signal comes.
+    cli.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"), QStringLiteral("trap '' INT; exec \"$0\" trace \"$1\" --wait 1500"),
+         QStringLiteral(QUENDRIX_CLI_PATH), q(m_lab.silentHop2)});
+    ASSERT_TRUE(cli.waitForStarted());
+    QByteArray out;
+    QElapsedTimer waited;
+    waited.start();
+    while (!out.contains('\n') && waited.elapsed() < 30000 && cli.state() == QProcess::Running) {
+        cli.waitForReadyRead(1000);
+        out += cli.readAllStandardOutput();
+    }
+    ASSERT_EQ(cli.state(), QProcess::Running) << out.toStdString();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 0);
+    ExpectLines(Lines(out), {QStringLiteral("1    %1        TTL=%TTL").arg(hop(1)),
+                             QStringLiteral("2    ?.?.?.?        Timed out."),
+                             QStringLiteral("3    %1        TTL=%TTL").arg(hop(3)),
+                             QStringLiteral("4    %1        %MS ms").arg(q(m_lab.silentHop2))});
+    EXPECT_FALSE(cli.readAllStandardError().contains("interrupted"));
 }
 
 TEST_F(TraceCliSocketTest, AFailedStandardOutputStillWritesTheExport) {

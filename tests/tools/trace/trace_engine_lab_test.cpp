@@ -68,6 +68,8 @@ class TraceLabTest : public ::testing::Test {
             case TraceEvent::Kind::Hop:
                 m_seen.hops.push_back(event.row);
                 break;
+            case TraceEvent::Kind::HopAnswered:
+                break;
         }
     }
 
@@ -168,9 +170,21 @@ TEST_F(TraceLabTest, ASoftStopLetsTheHopEndAndWritesItsRow) {
     const std::string& dropped = m_dropped;
     std::jthread stopper;
     const auto end = RunTrace(m_client, {dropped, 300ms}, m_controls, {}, [&](TraceEvent event) {
-        // Stop once hop 3 is in: hop 4 (which never answers) is still sent and waited for.
+        // Stop once hop 4 (which never answers) is being waited for: its exchange holds the
+        // client's lock, which is free from hop 3's row until then. The hop is still waited
+        // for, and its row written.
         if (event.kind == TraceEvent::Kind::Hop && event.row.hop == 3) {
-            stopper = std::jthread([this] { m_controls.requestStop(); });
+            stopper = std::jthread([this] {
+                const auto giveUp = std::chrono::steady_clock::now() + 10s;
+                while (m_client.exchange.try_lock()) {
+                    m_client.exchange.unlock();
+                    if (std::chrono::steady_clock::now() > giveUp) {
+                        break;
+                    }
+                    std::this_thread::yield();
+                }
+                m_controls.requestStop();
+            });
         }
         take(std::move(event));
     });
