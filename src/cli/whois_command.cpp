@@ -104,16 +104,20 @@ class WhoisRun {
 
     void arrived(std::string_view bytes) {
         std::lock_guard lock(m_mutex);
-        m_current += bytes;
-        if (m_closed || m_shown == Shown::Kept) {
+        if (m_closed) {
             return;
         }
-        // Up to the last LF that arrived: whole lines are shown as they come. Only the new
-        // bytes are searched, so a long line costs no more than a short one.
+        m_produced = m_produced || !bytes.empty();
+        m_current += bytes;
+        if (m_shown == Shown::Kept) {
+            return;
+        }
+        // Up to the last LF that arrived: whole lines are shown as they come and not kept.
+        // Only the new bytes are searched, so a long line costs no more than short ones.
         if (const auto last = bytes.rfind('\n'); last != std::string_view::npos) {
             const std::size_t end = m_current.size() - bytes.size() + last + 1;
-            print(std::string_view(m_current).substr(m_printed, end - m_printed));
-            m_printed = end;
+            print(std::string_view(m_current).substr(0, end));
+            m_current.erase(0, end);
         }
     }
 
@@ -121,18 +125,9 @@ class WhoisRun {
     // stays, as printed).
     void queryEnded(const net::WhoisReply* reply) {
         std::lock_guard lock(m_mutex);
-        if (m_closed) {
-            return;
+        if (!m_closed) {
+            endQuery(reply);
         }
-        printRest();
-        if (reply) {
-            m_lines += whois::ReplyLines(*reply);
-        } else {
-            m_lines += SplitWhoisReply(QByteArray::fromStdString(m_current));
-        }
-        m_produced = m_produced || !m_current.empty();
-        m_current.clear();
-        m_printed = 0;
     }
 
     // The first query got a reply, an empty one included.
@@ -170,10 +165,7 @@ class WhoisRun {
     std::optional<QByteArrayList> interrupt() {
         std::lock_guard lock(m_mutex);
         if (!m_closed) {
-            printRest();
-            m_lines += SplitWhoisReply(QByteArray::fromStdString(m_current));
-            m_produced = m_produced || !m_current.empty();
-            m_current.clear();
+            endQuery(nullptr);
             m_closed = true;
         }
         return exportLinesLocked();
@@ -187,14 +179,21 @@ class WhoisRun {
         return m_lines;
     }
 
-    void printRest() {
-        if (m_shown != Shown::Kept && m_printed < m_current.size()) {
-            print(std::string_view(m_current).substr(m_printed));
+    void endQuery(const net::WhoisReply* reply) {
+        if (m_shown != Shown::Kept) {
+            print(m_current);
+        } else if (reply) {
+            m_lines += whois::ReplyLines(*reply);
+        } else {
+            m_lines += SplitWhoisReply(QByteArray::fromStdString(m_current));
         }
-        m_printed = m_current.size();
+        m_current.clear();
     }
 
     void print(std::string_view bytes) {
+        if (bytes.empty()) {
+            return;
+        }
         if (m_shown == Shown::Raw) {
             out().write(bytes);
         } else {
@@ -205,10 +204,10 @@ class WhoisRun {
 
     const Shown m_shown;
     mutable std::mutex m_mutex;
-    std::string m_current;      // the reply of the query in progress, so far
-    std::size_t m_printed = 0;  // how much of it is on standard output
-    QByteArrayList m_lines;     // the lines of the replies that ended
-    bool m_produced = false;    // reply text came, or the first query got a reply
+    // The query in progress: its reply so far with --out, else the part after its last LF.
+    std::string m_current;
+    QByteArrayList m_lines;   // with --out, the lines of the replies that ended
+    bool m_produced = false;  // reply text came, or the first query got a reply
     bool m_closed = false;
     int m_status = kOk;
 };
