@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include <langinfo.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -103,6 +104,87 @@ void Output::flush() {
 Output& out() {
     static Output output;
     return output;
+}
+
+bool StandardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+bool LocaleIsUtf8() {
+    const std::string_view codeset = ::nl_langinfo(CODESET);
+    return codeset == "UTF-8" || codeset == "utf8";
+}
+
+namespace {
+
+// The length of the well-formed UTF-8 character at the start of bytes that is no C1 control
+// (U+0080..U+009F), or 0.
+std::size_t Utf8CharacterLength(std::string_view bytes) {
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        if (lead == 0xC2) {
+            low = 0xA0;  // C2 80..C2 9F are the C1 controls
+        }
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || at(1) < low || at(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (at(i) < 0x80 || at(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string VisibleBytes(std::string_view bytes, bool utf8) {
+    std::string shown;
+    shown.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        auto byte = static_cast<unsigned char>(bytes[i]);
+        const bool crBeforeLf = byte == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n';
+        if ((byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\n' || crBeforeLf) {
+            shown += static_cast<char>(byte);
+            ++i;
+            continue;
+        }
+        if (byte >= 0x80) {
+            if (const std::size_t length = utf8 ? Utf8CharacterLength(bytes.substr(i)) : 0) {
+                shown += bytes.substr(i, length);
+                i += length;
+                continue;
+            }
+            shown += "M-";
+            byte = static_cast<unsigned char>(byte - 0x80);
+        }
+        if (byte < 0x20) {
+            shown += '^';
+            shown += static_cast<char>(byte + 0x40);
+        } else if (byte == 0x7F) {
+            shown += "^?";
+        } else {
+            shown += static_cast<char>(byte);
+        }
+        ++i;
+    }
+    return shown;
 }
 
 void SetLastWordsBeforeOutputFailure(std::function<void()> lastWords) {

@@ -61,6 +61,17 @@ class Output {
 };
 Output& out();
 
+// Whether standard output is a terminal.
+bool StandardOutputIsTerminal();
+// Whether the locale's encoding, which the terminal is taken to use, is UTF-8.
+bool LocaleIsUtf8();
+// Bytes from the network made harmless on a terminal, in the notation of `cat -v`: a control
+// byte as ^X (^? for DEL), and a byte of 128 or more as M- and the notation of its low seven
+// bits, except (with utf8) the bytes of a well-formed UTF-8 character that is no control. TAB
+// and LF stay, and a CR directly before a LF. Nothing else that a terminal would act on (an
+// escape sequence, a C1 control in either encoding) is left.
+std::string VisibleBytes(std::string_view bytes, bool utf8);
+
 // Runs once, on the thread whose write failed, just before a failed standard output ends the
 // program: a command that also writes an --out file writes it there, so the rows it holds
 // are not lost with the terminal. Empty by default.

@@ -9,6 +9,22 @@
 
 #include <QSet>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace quendrix::cli {
 namespace {
 
@@ -20,6 +36,182 @@ const QString kFollow = QStringLiteral("--follow");
 // At most this many queries in all, the first included.
 constexpr int kMostQueries = 3;
 
+// An interrupted run ends as a shell reports a command ended by the signal.
+constexpr int kInterruptedBase = 128;
+// After Ctrl-C a query's wait ends at once; only the server's name look-up cannot be woken,
+// and the program does not wait longer than this for it.
+constexpr auto kLongestEndAfterInterrupt = std::chrono::seconds(2);
+
+// Readable once the queries' thread has ended.
+class EndSignal {
+  public:
+    EndSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~EndSignal() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    EndSignal(const EndSignal&) = delete;
+    EndSignal& operator=(const EndSignal&) = delete;
+    int fd() const { return m_fd; }
+    void raise() const { eventfd_write(m_fd, 1); }
+    // True when the thread ended within most.
+    bool waitFor(std::chrono::milliseconds most) const {
+        pollfd polled{m_fd, POLLIN, 0};
+        const auto deadline = std::chrono::steady_clock::now() + most;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            const int ready =
+                ::poll(&polled, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+            if (ready < 0 && errno == EINTR) {
+                continue;
+            }
+            return ready > 0;
+        }
+    }
+
+  private:
+    int m_fd;
+};
+
+// True when the end came, false when a signal did.
+bool WaitForEndOrSignal(int endFd, int signalFd) {
+    pollfd polled[2] = {{endFd, POLLIN, 0}, {signalFd, POLLIN, 0}};
+    for (;;) {
+        const int ready = ::poll(polled, 2, -1);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        // A failing poll (which no valid descriptor gives) is taken as the end.
+        return ready < 0 || polled[0].revents != 0 || polled[1].revents == 0;
+    }
+}
+
+// What the queries' thread shares with the main thread: the reply text printed line by line
+// as it arrives, what the --out file will hold, and the status. After an interrupt nothing
+// more is printed or said.
+class WhoisRun {
+  public:
+    enum class Shown {
+        Kept,         // --out: nothing on standard output
+        Raw,          // a pipe or a file: every byte as it came
+        Visible,      // a terminal: control bytes and bytes of 128 or more made visible
+        VisibleUtf8,  // a UTF-8 terminal: control bytes made visible, characters kept
+    };
+
+    explicit WhoisRun(Shown shown) : m_shown(shown) {}
+
+    void arrived(std::string_view bytes) {
+        std::lock_guard lock(m_mutex);
+        if (m_closed) {
+            return;
+        }
+        m_produced = m_produced || !bytes.empty();
+        m_current += bytes;
+        if (m_shown == Shown::Kept) {
+            return;
+        }
+        // Up to the last LF that arrived: whole lines are shown as they come and not kept.
+        // Only the new bytes are searched, so a long line costs no more than short ones.
+        if (const auto last = bytes.rfind('\n'); last != std::string_view::npos) {
+            const std::size_t end = m_current.size() - bytes.size() + last + 1;
+            print(std::string_view(m_current).substr(0, end));
+            m_current.erase(0, end);
+        }
+    }
+
+    // A query ended: with its reply, or with nothing when it failed (what arrived of it
+    // stays, as printed).
+    void queryEnded(const net::WhoisReply* reply) {
+        std::lock_guard lock(m_mutex);
+        if (!m_closed) {
+            endQuery(reply);
+        }
+    }
+
+    // The first query got a reply, an empty one included.
+    void firstReplied() {
+        std::lock_guard lock(m_mutex);
+        m_produced = true;
+    }
+
+    // Says something on standard error unless interrupted; false when interrupted.
+    bool say(const std::function<void()>& message) {
+        std::lock_guard lock(m_mutex);
+        if (m_closed) {
+            return false;
+        }
+        message();
+        return true;
+    }
+
+    void setStatus(int status) {
+        std::lock_guard lock(m_mutex);
+        m_status = status;
+    }
+    int status() const {
+        std::lock_guard lock(m_mutex);
+        return m_status;
+    }
+
+    // The lines for --out: nothing when no reply text came and no query got a reply.
+    std::optional<QByteArrayList> exportLines() const {
+        std::lock_guard lock(m_mutex);
+        return exportLinesLocked();
+    }
+
+    // Ends the run where it is: what arrived of the query in progress is printed and kept.
+    std::optional<QByteArrayList> interrupt() {
+        std::lock_guard lock(m_mutex);
+        if (!m_closed) {
+            endQuery(nullptr);
+            m_closed = true;
+        }
+        return exportLinesLocked();
+    }
+
+  private:
+    std::optional<QByteArrayList> exportLinesLocked() const {
+        if (!m_produced) {
+            return std::nullopt;
+        }
+        return m_lines;
+    }
+
+    void endQuery(const net::WhoisReply* reply) {
+        if (m_shown != Shown::Kept) {
+            print(m_current);
+        } else if (reply) {
+            m_lines += whois::ReplyLines(*reply);
+        } else {
+            m_lines += SplitWhoisReply(QByteArray::fromStdString(m_current));
+        }
+        m_current.clear();
+    }
+
+    void print(std::string_view bytes) {
+        if (bytes.empty()) {
+            return;
+        }
+        if (m_shown == Shown::Raw) {
+            out().write(bytes);
+        } else {
+            out().write(VisibleBytes(bytes, m_shown == Shown::VisibleUtf8));
+        }
+        out().flush();
+    }
+
+    const Shown m_shown;
+    mutable std::mutex m_mutex;
+    // The query in progress: its reply so far with --out, else the part after its last LF.
+    std::string m_current;
+    QByteArrayList m_lines;   // with --out, the lines of the replies that ended
+    bool m_produced = false;  // reply text came, or the first query got a reply
+    bool m_closed = false;
+    int m_status = kOk;
+};
+
 }  // namespace
 
 const CommandSpec& WhoisCommandSpec() {
@@ -28,14 +220,22 @@ const CommandSpec& WhoisCommandSpec() {
         {QStringLiteral("DOMAIN [--server HOST] [--port N] [--out PATH] [--follow]")},
         QStringLiteral(
             "Asks a whois server about DOMAIN (a domain or a web address, reduced as the\n"
-            "window does) and writes the reply's bytes to standard output unchanged, or\n"
-            "with --out to PATH as the window's export (each line and CR LF). The server\n"
-            "is %1 unless --server names one.\n"
+            "window does) and writes the reply to standard output line by line as it\n"
+            "arrives, or with --out to PATH as the window's export (each line and CR LF).\n"
+            "The server is %1 unless --server names one.\n"
+            "There is no time-out.\n"
+            "A pipe or a file gets the reply's bytes unchanged; a terminal gets control\n"
+            "bytes made visible as cat -v shows them (TAB, LF and a CR before a LF kept),\n"
+            "so a reply cannot drive the terminal.\n"
             "A reply longer than 16 MiB is cut there and said so on standard error.\n"
             "--follow also asks the server a reply refers to (a \"refer:\", \"whois:\" or\n"
-            "\"Registrar WHOIS Server:\" line), at most %2 queries in all; each reply is\n"
-            "preceded on standard error by the name of its server, and a referral that\n"
-            "fails is reported there without changing the exit status.\n")
+            "\"Registrar WHOIS Server:\" line naming a host name with a dot, or a dotted\n"
+            "address that is not 0.x.x.x or 127.x.x.x), at most %2 queries in all; each\n"
+            "reply is preceded on standard error by the name of its server, and a referral\n"
+            "that fails is reported there without changing the exit status.\n"
+            "Ctrl-C (or SIGTERM) ends the run at once: the reply text so far is printed\n"
+            "and written to --out. A run that got no reply leaves an existing --out file\n"
+            "as it was.\n")
             .arg(whois::kDefaultServer)
             .arg(kMostQueries),
         {
@@ -50,7 +250,9 @@ const CommandSpec& WhoisCommandSpec() {
         {DoneStatus(QStringLiteral("the first query got a reply (an empty one included)")),
          FailedStatus(QStringLiteral("the first query failed or its reply was cut, or standard "
                                      "output or the --out file could not be written")),
-         UsageStatus(false)},
+         UsageStatus(false),
+         {kInterruptedBase + SIGINT, QStringLiteral("interrupted by Ctrl-C (SIGINT)")},
+         {kInterruptedBase + SIGTERM, QStringLiteral("ended by SIGTERM")}},
     };
     return grammar;
 }
@@ -63,10 +265,10 @@ int RunWhoisCommand(const QStringList& args) {
         return parseStatus;
     }
     const ParsedArguments& given = *words;
-    QString server = whois::kDefaultServer;
+    QString initialServer = whois::kDefaultServer;
     if (given.has(kServer)) {
-        server = given.value(kServer).trimmed();
-        if (server.isEmpty()) {
+        initialServer = given.value(kServer).trimmed();
+        if (initialServer.isEmpty()) {
             return UsageProblem(grammar, QStringLiteral("--server wants a host name or address"));
         }
     }
@@ -81,58 +283,105 @@ int RunWhoisCommand(const QStringList& args) {
     const bool follow = given.has(kFollow);
     const std::string query = whois::QueryBytes(NormaliseWhoisDomain(given.positionals.at(0)));
     const net::WhoisClient client(static_cast<std::uint16_t>(port));
+    const bool toFile = given.has(kOut);
 
-    int status = kOk;
-    QByteArrayList exportLines;
-    QSet<QString> asked;
-    for (int queries = 0; queries < kMostQueries; ++queries) {
-        const bool first = queries == 0;
-        asked.insert(server.toLower());
-        if (follow) {
-            err() << '[' << server << "]\n";
-            err().flush();
-        }
-        const auto reply = client.query(server.toLocal8Bit().toStdString(), query);
-        if (!reply) {
-            Message(QStringLiteral("%1: %2").arg(
-                server, QString::fromLocal8Bit(reply.error().text.c_str())));
-            if (first) {
-                status = kFailed;
+    WhoisRun run(
+        toFile ? WhoisRun::Shown::Kept
+               : (StandardOutputIsTerminal()
+                      ? (LocaleIsUtf8() ? WhoisRun::Shown::VisibleUtf8 : WhoisRun::Shown::Visible)
+                      : WhoisRun::Shown::Raw));
+    // Made before the worker starts, so that it inherits the blocked signals.
+    const StopSignals signals;
+    const EndSignal ended;
+    std::jthread worker([&](std::stop_token stop) {
+        QSet<QString> asked;
+        QString server = initialServer;
+        for (int queries = 0; queries < kMostQueries; ++queries) {
+            const bool first = queries == 0;
+            asked.insert(server.toLower());
+            if (follow && !run.say([&] {
+                    err() << '[' << server << "]\n";
+                    err().flush();
+                })) {
+                break;
             }
-            break;
-        }
-        if (given.has(kOut)) {
-            exportLines += whois::ReplyLines(*reply);
-        } else {
-            out().write(QByteArray::fromStdString(reply->bytes));
-            out().flush();
-        }
-        if (reply->cut) {
-            Message(QStringLiteral("%1: the reply was cut at 16 MiB").arg(server));
-            if (first) {
-                status = kFailed;
+            const auto reply = client.query(server.toLocal8Bit().toStdString(), query, stop,
+                                            [&](std::string_view bytes) { run.arrived(bytes); });
+            run.queryEnded(reply ? &*reply : nullptr);
+            if (!reply) {
+                if (reply.code() != ErrorCode::Stopped) {
+                    run.say([&] {
+                        Message(QStringLiteral("%1: %2").arg(
+                            server, QString::fromLocal8Bit(reply.error().text.c_str())));
+                    });
+                }
+                if (first) {
+                    run.setStatus(kFailed);
+                }
+                break;
             }
-            break;
+            if (first) {
+                run.firstReplied();
+            }
+            if (reply->cut) {
+                run.say([&] {
+                    Message(QStringLiteral("%1: the reply was cut at 16 MiB").arg(server));
+                });
+                if (first) {
+                    run.setStatus(kFailed);
+                }
+                break;
+            }
+            if (!follow) {
+                break;
+            }
+            const auto referral = whois::ReferralServer(SplitWhoisReply(QByteArray::fromRawData(
+                reply->bytes.data(), static_cast<qsizetype>(reply->bytes.size()))));
+            if (!referral || asked.contains(referral->toLower())) {
+                break;
+            }
+            server = *referral;
         }
-        if (!follow) {
-            break;
-        }
-        const auto referral = whois::ReferralServer(SplitWhoisReply(QByteArray::fromRawData(
-            reply->bytes.data(), static_cast<qsizetype>(reply->bytes.size()))));
-        if (!referral || asked.contains(referral->toLower())) {
-            break;
-        }
-        server = *referral;
-    }
+        ended.raise();
+    });
 
-    if (given.has(kOut)) {
-        const QString path = given.value(kOut);
-        // A failed first query exports what the window would hold: nothing.
-        if (const auto error = WriteExportFile(path, whois::WhoisExportLines(exportLines),
+    const QString path = given.value(kOut);
+    // The reply text that arrived goes to the file whatever ended the run; a run that got
+    // no reply at all leaves an existing file as it was.
+    const auto writeOut = [&](const std::optional<QByteArrayList>& lines) {
+        if (!toFile || !lines) {
+            return kOk;
+        }
+        if (const auto error = WriteExportFile(path, whois::WhoisExportLines(*lines),
                                                whois::kWhoisExportEncoding)) {
             Message(whois::CannotCreateFileText(path, *error));
             return kFailed;
         }
+        return kOk;
+    };
+
+    if (!WaitForEndOrSignal(ended.fd(), signals.fd())) {
+        const int signal = signals.take();
+        const auto lines = run.interrupt();
+        worker.request_stop();
+        Message(signal == SIGTERM ? QStringLiteral("ended by SIGTERM")
+                                  : QStringLiteral("interrupted"));
+        int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
+        if (writeOut(lines) != kOk) {
+            status = kFailed;
+        }
+        if (!ended.waitFor(kLongestEndAfterInterrupt)) {
+            // The query sits in the server's name look-up, which cannot be woken; everything
+            // is written.
+            out().flush();
+            std::_Exit(status);
+        }
+        return status;
+    }
+    worker.join();
+    int status = run.status();
+    if (writeOut(run.exportLines()) != kOk) {
+        status = kFailed;
     }
     return status;
 }

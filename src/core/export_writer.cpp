@@ -52,8 +52,18 @@ std::optional<QString> SaveExportAs(
     Prompts& prompts, const ExportKind& kind, const ReplaceQuestion& question,
     const std::function<QStringList()>& lines, TextEncoding encoding,
     const std::function<QString(const QString& path, const QString& reason)>& failureText) {
+    return SaveExportAs(
+        prompts, kind, [&](const QString& path) { return ConfirmReplace(prompts, path, question); },
+        lines, encoding, failureText);
+}
+
+std::optional<QString> SaveExportAs(
+    Prompts& prompts, const ExportKind& kind,
+    const std::function<bool(const QString& path)>& canClose,
+    const std::function<QStringList()>& lines, TextEncoding encoding,
+    const std::function<QString(const QString& path, const QString& reason)>& failureText) {
     const QString path = prompts.saveFile(QString(), kind.saveFilter(), kind.fileType());
-    if (path.isEmpty() || !ConfirmReplace(prompts, path, question)) {
+    if (path.isEmpty() || !canClose(path)) {
         return std::nullopt;
     }
     if (const auto error = WriteExportFile(path, lines(), encoding)) {

@@ -69,6 +69,14 @@ std::optional<QString> SaveExportAs(
     const std::function<QStringList()>& lines, TextEncoding encoding = TextEncoding::Local8Bit,
     const std::function<QString(const QString& path, const QString& reason)>& failureText = {});
 
+// The same with the page's own confirmation of the chosen file name in place of the replace
+// question: canClose answers whether path may be written.
+std::optional<QString> SaveExportAs(
+    Prompts& prompts, const ExportKind& kind,
+    const std::function<bool(const QString& path)>& canClose,
+    const std::function<QStringList()>& lines, TextEncoding encoding = TextEncoding::Local8Bit,
+    const std::function<QString(const QString& path, const QString& reason)>& failureText = {});
+
 // The project's home page, linked from every HTML export.
 inline const QString kHomePageUrl = QStringLiteral("https://quendrix.org/");
 inline const QString kHomePageText = QStringLiteral("Quendrix Home Page");

@@ -113,7 +113,8 @@ Result<void> sendAll(Waiter& waiter, int fd, const std::string& bytes,
     return {};
 }
 
-Result<WhoisReply> readAll(Waiter& waiter, int fd, const std::stop_token& stop) {
+Result<WhoisReply> readAll(Waiter& waiter, int fd, const std::stop_token& stop,
+                           const WhoisClient::ArrivedBytes& arrived) {
     WhoisReply reply;
     std::vector<char> buffer(64 * 1024);
     for (;;) {
@@ -125,6 +126,9 @@ Result<WhoisReply> readAll(Waiter& waiter, int fd, const std::stop_token& stop) 
             const std::size_t room = kWhoisReplyLimit - reply.bytes.size();
             const std::size_t take = std::min(static_cast<std::size_t>(n), room);
             reply.bytes.append(buffer.data(), take);
+            if (arrived && take > 0) {
+                arrived(std::string_view(buffer.data(), take));
+            }
             if (take < static_cast<std::size_t>(n) || reply.bytes.size() == kWhoisReplyLimit) {
                 // At the limit: whether or not more would have come, the reply is marked cut
                 // unless the server closes right here.
@@ -165,7 +169,8 @@ Result<WhoisReply> readAll(Waiter& waiter, int fd, const std::stop_token& stop) 
 }  // namespace
 
 Result<WhoisReply> WhoisClient::query(const std::string& server, const std::string& query,
-                                      const std::stop_token& stop) const {
+                                      const std::stop_token& stop,
+                                      const ArrivedBytes& arrived) const {
     if (stop.stop_requested()) {
         return stoppedError();
     }
@@ -193,7 +198,7 @@ Result<WhoisReply> WhoisClient::query(const std::string& server, const std::stri
     if (auto sent = sendAll(waiter, socket.fd(), query + "\r\n", stop); !sent) {
         return sent.error();
     }
-    return readAll(waiter, socket.fd(), stop);
+    return readAll(waiter, socket.fd(), stop, arrived);
 }
 
 }  // namespace quendrix::net

@@ -47,9 +47,13 @@ TEST(WhoisClient, RepliesComeBackExactlyAsSent) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WhoisFixtureServer server(c.script);
-        const auto reply = WhoisClient(server.port()).query("127.0.0.1", "example.com");
+        std::string arrived;
+        const auto reply = WhoisClient(server.port())
+                               .query("127.0.0.1", "example.com", {},
+                                      [&](std::string_view bytes) { arrived += bytes; });
         ASSERT_TRUE(reply.has_value()) << reply.error().text;
         EXPECT_EQ(reply->bytes, c.script.reply);
+        EXPECT_EQ(arrived, c.script.reply);
         EXPECT_FALSE(reply->cut);
         EXPECT_EQ(server.received(), std::vector<std::string>{"example.com\r\n"});
     }
@@ -88,6 +92,38 @@ TEST(WhoisClient, AnEndlessStreamIsCutAt16MiBAndMarked) {
     ASSERT_EQ(reply->bytes.size(), kWhoisReplyLimit);
     EXPECT_EQ(reply->bytes.substr(0, 6), "head\r\n");
     EXPECT_EQ(reply->bytes.back(), 'x');
+}
+
+TEST(WhoisClient, PartsArriveBeforeTheServerClosesAndNeverPastTheCut) {
+    // A server that never closes: its first line is handed over while the query still waits.
+    WhoisFixtureServer open({"first part\r\n", WhoisScript::Ending::NeverClose});
+    std::stop_source stop;
+    std::promise<void> firstPart;
+    std::string arrived;
+    std::thread query([&] {
+        const auto reply =
+            WhoisClient(open.port())
+                .query("127.0.0.1", "example.com", stop.get_token(), [&](std::string_view bytes) {
+                    arrived += bytes;
+                    if (arrived == "first part\r\n") {
+                        firstPart.set_value();
+                    }
+                });
+        EXPECT_EQ(reply.code(), ErrorCode::Stopped);
+    });
+    const bool handedOver = firstPart.get_future().wait_for(60s) == std::future_status::ready;
+    stop.request_stop();
+    query.join();
+    EXPECT_TRUE(handedOver);
+
+    WhoisFixtureServer endless({"head\r\n", WhoisScript::Ending::Close, 100u * 1000u * 1000u});
+    std::size_t handed = 0;
+    const auto reply = WhoisClient(endless.port())
+                           .query("127.0.0.1", "example.com", {},
+                                  [&](std::string_view bytes) { handed += bytes.size(); });
+    ASSERT_TRUE(reply.has_value()) << reply.error().text;
+    EXPECT_TRUE(reply->cut);
+    EXPECT_EQ(handed, kWhoisReplyLimit);
 }
 
 TEST(WhoisClient, AReplyOfExactlyTheLimitIsComplete) {

@@ -97,7 +97,8 @@ class WhoisFixtureServer {
         return m_received;
     }
 
-    // Waits until `count` connections have sent their query (bounded: false after 60 s).
+    // Waits until `count` connections have sent their query and been sent their reply (not
+    // the filler of streamBytes), bounded: false after 60 s.
     bool waitForQueries(std::size_t count) const {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, std::chrono::seconds(60),
@@ -160,12 +161,6 @@ class WhoisFixtureServer {
             }
             query += byte;
         }
-        {
-            std::lock_guard lock(m_mutex);
-            m_received.push_back(query);
-        }
-        m_changed.notify_all();
-
         bool going = true;
         if (script.drip) {
             for (std::size_t i = 0; going && i < script.reply.size(); ++i) {
@@ -175,6 +170,13 @@ class WhoisFixtureServer {
         } else {
             going = sendAll(client, script.reply.data(), script.reply.size());
         }
+        // Recorded once the reply is sent (on loopback: in the client's receive queue), so a
+        // test that waits for the query knows the reply has reached the client.
+        {
+            std::lock_guard lock(m_mutex);
+            m_received.push_back(query);
+        }
+        m_changed.notify_all();
         const std::string filler(64 * 1024, 'x');
         for (std::size_t left = script.streamBytes; going && left > 0;) {
             const std::size_t chunk = std::min(left, filler.size());

@@ -9,6 +9,7 @@
 #include "core/widgets/page_controls.h"
 #include "tools/whois/whois_export.h"
 #include "tools/whois/whois_query.h"
+#include "tools/whois/whois_reply_view.h"
 #include "tools/whois/whois_text.h"
 
 #include <QCheckBox>
@@ -17,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -31,11 +31,12 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
           [this](JobId, std::span<WhoisReplyRows> rows) {
               for (WhoisReplyRows& row : rows) {
                   m_lines = std::move(row.lines);
-                  meResults->setPlainText(row.text);
+                  meResults->setLines(m_lines);
               }
           },
           this)),
       m_lines{QByteArray()} {
+    headerLabel()->setObjectName(QStringLiteral("Label63"));
     Label41 = MakeLabel(QStringLiteral("Label41"), QStringLiteral("WWW."), this);
     edDomain = MakeEdit(QStringLiteral("edDomain"), QString(), this);
     edDomain->setToolTip(QStringLiteral("Right Click to Get More"));
@@ -74,14 +75,12 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     server->addWidget(edit10, 1);
     body()->addLayout(server);
 
-    meResults = new QPlainTextEdit(this);
+    meResults = new whois::WhoisReplyView(this);
     meResults->setObjectName(QStringLiteral("meResults"));
-    meResults->setReadOnly(true);
-    meResults->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    meResults->setLineWrapMode(QPlainTextEdit::NoWrap);
+    meResults->setLines(m_lines);
     body()->addWidget(meResults, 1);
 
-    connect(CheckBox7, &QCheckBox::toggled, edit10, &QWidget::setEnabled);
+    connect(CheckBox7, &QCheckBox::toggled, this, &WhoisPage::CheckBox7Click);
     connect(whois_start_button, &QToolButton::clicked, this, &WhoisPage::whois_start_buttonClick);
     connect(button3, &QToolButton::clicked, this, &WhoisPage::Button3Click);
     connect(SpeedButton19, &QToolButton::clicked, this, &WhoisPage::SpeedButton19Click);
@@ -100,7 +99,7 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     const bool customized =
         host.setting(QStringLiteral("whois/customized")) == QStringLiteral("true");
     CheckBox7->setChecked(customized);
-    edit10->setEnabled(customized);
+    CheckBox7Click();
     // The stored name, not a list item.
     edit10->setEditText(host.setting(QStringLiteral("whois/server")));
 
@@ -138,7 +137,7 @@ void WhoisPage::whois_start_buttonClick() {
     m_host.setNavigationEnabled(false);
 
     m_lines.clear();
-    meResults->clear();
+    meResults->setLines(m_lines);
 
     QString server = whois::kDefaultServer;
     if (CheckBox7->isChecked()) {
@@ -162,9 +161,7 @@ void WhoisPage::whois_start_buttonClick() {
             if (!reply) {
                 return;
             }
-            QByteArrayList lines = whois::ReplyLines(*reply);
-            QString text = QString::fromLatin1(lines.join('\n'));
-            job.push({std::move(lines), std::move(text)});
+            job.push({whois::ReplyLines(*reply)});
         });
 }
 
@@ -201,9 +198,18 @@ void WhoisPage::SpeedButton23Click() {
     whois_start_buttonClick();
 }
 
+void WhoisPage::CheckBox7Click() {
+    edit10->setEnabled(CheckBox7->isChecked());
+}
+
+bool WhoisPage::SaveDialog1CanClose(const QString& path) {
+    return ConfirmReplace(m_host.prompts(), path, HasExistedQuestion());
+}
+
 void WhoisPage::SpeedButton19Click() {
     SaveExportAs(
-        m_host.prompts(), whois::WhoisExportKinds().front(), HasExistedQuestion(),
+        m_host.prompts(), whois::WhoisExportKinds().front(),
+        [this](const QString& path) { return SaveDialog1CanClose(path); },
         [this] { return whois::WhoisExportLines(m_lines); }, whois::kWhoisExportEncoding,
         [](const QString& path, const QString& reason) {
             return whois::CannotCreateFileText(QDir::toNativeSeparators(path), reason);

@@ -16,15 +16,17 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QToolButton;
 
 namespace quendrix {
 
-// What a finished query hands the page: the reply's lines as received and their Latin-1 text.
+namespace whois {
+class WhoisReplyView;
+}
+
+// What a finished query hands the page: the reply's lines as received.
 struct WhoisReplyRows {
     QByteArrayList lines;
-    QString text;
 };
 
 class WhoisPage : public ToolPage {
@@ -48,6 +50,12 @@ class WhoisPage : public ToolPage {
     void Button3Click();
     void SpeedButton19Click();
     void SpeedButton23Click();
+    // Enables edit10 while CheckBox7 is ticked; runs on every change of the box's state, by
+    // mouse, key, the accessibility interface or setChecked.
+    void CheckBox7Click();
+    // The save dialog's confirmation of a file name: true when path may be written (a new
+    // file, or Yes to the replace question).
+    bool SaveDialog1CanClose(const QString& path);
 
   private:
     void whois_button_active();
@@ -69,7 +77,7 @@ class WhoisPage : public ToolPage {
     QLabel* state_label;
     QCheckBox* CheckBox7;
     QComboBox* edit10;
-    QPlainTextEdit* meResults;
+    whois::WhoisReplyView* meResults;
 };
 
 }  // namespace quendrix

@@ -1,6 +1,7 @@
 #include "tools/whois/whois_query.h"
 
 #include "core/target.h"
+#include "net/resolver.h"
 #include "tools/whois/whois_text.h"
 
 #include <algorithm>
@@ -19,6 +20,48 @@ QByteArrayList ReplyLines(const net::WhoisReply& reply) {
     return lines;
 }
 
+bool FollowableServer(const QString& server) {
+    const auto asciiLetter = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+               (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    };
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const bool hostCharacters = std::all_of(server.cbegin(), server.cend(),
+                                            [&](QChar c) {
+                                                return asciiLetter(c) || digit(c) ||
+                                                       c == QLatin1Char('.') ||
+                                                       c == QLatin1Char('-');
+                                            }) &&
+                                server.contains(QLatin1Char('.')) &&
+                                std::any_of(server.cbegin(), server.cend(),
+                                            [&](QChar c) { return asciiLetter(c) || digit(c); });
+    if (!hostCharacters) {
+        return false;
+    }
+    const std::string text = server.toStdString();
+    if (!net::parseDottedText(text) && !net::isDottedLiteral(text)) {
+        return true;  // a host name
+    }
+    // An address: only the plain form, and never this computer.
+    const QStringList parts = server.split(QLatin1Char('.'));
+    if (parts.size() != 4) {
+        return false;
+    }
+    int first = -1;
+    for (const QString& part : parts) {
+        const bool plainNumber = !part.isEmpty() && part.size() <= 3 &&
+                                 std::all_of(part.cbegin(), part.cend(), digit) &&
+                                 (part.size() == 1 || part.front() != QLatin1Char('0'));
+        if (!plainNumber || part.toInt() > 255) {
+            return false;
+        }
+        if (first < 0) {
+            first = part.toInt();
+        }
+    }
+    return first != 0 && first != 127;
+}
+
 std::optional<QString> ReferralServer(const QByteArrayList& lines) {
     static const QByteArray keys[] = {"refer:", "whois:", "registrar whois server:"};
     for (const QByteArray& line : lines) {
@@ -35,14 +78,8 @@ std::optional<QString> ReferralServer(const QByteArrayList& lines) {
             if (server.endsWith(QLatin1Char('/'))) {
                 server.chop(1);
             }
-            // A host name or address only: anything else (another protocol, words) is no
-            // server this client can ask.
-            const bool plain =
-                !server.isEmpty() && std::all_of(server.cbegin(), server.cend(), [](QChar c) {
-                    return c.isLetterOrNumber() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
-                           c == QLatin1Char('_');
-                });
-            if (plain) {
+            // Anything else (another protocol, words, this computer) is no server to ask.
+            if (FollowableServer(server)) {
                 return server;
             }
         }

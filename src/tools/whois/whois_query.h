@@ -33,10 +33,17 @@ std::string QueryBytes(const QString& normalisedDomain);
 // reply was cut.
 QByteArrayList ReplyLines(const net::WhoisReply& reply);
 
+// Whether a server named by a reply may be asked: a host name (ASCII letters, digits, dots
+// and hyphens, at least one dot) or a dotted address of four decimal numbers that is not
+// in 0.0.0.0/8 or 127.0.0.0/8. A text the resolver would read as an address in any other
+// form ("0", "127.1", "0x7f.0.0.1") is refused, so a reply cannot send the query to this
+// computer by an address.
+bool FollowableServer(const QString& server);
+
 // The server a reply refers the query to: the value of its first "refer:", "whois:" or
-// "Registrar WHOIS Server:" line (any letter case, blanks around it ignored, a "whois://"
-// prefix and a trailing "/" dropped). Nothing when there is none or the value is empty or
-// names another protocol.
+// "Registrar WHOIS Server:" line whose value FollowableServer accepts (any letter case,
+// blanks around it ignored, a "whois://" prefix and a trailing "/" dropped). Nothing when
+// there is none.
 std::optional<QString> ReferralServer(const QByteArrayList& lines);
 
 }  // namespace quendrix::whois

@@ -7,6 +7,7 @@
 #include "support/cli_runner.h"
 #include "support/dns_lab.h"
 #include "support/fake_host.h"
+#include "support/test_files.h"
 #include "tools/whois/whois_page.h"
 
 #include <QCheckBox>
@@ -14,9 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace quendrix {
 namespace {
@@ -70,6 +74,58 @@ TEST_F(LabNames, ClientPageAndCommandLineOnPort43ByName) {
     ASSERT_FALSE(missing.has_value());
     EXPECT_EQ(missing.code(), ErrorCode::HostNotFound);
     EXPECT_EQ(server.received().size(), 3u);
+}
+
+TEST_F(LabNames, FollowAsksTheReferredServersThreeAtMost) {
+    // two.lab.test's addresses on this namespace's loopback too; the fixture on all of them.
+    for (const char* address : {"10.250.1.21/32", "10.250.1.12/32"}) {
+        QProcess ip;
+        ip.start("ip", {"addr", "replace", address, "dev", "lo"});
+        ASSERT_TRUE(ip.waitForFinished(30000));
+        ASSERT_EQ(ip.exitCode(), 0) << ip.readAllStandardError().toStdString();
+    }
+    WhoisFixtureServer chain(
+        std::vector<WhoisScript>{{"refer: one.lab.test\r\n"},
+                                 {"whois: TWO.lab.test\n"},
+                                 {"Registrar WHOIS Server: three.lab.test\r\n"},
+                                 {"never asked\r\n"}},
+        "0.0.0.0", 43);
+    const auto run = test::RunCli("whois", {"example.com", "--server", "10.250.1.1", "--follow"});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out,
+              "refer: one.lab.test\r\nwhois: TWO.lab.test\nRegistrar WHOIS Server: "
+              "three.lab.test\r\n");
+    EXPECT_EQ(run.err, "[10.250.1.1]\n[one.lab.test]\n[TWO.lab.test]\n");
+    EXPECT_EQ(chain.received().size(), 3u);
+}
+
+TEST_F(LabNames, CtrlCWhileAReferralNeverAnswersKeepsTheFirstReply) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("reply.txt");
+    for (const bool toFile : {false, true}) {
+        SCOPED_TRACE(toFile ? "--out" : "standard output");
+        WhoisFixtureServer server(std::vector<WhoisScript>{{"refer: one.lab.test\r\n"},
+                                                           {"", WhoisScript::Ending::NeverClose}},
+                                  "10.250.1.1", 43);
+        QStringList words{"whois", "example.com", "--server", "10.250.1.1", "--follow"};
+        if (toFile) {
+            words << "--out" << path;
+        }
+        QProcess cli;
+        cli.start(QUENDRIX_CLI_PATH, words);
+        ASSERT_TRUE(server.waitForQueries(2));
+        ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(cli.exitCode(), 128 + SIGINT);
+        const QByteArray out = cli.readAllStandardOutput();
+        if (toFile) {
+            EXPECT_TRUE(out.isEmpty());
+            EXPECT_EQ(test::ReadBytes(path), "refer: one.lab.test\r\r\n");
+        } else {
+            EXPECT_EQ(out, "refer: one.lab.test\r\n");
+        }
+    }
 }
 
 TEST_F(SlowDns, StopWhileTheServerNameIsLookedUp) {

@@ -7,13 +7,16 @@
 #include "support/fake_host.h"
 #include "support/find_child.h"
 #include "support/test_files.h"
+#include "tools/whois/whois_reply_view.h"
 #include "tools/whois/whois_text.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -51,7 +54,16 @@ class WhoisPageTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !page().querying(); }, 60000));
     }
     QString state() { return child<QLabel>("state_label")->text(); }
-    QString shown() { return child<QPlainTextEdit>("meResults")->toPlainText(); }
+    whois::WhoisReplyView* results() { return child<whois::WhoisReplyView>("meResults"); }
+    // The visual lines of meResults, as shown.
+    QStringList shown() {
+        QStringList lines;
+        const QAbstractItemModel* model = results()->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            lines.append(model->index(row, 0).data().toString());
+        }
+        return lines;
+    }
 
     test::FakeHost host;
     QTemporaryDir dir;
@@ -83,9 +95,10 @@ TEST_F(WhoisPageTest, QueriesTheServerAndKeepsEveryByteToTheExport) {
     EXPECT_TRUE(child<QToolButton>("whois_start_button")->isEnabled());
     EXPECT_TRUE(host.navigationEnabled);
     EXPECT_EQ(page().resultLines(), SplitWhoisReply(reply));
-    // Shown one byte per character (the widget itself makes a line break of a bare CR).
-    EXPECT_TRUE(shown().startsWith("Domain: example.com"));
-    EXPECT_TRUE(shown().contains(QChar(0xE9)));
+    // One visual line per stored line, one byte per character.
+    ASSERT_EQ(shown().size(), 4);  // the LF among the byte values splits them
+    EXPECT_EQ(shown().front(), "Domain: example.com");
+    EXPECT_TRUE(shown().back().contains(QChar(0xE9)));
 
     // Every byte value reaches the file as received; lines end in CR LF, the LF alone is
     // what split them.
@@ -160,6 +173,89 @@ TEST_F(WhoisPageTest, StopEndsAServerThatNeverClosesAndEnterStartsAfresh) {
     // Stop with no query running changes nothing.
     page().Button3Click();
     EXPECT_EQ(page().resultLines(), QByteArrayList{"second\r"});
+}
+
+TEST_F(WhoisPageTest, OneVisualLinePerStoredLineAndCopyKeepsTheBytes) {
+    // CR LF ends, an empty CR LF line, a CR inside a line, other control bytes, a line of
+    // 1 MiB, and a last line without its LF.
+    const QByteArray longLine(1 << 20, 'x');
+    const QByteArray reply = "a\r\n\r\nb\rc\r\n\x1b[2J\tq\x85\n" + longLine + "\nlast\r";
+    WhoisFixtureServer server(WhoisScript{reply.toStdString()});
+    page(server.port());
+    EXPECT_EQ(child<QLabel>("Label63")->text(), "Whois");
+    EXPECT_EQ(shown(), QStringList{""});  // the one empty line before any query
+    useServer("127.0.0.1");
+    page().whois_start_buttonClick();
+    waitIdle();
+
+    const QByteArrayList stored = {"a\r", "\r", "b\rc\r", "\x1b[2J\tq\x85", longLine, "last\r"};
+    EXPECT_EQ(page().resultLines(), stored);
+    const QStringList lines = shown();
+    ASSERT_EQ(lines.size(), stored.size());
+    EXPECT_EQ(lines.at(0), "a");
+    EXPECT_EQ(lines.at(1), "");
+    EXPECT_EQ(lines.at(2), QStringLiteral("b\u240Dc"));
+    EXPECT_EQ(lines.at(3), QStringLiteral("\u241B[2J    q\uFFFD"));
+    EXPECT_EQ(lines.at(4), QString(whois::kShownLineLimit, 'x') + QChar(0x2026));
+    EXPECT_EQ(lines.at(5), "last");
+    // Every row is one line high, the long one included.
+    const int height = results()->sizeHintForRow(0);
+    for (int row = 1; row < lines.size(); ++row) {
+        EXPECT_EQ(results()->sizeHintForRow(row), height) << row;
+    }
+
+    // A copy takes the stored lines whole, every byte kept.
+    results()->selectAll();
+    QByteArrayList copied;
+    for (const QString& line : results()->selectedText().split('\n')) {
+        copied.append(line.toLatin1());
+    }
+    EXPECT_EQ(copied, stored);
+
+    const QString path = dir.filePath("reply.txt");
+    host.recording.files = {path};
+    page().SpeedButton19Click();
+    EXPECT_EQ(test::ReadBytes(path),
+              "a\r\r\n\r\r\nb\rc\r\r\n\x1b[2J\tq\x85\r\n" + longLine + "\r\nlast\r\r\n");
+}
+
+TEST_F(WhoisPageTest, CheckBox7ActsOnEveryChangeOfItsState) {
+    page();
+    auto* box = child<QCheckBox>("CheckBox7");
+    auto* server = child<QComboBox>("edit10");
+    ASSERT_FALSE(box->isChecked());
+    ASSERT_FALSE(server->isEnabled());
+
+    // A screen reader's Toggle action, as the accessibility interface gives it.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->actionInterface(), nullptr);
+    const QString toggle = QAccessibleActionInterface::toggleAction();
+    ASSERT_TRUE(accessible->actionInterface()->actionNames().contains(toggle));
+    accessible->actionInterface()->doAction(toggle);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(server->isEnabled());
+    accessible->actionInterface()->doAction(toggle);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(server->isEnabled());
+
+    box->setChecked(true);
+    EXPECT_TRUE(server->isEnabled());
+    box->setChecked(false);
+    EXPECT_FALSE(server->isEnabled());
+}
+
+TEST_F(WhoisPageTest, SaveDialog1CanCloseAsksOnlyForAnExistingFile) {
+    page();
+    const QString path = dir.filePath("out.txt");
+    EXPECT_TRUE(page().SaveDialog1CanClose(path));
+    EXPECT_TRUE(host.recording.recorded.isEmpty());
+    test::WriteBytes(path, "old");
+    host.recording.answers = {Prompts::Answer::No, Prompts::Answer::Yes};
+    EXPECT_FALSE(page().SaveDialog1CanClose(path));
+    EXPECT_TRUE(page().SaveDialog1CanClose(path));
+    ASSERT_EQ(host.recording.recorded.size(), 2);
+    EXPECT_EQ(host.recording.recorded.front().text, "The file has existed, replace it or not?");
 }
 
 TEST_F(WhoisPageTest, ExportBeforeAnyQueryReplaceQuestionAndUncreatableFile) {

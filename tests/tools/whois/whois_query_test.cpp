@@ -46,9 +46,31 @@ TEST(WhoisQuery, ReferralServer) {
         {"another protocol", {"refer: rwhois://rwhois.example:4321"}, std::nullopt},
         {"a word inside a line is no referral", {"Domain whois: x.example"}, std::nullopt},
         {"none", {"Domain: example.com"}, std::nullopt},
+        {"this computer is skipped for the next referral",
+         {"whois: 0", "refer: 127.0.0.1", "refer: whois.example.net"},
+         "whois.example.net"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ReferralServer(c.lines), c.server) << c.name;
+    }
+}
+
+TEST(WhoisQuery, OnlyAHostNameOrAnAddressElsewhereIsFollowed) {
+    const char* followed[] = {"whois.example.net", "a-b.example", "whois.",         "192.0.2.1",
+                              "10.250.1.1",        "1.0.0.0",     "255.255.255.254"};
+    for (const char* server : followed) {
+        EXPECT_TRUE(FollowableServer(QString::fromLatin1(server))) << server;
+    }
+    // No dot, other characters, or this computer in any form the resolver reads as an address.
+    const char* refused[] = {"0",           "localhost",       "",
+                             ".",           "whois_x.example", "wh\xe9is.example",
+                             "a b.example", "x.example:43",    "0.0.0.0",
+                             "0.1.2.3",     "127.0.0.1",       "127.255.0.9",
+                             "127.1",       "2130706433",      "0x7f.0.0.1",
+                             "0177.0.0.1",  "1.2.3",           "256.1.1.1",
+                             "1.2.3.4.5",   "01.2.3.4"};
+    for (const char* server : refused) {
+        EXPECT_FALSE(FollowableServer(QString::fromLatin1(server))) << server;
     }
 }
 
