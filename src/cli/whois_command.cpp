@@ -12,10 +12,10 @@
 namespace quendrix::cli {
 namespace {
 
-const QString kServer = QStringLiteral("--server");
-const QString kPort = QStringLiteral("--port");
-const QString kOut = QStringLiteral("--out");
-const QString kFollow = QStringLiteral("--follow");
+const std::string kServer = "--server";
+const std::string kPort = "--port";
+const std::string kOut = "--out";
+const std::string kFollow = "--follow";
 
 // At most this many queries in all, the first included.
 constexpr int kMostQueries = 3;
@@ -24,8 +24,8 @@ constexpr int kMostQueries = 3;
 
 const CommandSpec& WhoisCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("whois"),
-        {QStringLiteral("DOMAIN [--server HOST] [--port N] [--out PATH] [--follow]")},
+        "whois",
+        {"DOMAIN [--server HOST] [--port N] [--out PATH] [--follow]"},
         QStringLiteral(
             "Asks a whois server about DOMAIN (a domain or a web address, reduced as the\n"
             "window does) and writes the reply's bytes to standard output unchanged, or\n"
@@ -37,25 +37,26 @@ const CommandSpec& WhoisCommandSpec() {
             "preceded on standard error by the name of its server, and a referral that\n"
             "fails is reported there without changing the exit status.\n")
             .arg(whois::kDefaultServer)
-            .arg(kMostQueries),
+            .arg(kMostQueries)
+            .toStdString(),
         {
-            {kServer, {QStringLiteral("HOST")}, QStringLiteral("the whois server to ask")},
-            {kPort, {QStringLiteral("N")}, QStringLiteral("its port (default 43)")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the export file to PATH")},
-            {kFollow, {}, QStringLiteral("follow the reply's referral")},
+            {kServer, {"HOST"}, "the whois server to ask"},
+            {kPort, {"N"}, "its port (default 43)"},
+            {kOut, {"PATH"}, "write the export file to PATH"},
+            {kFollow, {}, "follow the reply's referral"},
         },
-        QStringLiteral("DOMAIN"),
+        "DOMAIN",
         1,
         1,
-        {DoneStatus(QStringLiteral("the first query got a reply (an empty one included)")),
-         FailedStatus(QStringLiteral("the first query failed or its reply was cut, or standard "
-                                     "output or the --out file could not be written")),
+        {DoneStatus("the first query got a reply (an empty one included)"),
+         FailedStatus("the first query failed or its reply was cut, or standard "
+                      "output or the --out file could not be written"),
          UsageStatus(false)},
     };
     return grammar;
 }
 
-int RunWhoisCommand(const QStringList& args) {
+int RunWhoisCommand(const Words& args) {
     const CommandSpec& grammar = WhoisCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -65,7 +66,7 @@ int RunWhoisCommand(const QStringList& args) {
     const ParsedArguments& given = *words;
     QString server = whois::kDefaultServer;
     if (given.has(kServer)) {
-        server = given.value(kServer).trimmed();
+        server = Text(given.value(kServer)).trimmed();
         if (server.isEmpty()) {
             return UsageProblem(grammar, QStringLiteral("--server wants a host name or address"));
         }
@@ -79,7 +80,8 @@ int RunWhoisCommand(const QStringList& args) {
         port = *number;
     }
     const bool follow = given.has(kFollow);
-    const std::string query = whois::QueryBytes(NormaliseWhoisDomain(given.positionals.at(0)));
+    const std::string query =
+        whois::QueryBytes(NormaliseWhoisDomain(Text(given.positionals.at(0))));
     const net::WhoisClient client(static_cast<std::uint16_t>(port));
 
     int status = kOk;
@@ -126,11 +128,11 @@ int RunWhoisCommand(const QStringList& args) {
     }
 
     if (given.has(kOut)) {
-        const QString path = given.value(kOut);
+        const std::string path = given.value(kOut);
         // A failed first query exports what the window would hold: nothing.
         if (const auto error = WriteExportFile(path, whois::WhoisExportLines(exportLines),
                                                whois::kWhoisExportEncoding)) {
-            Message(whois::CannotCreateFileText(path, *error));
+            Message(whois::CannotCreateFileText(Text(path), *error));
             return kFailed;
         }
     }
