@@ -226,6 +226,15 @@ TEST_F(CliOutputTest, PathsThatAreNotTextReachTheFileSystemAsGiven) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const std::string base = folder.path().toStdString() + "/";
+    // QTemporaryDir removes only the names it can read as text.
+    struct RemoveNames {
+        const std::string& base;
+        ~RemoveNames() {
+            for (const std::string& name : FolderNames(base)) {
+                ::unlink((base + name).c_str());
+            }
+        }
+    } removeNames{base};
     const std::string listName = "liste-\xe9.txt";
     const int fd = ::open((base + listName).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(fd, 0);
