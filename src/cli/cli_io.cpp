@@ -5,6 +5,7 @@
 #include "core/target_list_model.h"
 #include "net/file_writer.h"
 
+#include <csignal>
 #include <utility>
 
 namespace quendrix::cli {
@@ -123,6 +124,30 @@ int WriteExport(const std::string& path, const QStringList& lines) {
         return kFailed;
     }
     return kOk;
+}
+
+Interruption::Interruption(std::function<void()> onSignal)
+    : m_notifier(m_signals.fd(), QSocketNotifier::Read) {
+    QObject::connect(&m_notifier, &QSocketNotifier::activated,
+                     [this, onSignal = std::move(onSignal)] {
+                         const int signal = m_signals.take();
+                         if (signal == 0 || happened()) {
+                             return;
+                         }
+                         m_signal = signal;
+                         onSignal();
+                     });
+}
+
+int Interruption::status() const {
+    constexpr int kSignalledBase = 128;
+    return happened() ? kSignalledBase + m_signal : kOk;
+}
+
+void Interruption::report() const {
+    if (happened()) {
+        Message(m_signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
+    }
 }
 
 }  // namespace quendrix::cli

@@ -10,10 +10,12 @@
 #include "core/export_writer.h"
 
 #include <QByteArray>
+#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,5 +83,23 @@ std::optional<QString> WriteExportFile(const std::string& path, const QStringLis
                                        TextEncoding encoding = TextEncoding::Local8Bit);
 // The same, kOk; or kFailed after "PATH: reason" on standard error.
 int WriteExport(const std::string& path, const QStringList& lines);
+
+// Ctrl-C and SIGTERM during a command's event loops: onSignal runs on the loops' thread when
+// one arrives (it stops the job and quits the loop), so the command still writes what it has.
+// Make it before the job's threads start (StopSignals).
+class Interruption {
+  public:
+    explicit Interruption(std::function<void()> onSignal);
+    bool happened() const { return m_signal != 0; }
+    // 128 + the signal, as a shell reports a command a signal ended; kOk while none came.
+    int status() const;
+    // "interrupted" or "ended by SIGTERM" on standard error.
+    void report() const;
+
+  private:
+    StopSignals m_signals;
+    QSocketNotifier m_notifier;
+    int m_signal = 0;
+};
 
 }  // namespace quendrix::cli

@@ -146,11 +146,18 @@ int RunConvertCommand(const Words& args) {
     QObject::connect(&batch, &BatchConversion::countersChanged, takeRows);
     QEventLoop loop;
     QObject::connect(&batch, &BatchConversion::finished, &loop, &QEventLoop::quit);
+    const Interruption interruption([&] {
+        batch.stop();
+        loop.quit();
+    });
     batch.start(mode);
     loop.exec();
     takeRows();
     int status = kOk;
-    if (batch.outcome().failed()) {
+    if (interruption.happened()) {
+        interruption.report();
+        status = interruption.status();
+    } else if (batch.outcome().failed()) {
         Message(batch.outcome().text);
         status = kFailed;
     } else {

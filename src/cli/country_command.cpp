@@ -113,11 +113,18 @@ int RunCountryCommand(const Words& args) {
     QObject::connect(&batch, &whereis::CountryBatch::countersChanged, takeRows);
     QEventLoop loop;
     QObject::connect(&batch, &whereis::CountryBatch::finished, &loop, &QEventLoop::quit);
+    const Interruption interruption([&] {
+        batch.stop();
+        loop.quit();
+    });
     batch.start();
     loop.exec();
     takeRows();
     int status = kOk;
-    if (batch.outcome().failed()) {
+    if (interruption.happened()) {
+        interruption.report();
+        status = interruption.status();
+    } else if (batch.outcome().failed()) {
         Message(batch.outcome().text);
         status = kFailed;
     } else {

@@ -246,11 +246,24 @@ int RunPingCommand(const Words& args) {
     };
     QObject::connect(&run, &PingRun::countersChanged, takeRows);
 
-    for (int cycle = 0; cycle < request.cycles && !resultsEnd; ++cycle) {
+    // Ctrl-C ends a wait between cycles as well as a cycle.
+    const Interruption interruption([&] {
+        run.stop();
+        if (running != nullptr) {
+            running->quit();
+        }
+    });
+    for (int cycle = 0; cycle < request.cycles && !resultsEnd && !interruption.happened();
+         ++cycle) {
         if (cycle > 0 && request.perSeconds > 0) {
             QEventLoop wait;
             QTimer::singleShot(request.perSeconds * 1000, &wait, &QEventLoop::quit);
+            running = &wait;
             wait.exec();
+            running = nullptr;
+            if (interruption.happened()) {
+                break;
+            }
         }
         QEventLoop loop;
         QObject::connect(&run, &PingRun::finished, &loop, &QEventLoop::quit);
@@ -261,7 +274,10 @@ int RunPingCommand(const Words& args) {
     }
     takeRows();
     int status = kOk;
-    if (resultsEnd) {
+    if (interruption.happened()) {
+        interruption.report();
+        status = interruption.status();
+    } else if (resultsEnd) {
         status = kRefused;
         KeepFirstRows(grid, totalRows);
     } else {

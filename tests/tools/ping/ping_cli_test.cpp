@@ -150,6 +150,13 @@ TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
         {{list, "--timeout", "x"}, "--timeout wants"},
         {{list, "--cycles", "0"}, "--cycles wants"},
         {{list, "--per", "-1"}, "--per wants"},
+        // Milliseconds stay within what a wait and a timer take: no number wraps around.
+        {{list, "--timeout", "60001"}, "--timeout wants milliseconds from 1 to 60000"},
+        {{list, "--timeout", "4294968"}, "--timeout wants milliseconds from 1 to 60000"},
+        {{list, "--timeout", "99999999999999999999"}, "--timeout wants milliseconds"},
+        {{list, "--per", "86401"}, "--per wants seconds from 0 to 86400"},
+        {{list, "--per", "2147484"}, "--per wants seconds from 0 to 86400"},
+        {{list, "--per", "4294968"}, "--per wants seconds from 0 to 86400"},
         {{list, "--export", "all-csv"}, "missing --out PATH for --export"},
         {{list, "--export", "everything", "--out", "x"}, "unknown export kind 'everything'"},
         {{"--neighbourhood", "127.0.0.1"}, "missing --size N for --neighbourhood"},
