@@ -91,10 +91,11 @@ void PrintCounts(int finished, int successful, int failed, std::optional<int> to
 }
 
 std::optional<QStringList> ReadListFile(const std::string& path) {
-    QString error;
-    auto entries = ReadTargetFile(QByteArray::fromStdString(path), Text(path), &error);
+    QString reason;
+    auto entries = ReadTargetFileBytes(QByteArray::fromStdString(path), &reason);
     if (!entries) {
-        Message(error);
+        // The import's message, naming the file by its own bytes.
+        Message("Cannot open file \"" + path + "\". " + reason.toLocal8Bit().toStdString());
         return std::nullopt;
     }
     if (entries->isEmpty()) {

@@ -136,15 +136,19 @@ constexpr int kPipeWriterWaitMs = 5000;
 }  // namespace
 
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error) {
-    return ReadTargetFile(QFile::encodeName(path), path, error);
+    QString reason;
+    auto entries = ReadTargetFileBytes(QFile::encodeName(path), &reason);
+    if (!entries && error != nullptr) {
+        *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
+    }
+    return entries;
 }
 
-std::optional<QStringList> ReadTargetFile(const QByteArray& nativePath, const QString& shownPath,
-                                          QString* error) {
+std::optional<QStringList> ReadTargetFileBytes(const QByteArray& nativePath, QString* reason) {
     QFile file;
-    const auto fail = [&](const QString& reason) -> std::optional<QStringList> {
-        if (error != nullptr) {
-            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(shownPath, reason);
+    const auto fail = [&](const QString& why) -> std::optional<QStringList> {
+        if (reason != nullptr) {
+            *reason = why;
         }
         return std::nullopt;
     };

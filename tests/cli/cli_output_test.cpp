@@ -264,6 +264,13 @@ TEST_F(CliOutputTest, PathsThatAreNotTextReachTheFileSystemAsGiven) {
         expected.insert(c.output);
         EXPECT_EQ(FolderNames(folder.path().toStdString()), expected) << "no other name written";
     }
+
+    // A message names such a file by its own bytes too.
+    const std::string absent = base + "absent-\xe9.txt";
+    const test::CliRun run = test::RunCliBytes({"ping", absent});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "quendrix-cli ping: Cannot open file \"" +
+                           QByteArray::fromStdString(absent) + "\". No such file or directory\n");
 }
 
 }  // namespace
