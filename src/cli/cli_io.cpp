@@ -14,6 +14,19 @@ QString Text(const std::string& bytes) {
     return QString::fromLocal8Bit(bytes);
 }
 
+namespace {
+constexpr int kSignalledBase = 128;  // as a shell reports a command that a signal ended
+}  // namespace
+
+ExitStatusSpec InterruptedStatus() {
+    return {kSignalledBase + SIGINT,
+            "interrupted by Ctrl-C (SIGINT): the rows so far are printed, or written to --out"};
+}
+
+ExitStatusSpec TerminatedStatus() {
+    return {kSignalledBase + SIGTERM, "ended by SIGTERM, as by Ctrl-C"};
+}
+
 QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
@@ -141,7 +154,6 @@ Interruption::Interruption(std::function<void()> onSignal)
 }
 
 int Interruption::status() const {
-    constexpr int kSignalledBase = 128;
     return happened() ? kSignalledBase + m_signal : kOk;
 }
 

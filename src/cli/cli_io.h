@@ -35,6 +35,10 @@ using plain::RefusedStatus;
 using plain::UsageProblem;
 using plain::UsageStatus;
 
+// The help's lines for a run that Ctrl-C (130) or SIGTERM (143) ended (Interruption).
+ExitStatusSpec InterruptedStatus();
+ExitStatusSpec TerminatedStatus();
+
 // A command's words, as the system gave them.
 using Words = std::vector<std::string>;
 

@@ -60,7 +60,7 @@ const CommandSpec& ConvertCommandSpec() {
         0,
         1,
         {DoneStatus(), FailedStatus("standard output or the --out file could not be written"),
-         UsageStatus()},
+         UsageStatus(), InterruptedStatus(), TerminatedStatus()},
     };
     return grammar;
 }

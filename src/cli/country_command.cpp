@@ -47,7 +47,7 @@ const CommandSpec& CountryCommandSpec() {
         {DoneStatus("done (entries without an owner are rows with X)"),
          FailedStatus("the --address has no owner (X), or standard output or the --out file "
                       "could not be written"),
-         UsageStatus()},
+         UsageStatus(), InterruptedStatus(), TerminatedStatus()},
     };
     return grammar;
 }

@@ -70,8 +70,8 @@ std::string usage() {
         "     export file that cannot be replaced, a reader that closed the pipe early)\n"
         "  2  bad usage, a list that cannot be read, or an empty list\n"
         "  3  the system refused (ping, trace: no ICMP socket)\n"
-        "  130, 143  trace, whois, monitor: interrupted by Ctrl-C (SIGINT) or ended by\n"
-        "            SIGTERM\n";
+        "  130, 143  every command but resolve and reverse: interrupted by Ctrl-C\n"
+        "            (SIGINT) or ended by SIGTERM\n";
     return text;
 }
 

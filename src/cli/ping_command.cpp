@@ -148,7 +148,8 @@ const CommandSpec& PingCommandSpec() {
         1,
         {DoneStatus("done (hosts that do not answer are rows)"),
          FailedStatus("standard output or the --out file could not be written"), UsageStatus(),
-         RefusedStatus("no ICMP socket can be opened (the message says how to allow one)")},
+         RefusedStatus("no ICMP socket can be opened (the message says how to allow one)"),
+         InterruptedStatus(), TerminatedStatus()},
     };
     return grammar;
 }
