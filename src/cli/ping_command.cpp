@@ -274,13 +274,15 @@ int RunPingCommand(const Words& args) {
         running = nullptr;
     }
     takeRows();
+    if (resultsEnd) {
+        KeepFirstRows(grid, totalRows);
+    }
     int status = kOk;
     if (interruption.happened()) {
         interruption.report();
         status = interruption.status();
     } else if (resultsEnd) {
         status = kRefused;
-        KeepFirstRows(grid, totalRows);
     } else {
         // The run is complete: its counts, then the file (whose failure is the last word).
         const BatchCounters& counters = run.counters();
