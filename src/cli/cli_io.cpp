@@ -1,35 +1,30 @@
 #include "cli/cli_io.h"
 
-#include "core/export_writer.h"
 #include "core/neighbourhood.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
+#include "net/file_writer.h"
 
+#include <csignal>
 #include <utility>
 
 namespace quendrix::cli {
-namespace {
 
-ExitStatusSpec QtStatus(const plain::ExitStatusSpec& status) {
-    return {status.status, QString::fromLocal8Bit(status.meaning)};
+QString Text(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes);
 }
 
+namespace {
+constexpr int kSignalledBase = 128;  // as a shell reports a command that a signal ended
 }  // namespace
 
-ExitStatusSpec DoneStatus(const QString& meaning) {
-    return QtStatus(plain::DoneStatus(meaning.toLocal8Bit().toStdString()));
+ExitStatusSpec InterruptedStatus() {
+    return {kSignalledBase + SIGINT,
+            "interrupted by Ctrl-C (SIGINT): the rows so far are printed, or written to --out"};
 }
 
-ExitStatusSpec FailedStatus(const QString& meaning) {
-    return {kFailed, meaning};
-}
-
-ExitStatusSpec UsageStatus(bool takesList) {
-    return QtStatus(plain::UsageStatus(takesList));
-}
-
-ExitStatusSpec RefusedStatus(const QString& meaning) {
-    return {kRefused, meaning};
+ExitStatusSpec TerminatedStatus() {
+    return {kSignalledBase + SIGTERM, "ended by SIGTERM, as by Ctrl-C"};
 }
 
 QTextStream& err() {
@@ -44,24 +39,19 @@ void Message(const QString& text) {
 
 int UsageProblem(const CommandSpec& grammar, const QString& problem) {
     err().flush();
-    return plain::UsageProblem(PlainGrammar(grammar), problem.toLocal8Bit().toStdString());
+    return plain::UsageProblem(grammar, problem.toLocal8Bit().toStdString());
 }
 
-int PrintHelp(const CommandSpec& grammar) {
-    return plain::PrintHelp(PlainGrammar(grammar));
+void Message(const char* text) {
+    Message(std::string_view(text));
 }
 
-std::optional<ParsedArguments> ParseCommandWords(const CommandSpec& grammar,
-                                                 const QStringList& args, int& status) {
+int UsageProblem(const CommandSpec& grammar, const char* problem) {
     err().flush();
-    const auto parsed = plain::ParseCommandWords(PlainGrammar(grammar), PlainWords(args), status);
-    if (!parsed) {
-        return std::nullopt;
-    }
-    return QtArguments(*parsed);
+    return plain::UsageProblem(grammar, problem);
 }
 
-std::optional<QString> NeighbourhoodList(const QString& address, const QString& sizeText,
+std::optional<QString> NeighbourhoodList(const QString& address, const std::string& sizeText,
                                          const QString& done, QStringList& entries) {
     const auto size = NumberIn(sizeText, 2, 65536);
     if (!size || *size % 2 != 0) {
@@ -88,19 +78,18 @@ std::optional<QString> NeighbourhoodList(const QString& address, const QString& 
     return std::nullopt;
 }
 
-std::optional<QString> ListSourceProblem(const ParsedArguments& given, int lists,
-                                         const QString& missing, const QString& several) {
-    const QString neighbourhood = QStringLiteral("--neighbourhood");
-    const QString size = QStringLiteral("--size");
+std::optional<std::string> ListSourceProblem(const ParsedArguments& given, int lists,
+                                             const std::string& missing,
+                                             const std::string& several) {
     if (lists != 1) {
         return lists == 0 ? missing : several;
     }
-    if (given.has(neighbourhood) != given.has(size)) {
-        return given.has(size) ? QStringLiteral("--size goes with --neighbourhood")
-                               : QStringLiteral("missing --size N for --neighbourhood");
+    if (given.has("--neighbourhood") != given.has("--size")) {
+        return given.has("--size") ? "--size goes with --neighbourhood"
+                                   : "missing --size N for --neighbourhood";
     }
-    if (given.has(QStringLiteral("--export")) && !given.has(QStringLiteral("--out"))) {
-        return QStringLiteral("missing --out PATH for --export");
+    if (given.has("--export") && !given.has("--out")) {
+        return "missing --out PATH for --export";
     }
     return std::nullopt;
 }
@@ -114,15 +103,12 @@ void PrintCounts(int finished, int successful, int failed, std::optional<int> to
     err().flush();
 }
 
-std::optional<int> NumberIn(const QString& text, int low, int high) {
-    return plain::NumberIn(text.toLocal8Bit().toStdString(), low, high);
-}
-
-std::optional<QStringList> ReadListFile(const QString& file) {
-    QString error;
-    auto entries = ReadTargetFile(file, &error);
+std::optional<QStringList> ReadListFile(const std::string& path) {
+    QString reason;
+    auto entries = ReadTargetFileBytes(QByteArray::fromStdString(path), &reason);
     if (!entries) {
-        Message(error);
+        // The import's message, naming the file by its own bytes.
+        Message("Cannot open file \"" + path + "\". " + reason.toLocal8Bit().toStdString());
         return std::nullopt;
     }
     if (entries->isEmpty()) {
@@ -136,12 +122,45 @@ void ReportEmptyList() {
     Message(QStringLiteral("the list is empty: nothing to do"));
 }
 
-int WriteExport(const QString& path, const QStringList& lines) {
+std::optional<QString> WriteExportFile(const std::string& path, const QStringList& lines,
+                                       TextEncoding encoding) {
+    const QByteArray bytes = ExportFileBytes(lines, encoding);
+    if (const auto error = net::WriteWholeFile(
+            path, {bytes.constData(), static_cast<std::size_t>(bytes.size())})) {
+        return QString::fromStdString(*error);
+    }
+    return std::nullopt;
+}
+
+int WriteExport(const std::string& path, const QStringList& lines) {
     if (const auto error = WriteExportFile(path, lines)) {
-        Message(QStringLiteral("%1: %2").arg(path, *error));
+        Message(path + ": " + error->toStdString());
         return kFailed;
     }
     return kOk;
+}
+
+Interruption::Interruption(std::function<void()> onSignal)
+    : m_notifier(m_signals.fd(), QSocketNotifier::Read) {
+    QObject::connect(&m_notifier, &QSocketNotifier::activated,
+                     [this, onSignal = std::move(onSignal)] {
+                         const int signal = m_signals.take();
+                         if (signal == 0 || happened()) {
+                             return;
+                         }
+                         m_signal = signal;
+                         onSignal();
+                     });
+}
+
+int Interruption::status() const {
+    return happened() ? kSignalledBase + m_signal : kOk;
+}
+
+void Interruption::report() const {
+    if (happened()) {
+        Message(m_signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
+    }
 }
 
 }  // namespace quendrix::cli

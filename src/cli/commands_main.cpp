@@ -19,24 +19,24 @@ namespace {
 
 struct Command {
     const CommandSpec& (*grammar)();
-    int (*run)(const QStringList&);
+    int (*run)(const Words&);
 };
 
-int run(const QStringList& arguments) {
+int run(const Words& arguments) {
     static const std::vector<Command> commands = {
         {ResolveCommandSpec, RunResolveCommand}, {ReverseCommandSpec, RunReverseCommand},
         {ConvertCommandSpec, RunConvertCommand}, {PingCommandSpec, RunPingCommand},
         {CountryCommandSpec, RunCountryCommand}, {WhoisCommandSpec, RunWhoisCommand},
         {MonitorCommandSpec, RunMonitorCommand},
     };
-    const QString name = arguments.value(0);
+    const std::string name = arguments.empty() ? std::string() : arguments.front();
     for (const Command& command : commands) {
         if (name == command.grammar().name) {
-            SetCommandName(name.toLocal8Bit().toStdString());
-            return command.run(arguments.mid(1));
+            SetCommandName(name);
+            return command.run(Words(arguments.begin() + 1, arguments.end()));
         }
     }
-    Message(QStringLiteral("unknown command '%1'").arg(name));
+    Message("unknown command '" + name + "'");
     return kUsage;
 }
 
@@ -47,8 +47,11 @@ int main(int argc, char** argv) {
     // A reader that goes away shows up as a failed write (EPIPE), which ends the program
     // quietly; the signal would end it without a word too, but before anything is tidied.
     std::signal(SIGPIPE, SIG_IGN);
+    // The words as the system gave them: QCoreApplication::arguments() would decode them as
+    // text, which changes a path that is not.
+    const quendrix::cli::Words words(argv + 1, argv + argc);
     QCoreApplication app(argc, argv);
-    const int status = quendrix::cli::run(app.arguments().mid(1));
+    const int status = quendrix::cli::run(words);
     // Whatever is still buffered; a failure here ends the program with its own status.
     quendrix::cli::out().flush();
     quendrix::cli::err().flush();

@@ -16,13 +16,13 @@
 namespace quendrix::cli {
 namespace {
 
-const QString kToIp = QStringLiteral("--to-ip");
-const QString kToName = QStringLiteral("--to-name");
-const QString kNeighbourhood = QStringLiteral("--neighbourhood");
-const QString kSize = QStringLiteral("--size");
-const QString kExport = QStringLiteral("--export");
-const QString kOut = QStringLiteral("--out");
-const QString kInFlight = QStringLiteral("--in-flight");
+const std::string kToIp = "--to-ip";
+const std::string kToName = "--to-name";
+const std::string kNeighbourhood = "--neighbourhood";
+const std::string kSize = "--size";
+const std::string kExport = "--export";
+const std::string kOut = "--out";
+const std::string kInFlight = "--in-flight";
 
 QStringList gridHeaders() {
     return {QStringLiteral("Domain / Host Name"), QStringLiteral("IP Address")};
@@ -32,43 +32,40 @@ QStringList gridHeaders() {
 
 const CommandSpec& ConvertCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("convert"),
-        {QStringLiteral("--to-ip FILE | --to-name FILE | --neighbourhood ADDRESS --size N"),
-         QStringLiteral("[--export KIND --out PATH] [--in-flight N]")},
-        QStringLiteral("Converts every entry of FILE (one target a line) from name to addresses\n"
-                       "(--to-ip) or from address to name (--to-name), or the N + 1 addresses\n"
-                       "around ADDRESS to names (--neighbourhood). The rows go to standard\n"
-                       "output as all-csv while they come (LF line ends), or with --out to PATH\n"
-                       "as KIND (default all-csv; the window's bytes, CR LF), one of:\n") +
+        "convert",
+        {"--to-ip FILE | --to-name FILE | --neighbourhood ADDRESS --size N",
+         "[--export KIND --out PATH] [--in-flight N]"},
+        "Converts every entry of FILE (one target a line) from name to addresses\n"
+        "(--to-ip) or from address to name (--to-name), or the N + 1 addresses\n"
+        "around ADDRESS to names (--neighbourhood). The rows go to standard\n"
+        "output as all-csv while they come (LF line ends), or with --out to PATH\n"
+        "as KIND (default all-csv; the window's bytes, CR LF), one of:\n" +
             KindNameLines(ConvertKinds()) +
-            QStringLiteral("The counts go to standard error when the run has ended:\n"
-                           "Finished N, Successful N, Failed N.\n"),
+            "The counts go to standard error when the run has ended:\n"
+            "Finished N, Successful N, Failed N.\n",
         {
-            {kToIp, {QStringLiteral("FILE")}, QStringLiteral("convert the names of FILE")},
-            {kToName, {QStringLiteral("FILE")}, QStringLiteral("convert the addresses of FILE")},
-            {kNeighbourhood,
-             {QStringLiteral("ADDRESS")},
-             QStringLiteral("convert the addresses around ADDRESS")},
-            {kSize, {QStringLiteral("N")}, QStringLiteral("how many around it: even, 2-65536")},
-            {kExport, {QStringLiteral("KIND")}, QStringLiteral("the export kind (with --out)")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the rows to PATH")},
+            {kToIp, {"FILE"}, "convert the names of FILE"},
+            {kToName, {"FILE"}, "convert the addresses of FILE"},
+            {kNeighbourhood, {"ADDRESS"}, "convert the addresses around ADDRESS"},
+            {kSize, {"N"}, "how many around it: even, 2-65536"},
+            {kExport, {"KIND"}, "the export kind (with --out)"},
+            {kOut, {"PATH"}, "write the rows to PATH"},
             {kInFlight,
-             {QStringLiteral("N")},
-             QStringLiteral("look-ups at once, 1-256 (default %1)")
-                 .arg(BatchWorkerOptions{}.inFlight)},
+             {"N"},
+             "look-ups at once, 1-256 (default " + std::to_string(BatchWorkerOptions{}.inFlight) +
+                 ")"},
         },
         // A file alone is read as a word of its own only to say which option it needs.
-        QStringLiteral("FILE"),
+        "FILE",
         0,
         1,
-        {DoneStatus(),
-         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
-         UsageStatus()},
+        {DoneStatus(), FailedStatus("standard output or the --out file could not be written"),
+         UsageStatus(), InterruptedStatus(), TerminatedStatus()},
     };
     return grammar;
 }
 
-int RunConvertCommand(const QStringList& args) {
+int RunConvertCommand(const Words& args) {
     const CommandSpec& grammar = ConvertCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -76,27 +73,24 @@ int RunConvertCommand(const QStringList& args) {
         return parseStatus;
     }
     const ParsedArguments& given = *words;
-    if (!given.positionals.isEmpty()) {
-        return UsageProblem(grammar,
-                            QStringLiteral("'%1' needs its direction: --to-ip FILE (names to "
-                                           "addresses) or --to-name FILE (addresses to names)")
-                                .arg(given.positionals.at(0)));
+    if (!given.positionals.empty()) {
+        return UsageProblem(grammar, "'" + given.positionals.front() +
+                                         "' needs its direction: --to-ip FILE (names to "
+                                         "addresses) or --to-name FILE (addresses to names)");
     }
     const int lists = static_cast<int>(given.has(kToIp)) + static_cast<int>(given.has(kToName)) +
                       static_cast<int>(given.has(kNeighbourhood));
     if (const auto problem = ListSourceProblem(
             given, lists,
-            QStringLiteral("missing the list: --to-ip FILE, --to-name FILE or --neighbourhood "
-                           "ADDRESS --size N"),
-            QStringLiteral("give one list: --to-ip, --to-name or --neighbourhood"))) {
+            "missing the list: --to-ip FILE, --to-name FILE or --neighbourhood ADDRESS --size N",
+            "give one list: --to-ip, --to-name or --neighbourhood")) {
         return UsageProblem(grammar, *problem);
     }
     ConversionExport kind = ConversionExport::AllCsv;
     if (given.has(kExport)) {
         const auto named = KindNamed(ConvertKinds(), given.value(kExport));
         if (!named) {
-            return UsageProblem(
-                grammar, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
+            return UsageProblem(grammar, "unknown export kind '" + given.value(kExport) + "'");
         }
         kind = *named;
     }
@@ -104,16 +98,16 @@ int RunConvertCommand(const QStringList& args) {
     if (given.has(kInFlight)) {
         const auto number = NumberIn(given.value(kInFlight), 1, 256);
         if (!number) {
-            return UsageProblem(grammar,
-                                QStringLiteral("--in-flight wants a number from 1 to 256"));
+            return UsageProblem(grammar, "--in-flight wants a number from 1 to 256");
         }
         options.inFlight = *number;
     }
 
     QStringList entries;
     if (given.has(kNeighbourhood)) {
-        if (const auto error = NeighbourhoodList(given.value(kNeighbourhood), given.value(kSize),
-                                                 QStringLiteral("converted"), entries)) {
+        if (const auto error =
+                NeighbourhoodList(Text(given.value(kNeighbourhood)), given.value(kSize),
+                                  QStringLiteral("converted"), entries)) {
             return UsageProblem(grammar, *error);
         }
     } else {
@@ -152,26 +146,32 @@ int RunConvertCommand(const QStringList& args) {
     QObject::connect(&batch, &BatchConversion::countersChanged, takeRows);
     QEventLoop loop;
     QObject::connect(&batch, &BatchConversion::finished, &loop, &QEventLoop::quit);
+    const Interruption interruption([&] {
+        batch.stop();
+        loop.quit();
+    });
     batch.start(mode);
     loop.exec();
     takeRows();
-    if (batch.outcome().failed()) {
-        Message(batch.outcome().text);
-        return kFailed;
-    }
-    const BatchCounters& counters = batch.counters();
-    const int finished = counters.finished;
-    const int successful = counters.successful;
-    const int failed = counters.failed;
-
-    // The run is complete: its counts, then the file (whose failure is the last word).
-    PrintCounts(finished, successful, failed);
     int status = kOk;
-    if (toFile) {
-        status = WriteExport(given.value(kOut),
-                             ConversionExportLines(grid, kind, QDateTime::currentDateTime()));
+    if (interruption.happened()) {
+        interruption.report();
+        status = interruption.status();
+    } else if (batch.outcome().failed()) {
+        Message(batch.outcome().text);
+        status = kFailed;
+    } else {
+        // The run is complete: its counts, then the file (whose failure is the last word).
+        const BatchCounters& counters = batch.counters();
+        PrintCounts(counters.finished, counters.successful, counters.failed);
     }
-    return status;
+    if (!toFile) {
+        return status;
+    }
+    return EndWithExport(status, grid.resultCount() > 0, [&] {
+        return WriteExport(given.value(kOut),
+                           ConversionExportLines(grid, kind, QDateTime::currentDateTime()));
+    });
 }
 
 }  // namespace quendrix::cli

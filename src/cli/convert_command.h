@@ -3,11 +3,9 @@
 // export kinds to a file.
 #pragma once
 
-#include "cli/argument_parser.h"
-
-#include <QStringList>
+#include "cli/cli_io.h"
 
 namespace quendrix::cli {
 const CommandSpec& ConvertCommandSpec();
-int RunConvertCommand(const QStringList& args);
+int RunConvertCommand(const Words& args);
 }  // namespace quendrix::cli

@@ -17,44 +17,42 @@
 namespace quendrix::cli {
 namespace {
 
-const QString kAddress = QStringLiteral("--address");
-const QString kExport = QStringLiteral("--export");
-const QString kOut = QStringLiteral("--out");
+const std::string kAddress = "--address";
+const std::string kExport = "--export";
+const std::string kOut = "--out";
 
 }  // namespace
 
 const CommandSpec& CountryCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("country"),
-        {QStringLiteral("FILE [--export KIND --out PATH]"), QStringLiteral("--address A.B.C.D")},
-        QStringLiteral("Looks up the owner or country of every entry of FILE (one target a line,\n"
-                       "names resolved to their first address). The rows go to standard output\n"
-                       "as all-csv while they come (LF line ends), or with --out to PATH as KIND\n"
-                       "(default all-csv; the window's bytes, CR LF), one of:\n") +
+        "country",
+        {"FILE [--export KIND --out PATH]", "--address A.B.C.D"},
+        "Looks up the owner or country of every entry of FILE (one target a line,\n"
+        "names resolved to their first address). The rows go to standard output\n"
+        "as all-csv while they come (LF line ends), or with --out to PATH as KIND\n"
+        "(default all-csv; the window's bytes, CR LF), one of:\n" +
             KindNameLines(CountryKinds()) +
-            QStringLiteral("The counts go to standard error when the run has ended:\n"
-                           "Finished N, Successful N, Failed N.\n"
-                           "--address looks up one dotted address in the owner table alone (a\n"
-                           "name is not resolved) and prints its owner, or X.\n"),
+            "The counts go to standard error when the run has ended:\n"
+            "Finished N, Successful N, Failed N.\n"
+            "--address looks up one dotted address in the owner table alone (a\n"
+            "name is not resolved) and prints its owner, or X.\n",
         {
-            {kAddress,
-             {QStringLiteral("A.B.C.D")},
-             QStringLiteral("the owner of one address, from the table")},
-            {kExport, {QStringLiteral("KIND")}, QStringLiteral("the export kind (with --out)")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the rows to PATH")},
+            {kAddress, {"A.B.C.D"}, "the owner of one address, from the table"},
+            {kExport, {"KIND"}, "the export kind (with --out)"},
+            {kOut, {"PATH"}, "write the rows to PATH"},
         },
-        QStringLiteral("FILE"),
+        "FILE",
         0,
         1,
-        {DoneStatus(QStringLiteral("done (entries without an owner are rows with X)")),
-         FailedStatus(QStringLiteral("the --address has no owner (X), or standard output or the "
-                                     "--out file could not be written")),
-         UsageStatus()},
+        {DoneStatus("done (entries without an owner are rows with X)"),
+         FailedStatus("the --address has no owner (X), or standard output or the --out file "
+                      "could not be written"),
+         UsageStatus(), InterruptedStatus(), TerminatedStatus()},
     };
     return grammar;
 }
 
-int RunCountryCommand(const QStringList& args) {
+int RunCountryCommand(const Words& args) {
     const CommandSpec& grammar = CountryCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -63,31 +61,30 @@ int RunCountryCommand(const QStringList& args) {
     }
     const ParsedArguments& given = *words;
     if (given.has(kAddress)) {
-        if (!given.positionals.isEmpty() || given.has(kExport) || given.has(kOut)) {
-            return UsageProblem(grammar, QStringLiteral("--address takes no FILE and no export"));
+        if (!given.positionals.empty() || given.has(kExport) || given.has(kOut)) {
+            return UsageProblem(grammar, "--address takes no FILE and no export");
         }
         // The table alone: the text is not resolved, so a name gives X.
-        const QString owner = whereis::LookupOwner(QStringView(given.value(kAddress)));
+        const QString owner = whereis::LookupOwner(QStringView(Text(given.value(kAddress))));
         out().line(owner);
         return whereis::IsSuccessfulOwner(owner) ? kOk : kFailed;
     }
-    if (given.positionals.isEmpty()) {
-        return UsageProblem(grammar, QStringLiteral("missing FILE (or --address A.B.C.D)"));
+    if (given.positionals.empty()) {
+        return UsageProblem(grammar, "missing FILE (or --address A.B.C.D)");
     }
     if (given.has(kExport) && !given.has(kOut)) {
-        return UsageProblem(grammar, QStringLiteral("missing --out PATH for --export"));
+        return UsageProblem(grammar, "missing --out PATH for --export");
     }
     whereis::CountryExportKind kind = whereis::CountryExportKind::AllCsv;
     if (given.has(kExport)) {
         const auto named = KindNamed(CountryKinds(), given.value(kExport));
         if (!named) {
-            return UsageProblem(
-                grammar, QStringLiteral("unknown export kind '%1'").arg(given.value(kExport)));
+            return UsageProblem(grammar, "unknown export kind '" + given.value(kExport) + "'");
         }
         kind = *named;
     }
 
-    const std::optional<QStringList> entries = ReadListFile(given.positionals.at(0));
+    const std::optional<QStringList> entries = ReadListFile(given.positionals.front());
     if (!entries) {
         return kUsage;
     }
@@ -116,23 +113,32 @@ int RunCountryCommand(const QStringList& args) {
     QObject::connect(&batch, &whereis::CountryBatch::countersChanged, takeRows);
     QEventLoop loop;
     QObject::connect(&batch, &whereis::CountryBatch::finished, &loop, &QEventLoop::quit);
+    const Interruption interruption([&] {
+        batch.stop();
+        loop.quit();
+    });
     batch.start();
     loop.exec();
     takeRows();
-    if (batch.outcome().failed()) {
-        Message(batch.outcome().text);
-        return kFailed;
-    }
-
-    // The run is complete: its counts, then the file (whose failure is the last word).
-    const BatchCounters& counters = batch.counters();
-    PrintCounts(counters.finished, counters.successful, counters.failed);
     int status = kOk;
-    if (toFile) {
-        status = WriteExport(given.value(kOut),
-                             whereis::CountryExportLines(grid, kind, QDateTime::currentDateTime()));
+    if (interruption.happened()) {
+        interruption.report();
+        status = interruption.status();
+    } else if (batch.outcome().failed()) {
+        Message(batch.outcome().text);
+        status = kFailed;
+    } else {
+        // The run is complete: its counts, then the file (whose failure is the last word).
+        const BatchCounters& counters = batch.counters();
+        PrintCounts(counters.finished, counters.successful, counters.failed);
     }
-    return status;
+    if (!toFile) {
+        return status;
+    }
+    return EndWithExport(status, grid.resultCount() > 0, [&] {
+        return WriteExport(given.value(kOut),
+                           whereis::CountryExportLines(grid, kind, QDateTime::currentDateTime()));
+    });
 }
 
 }  // namespace quendrix::cli

@@ -3,11 +3,9 @@
 // table alone.
 #pragma once
 
-#include "cli/argument_parser.h"
-
-#include <QStringList>
+#include "cli/cli_io.h"
 
 namespace quendrix::cli {
 const CommandSpec& CountryCommandSpec();
-int RunCountryCommand(const QStringList& args);
+int RunCountryCommand(const Words& args);
 }  // namespace quendrix::cli

@@ -7,7 +7,7 @@ template <class Kind>
 std::vector<NamedKind<Kind>> named(const QList<ExportKind>& kinds) {
     std::vector<NamedKind<Kind>> names;
     for (const ExportKind& kind : kinds) {
-        names.push_back({kind.cliName, static_cast<Kind>(kind.id)});
+        names.push_back({kind.cliName.toStdString(), static_cast<Kind>(kind.id)});
     }
     return names;
 }

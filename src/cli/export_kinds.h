@@ -7,16 +7,15 @@
 #include "tools/country/country_export.h"
 #include "tools/ping/ping_export.h"
 
-#include <QString>
-
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quendrix::cli {
 
 template <class Kind>
 struct NamedKind {
-    QString name;
+    std::string name;
     Kind kind;
 };
 
@@ -25,7 +24,7 @@ std::vector<NamedKind<PingExport>> PingKinds();
 std::vector<NamedKind<whereis::CountryExportKind>> CountryKinds();
 
 template <class Kind>
-std::optional<Kind> KindNamed(const std::vector<NamedKind<Kind>>& kinds, const QString& name) {
+std::optional<Kind> KindNamed(const std::vector<NamedKind<Kind>>& kinds, const std::string& name) {
     for (const NamedKind<Kind>& kind : kinds) {
         if (kind.name == name) {
             return kind.kind;
@@ -36,10 +35,10 @@ std::optional<Kind> KindNamed(const std::vector<NamedKind<Kind>>& kinds, const Q
 
 // The names one a line, indented, for the help.
 template <class Kind>
-QString KindNameLines(const std::vector<NamedKind<Kind>>& kinds) {
-    QString text;
+std::string KindNameLines(const std::vector<NamedKind<Kind>>& kinds) {
+    std::string text;
     for (const NamedKind<Kind>& kind : kinds) {
-        text += QStringLiteral("  ") + kind.name + QLatin1Char('\n');
+        text += "  " + kind.name + '\n';
     }
     return text;
 }

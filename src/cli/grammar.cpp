@@ -41,6 +41,11 @@ std::string ParsedArguments::value(const std::string& option) const {
     return found == options.end() || found->second.empty() ? std::string() : found->second.front();
 }
 
+std::vector<std::string> ParsedArguments::values(const std::string& option) const {
+    const auto found = options.find(option);
+    return found == options.end() ? std::vector<std::string>() : found->second;
+}
+
 ParseResult ParseArguments(const CommandSpec& grammar, const std::vector<std::string>& words) {
     ParseResult result;
     ParsedArguments& parsed = result.arguments;

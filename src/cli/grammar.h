@@ -1,5 +1,6 @@
 // The one grammar of every quendrix-cli command, in plain C++ on the system's bytes, so that
-// the trace command runs without Qt; the other commands use it through argument_parser.h. A
+// the trace command runs without Qt, and the commands on Qt read argv's words with it as they
+// came (a path stays the bytes it was given; cli_io.h turns only texts into QString). A
 // command describes its options and positional arguments once (CommandSpec); the parser reads
 // the words by that description and the help text is made from it, so the two cannot disagree.
 //
@@ -49,6 +50,8 @@ struct ParsedArguments {
     bool has(const std::string& option) const { return options.count(option) != 0; }
     // The option's first value; empty when it was not given.
     std::string value(const std::string& option) const;
+    // All its values; none when it was not given.
+    std::vector<std::string> values(const std::string& option) const;
 };
 
 struct ParseResult {

@@ -66,12 +66,13 @@ std::string usage() {
         "  0  done; a batch whose look-ups failed is done (failures are rows)\n"
         "  1  the one answer asked for is a failure (X from resolve, reverse or country\n"
         "     --address; a whois query that failed or was cut; a trace whose target\n"
-        "     does not resolve or that an error ended), or the output could not be\n"
-        "     written (a full disk, an export file that cannot be replaced, a reader\n"
-        "     that closed the pipe early)\n"
+        "     does not resolve or that an error ended; a monitor that cannot read the\n"
+        "     connection table), or the output could not be written (a full disk, an\n"
+        "     export file that cannot be replaced, a reader that closed the pipe early)\n"
         "  2  bad usage, a list that cannot be read, or an empty list\n"
         "  3  the system refused (ping, trace: no ICMP socket)\n"
-        "  130, 143  trace: interrupted by Ctrl-C (SIGINT) or ended by SIGTERM\n";
+        "  130, 143  every command but resolve and reverse: interrupted by Ctrl-C\n"
+        "            (SIGINT) or ended by SIGTERM\n";
     return text;
 }
 

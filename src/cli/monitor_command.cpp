@@ -15,19 +15,19 @@
 namespace quendrix::cli {
 namespace {
 
-const QString kSeconds = QStringLiteral("--seconds");
-const QString kListeners = QStringLiteral("--listeners");
-const QString kResolveHosts = QStringLiteral("--resolve-hosts");
-const QString kExport = QStringLiteral("--export");
-const QString kOut = QStringLiteral("--out");
+const std::string kSeconds = "--seconds";
+const std::string kListeners = "--listeners";
+const std::string kResolveHosts = "--resolve-hosts";
+const std::string kExport = "--export";
+const std::string kOut = "--out";
 
 }  // namespace
 
 const CommandSpec& MonitorCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("monitor"),
-        {QStringLiteral("[--seconds N] [--listeners] [--resolve-hosts] "
-                        "[--export txt|csv --out PATH]")},
+        "monitor",
+        {"[--seconds N] [--listeners] [--resolve-hosts] "
+         "[--export txt|csv --out PATH]"},
         QStringLiteral(
             "Watches this machine's TCP connections twice a second, as the Connection\n"
             "Monitor page does, and prints each connection not seen before as one line of\n"
@@ -37,25 +37,25 @@ const CommandSpec& MonitorCommandSpec() {
             "seconds, or until interrupted (Ctrl-C); then --export writes the history to\n"
             "PATH as the window's export. Past %1 lines the history starts again, as the\n"
             "window's does, and that is said on standard error.\n")
-            .arg(monitor::ConnectionMonitor::kHistoryLimit),
+            .arg(monitor::ConnectionMonitor::kHistoryLimit)
+            .toStdString(),
         {
-            {kSeconds, {QStringLiteral("N")}, QStringLiteral("stop after N seconds")},
-            {kListeners, {}, QStringLiteral("record listening sockets too")},
-            {kResolveHosts, {}, QStringLiteral("look up each new remote address's host name")},
-            {kExport, {QStringLiteral("KIND")}, QStringLiteral("txt or csv")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("the export file (with --export)")},
+            {kSeconds, {"N"}, "stop after N seconds"},
+            {kListeners, {}, "record listening sockets too"},
+            {kResolveHosts, {}, "look up each new remote address's host name"},
+            {kExport, {"KIND"}, "txt or csv"},
+            {kOut, {"PATH"}, "the export file (with --export)"},
         },
-        QString(),
+        {},
         0,
         0,
-        {DoneStatus(),
-         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
+        {DoneStatus(), FailedStatus("standard output or the --out file could not be written"),
          UsageStatus(false)},
     };
     return grammar;
 }
 
-int RunMonitorCommand(const QStringList& args) {
+int RunMonitorCommand(const Words& args) {
     const CommandSpec& grammar = MonitorCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -76,7 +76,7 @@ int RunMonitorCommand(const QStringList& args) {
     std::optional<monitor::MonitorExportId> kind;
     if (given.has(kExport)) {
         kind = ExportIdFromCliName<monitor::MonitorExportId>(monitor::MonitorExportKinds(),
-                                                             given.value(kExport));
+                                                             Text(given.value(kExport)));
         if (!kind) {
             return UsageProblem(grammar, QStringLiteral("--export wants txt or csv"));
         }

@@ -3,11 +3,9 @@
 // recorded, and writes the history as the window's export at the end.
 #pragma once
 
-#include "cli/argument_parser.h"
-
-#include <QStringList>
+#include "cli/cli_io.h"
 
 namespace quendrix::cli {
 const CommandSpec& MonitorCommandSpec();
-int RunMonitorCommand(const QStringList& args);
+int RunMonitorCommand(const Words& args);
 }  // namespace quendrix::cli

@@ -14,21 +14,22 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
 namespace quendrix::cli {
 namespace {
 
-const QString kRange = QStringLiteral("--range");
-const QString kNeighbourhood = QStringLiteral("--neighbourhood");
-const QString kSize = QStringLiteral("--size");
-const QString kCount = QStringLiteral("--count");
-const QString kTimeout = QStringLiteral("--timeout");
-const QString kCycles = QStringLiteral("--cycles");
-const QString kPer = QStringLiteral("--per");
-const QString kExport = QStringLiteral("--export");
-const QString kOut = QStringLiteral("--out");
+const std::string kRange = "--range";
+const std::string kNeighbourhood = "--neighbourhood";
+const std::string kSize = "--size";
+const std::string kCount = "--count";
+const std::string kTimeout = "--timeout";
+const std::string kCycles = "--cycles";
+const std::string kPer = "--per";
+const std::string kExport = "--export";
+const std::string kOut = "--out";
 
 struct Request {
     int count = 2;
@@ -39,9 +40,11 @@ struct Request {
 };
 
 // The numbers and the kind; a usage problem's text, or nullopt.
-std::optional<QString> readRequest(const ParsedArguments& given, Request& request) {
+std::optional<std::string> readRequest(const ParsedArguments& given, Request& request) {
+    // Each bound keeps the milliseconds a number becomes (the wait, the pause between cycles)
+    // inside what a timer takes.
     const struct {
-        const QString& option;
+        const std::string& option;
         int low;
         int high;
         int* target;
@@ -56,7 +59,7 @@ std::optional<QString> readRequest(const ParsedArguments& given, Request& reques
         if (given.has(number.option)) {
             const auto value = NumberIn(given.value(number.option), number.low, number.high);
             if (!value) {
-                return QString::fromLatin1(number.problem);
+                return number.problem;
             }
             *number.target = *value;
         }
@@ -64,18 +67,40 @@ std::optional<QString> readRequest(const ParsedArguments& given, Request& reques
     if (given.has(kExport)) {
         const auto named = KindNamed(PingKinds(), given.value(kExport));
         if (!named) {
-            return QStringLiteral("unknown export kind '%1'").arg(given.value(kExport));
+            return "unknown export kind '" + given.value(kExport) + "'";
         }
         request.kind = *named;
     }
     return std::nullopt;
 }
 
+// Leaves the grid's first count rows alone in it.
+void KeepFirstRows(ResultTableModel& grid, int count) {
+    if (count >= grid.resultCount()) {
+        return;
+    }
+    std::vector<std::pair<QStringList, ResultTableModel::RowStyle>> kept;
+    for (int row = 0; row < count; ++row) {
+        QStringList cells;
+        for (int column = 0; column < grid.columns(); ++column) {
+            cells.append(grid.cell(row, column));
+        }
+        const bool failed = grid.data(grid.index(row, 0), ResultTableModel::kFailedRole).toBool();
+        kept.emplace_back(std::move(cells), failed ? ResultTableModel::RowStyle::Failed
+                                                   : ResultTableModel::RowStyle::Normal);
+    }
+    grid.clearResults();
+    for (const auto& [cells, style] : kept) {
+        grid.writeRow(cells, style);
+    }
+}
+
 // Builds a range or a neighbourhood as the page's fills do; an error text when it cannot.
 std::optional<QString> buildList(const ParsedArguments& given, QStringList& entries) {
     if (given.has(kRange)) {
-        const QStringList range = given.values(kRange);
-        const PingListFill fill = PingRangeList(range.at(0), range.at(1), range.at(2));
+        const std::vector<std::string> range = given.values(kRange);
+        const PingListFill fill =
+            PingRangeList(Text(range.at(0)), Text(range.at(1)), Text(range.at(2)));
         if (fill.outcome != PingListFill::Outcome::Filled) {
             // The page's messages, without their trailing blanks.
             return TrimBlanks(fill.outcome == PingListFill::Outcome::NumberOutside
@@ -85,7 +110,7 @@ std::optional<QString> buildList(const ParsedArguments& given, QStringList& entr
         entries = fill.entries;
         return std::nullopt;
     }
-    return NeighbourhoodList(given.value(kNeighbourhood), given.value(kSize),
+    return NeighbourhoodList(Text(given.value(kNeighbourhood)), given.value(kSize),
                              QStringLiteral("pinged"), entries);
 }
 
@@ -93,50 +118,43 @@ std::optional<QString> buildList(const ParsedArguments& given, QStringList& entr
 
 const CommandSpec& PingCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("ping"),
-        {QStringLiteral("FILE | --range PREFIX FROM TO | --neighbourhood ADDRESS --size N"),
-         QStringLiteral("[--count N] [--timeout MS] [--cycles K] [--per S]"),
-         QStringLiteral("[--export KIND --out PATH]")},
-        QStringLiteral(
-            "Pings every entry of the list N times (default 2), one echo at a time, each\n"
-            "waiting up to MS milliseconds (default 2500). The list is FILE (one target a\n"
-            "line), the addresses PREFIX.FROM to PREFIX.TO, or the N + 1 addresses around\n"
-            "ADDRESS (N even). --cycles K runs the list K times (default 1), S seconds apart\n"
-            "(default 3), appending to the same results.\n"
-            "The rows go to standard output as all-csv while they come (LF line ends), or\n"
-            "with --out to PATH as KIND (default all-csv; the window's bytes, CR LF), one of:\n") +
+        "ping",
+        {"FILE | --range PREFIX FROM TO | --neighbourhood ADDRESS --size N",
+         "[--count N] [--timeout MS] [--cycles K] [--per S]", "[--export KIND --out PATH]"},
+        "Pings every entry of the list N times (default 2), one echo at a time, each\n"
+        "waiting up to MS milliseconds (default 2500). The list is FILE (one target a\n"
+        "line), the addresses PREFIX.FROM to PREFIX.TO, or the N + 1 addresses around\n"
+        "ADDRESS (N even). --cycles K runs the list K times (default 1), S seconds apart\n"
+        "(default 3), appending to the same results.\n"
+        "The rows go to standard output as all-csv while they come (LF line ends), or\n"
+        "with --out to PATH as KIND (default all-csv; the window's bytes, CR LF), one of:\n" +
             KindNameLines(PingKinds()) +
-            QStringLiteral("The counts of the last cycle and the rows in all go to standard\n"
-                           "error when the run has ended:\n"
-                           "Finished N, Successful N, Failed N, Total Count N.\n"),
+            "The counts of the last cycle and the rows in all go to standard\n"
+            "error when the run has ended:\n"
+            "Finished N, Successful N, Failed N, Total Count N.\n",
         {
-            {kRange,
-             {QStringLiteral("PREFIX"), QStringLiteral("FROM"), QStringLiteral("TO")},
-             QStringLiteral("ping PREFIX.FROM to PREFIX.TO")},
-            {kNeighbourhood,
-             {QStringLiteral("ADDRESS")},
-             QStringLiteral("ping the addresses around ADDRESS")},
-            {kSize, {QStringLiteral("N")}, QStringLiteral("how many around it: even, 2-65536")},
-            {kCount, {QStringLiteral("N")}, QStringLiteral("echoes per entry, 1-1000")},
-            {kTimeout, {QStringLiteral("MS")}, QStringLiteral("wait per echo, 1-60000 ms")},
-            {kCycles, {QStringLiteral("K")}, QStringLiteral("runs of the list, 1-1000000")},
-            {kPer, {QStringLiteral("S")}, QStringLiteral("seconds between runs, 0-86400")},
-            {kExport, {QStringLiteral("KIND")}, QStringLiteral("the export kind (with --out)")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the rows to PATH")},
+            {kRange, {"PREFIX", "FROM", "TO"}, "ping PREFIX.FROM to PREFIX.TO"},
+            {kNeighbourhood, {"ADDRESS"}, "ping the addresses around ADDRESS"},
+            {kSize, {"N"}, "how many around it: even, 2-65536"},
+            {kCount, {"N"}, "echoes per entry, 1-1000"},
+            {kTimeout, {"MS"}, "wait per echo, 1-60000 ms"},
+            {kCycles, {"K"}, "runs of the list, 1-1000000"},
+            {kPer, {"S"}, "seconds between runs, 0-86400"},
+            {kExport, {"KIND"}, "the export kind (with --out)"},
+            {kOut, {"PATH"}, "write the rows to PATH"},
         },
-        QStringLiteral("FILE"),
+        "FILE",
         0,
         1,
-        {DoneStatus(QStringLiteral("done (hosts that do not answer are rows)")),
-         FailedStatus(QStringLiteral("standard output or the --out file could not be written")),
-         UsageStatus(),
-         RefusedStatus(QStringLiteral("no ICMP socket can be opened (the message says how to "
-                                      "allow one)"))},
+        {DoneStatus("done (hosts that do not answer are rows)"),
+         FailedStatus("standard output or the --out file could not be written"), UsageStatus(),
+         RefusedStatus("no ICMP socket can be opened (the message says how to allow one)"),
+         InterruptedStatus(), TerminatedStatus()},
     };
     return grammar;
 }
 
-int RunPingCommand(const QStringList& args) {
+int RunPingCommand(const Words& args) {
     const CommandSpec& grammar = PingCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -149,9 +167,8 @@ int RunPingCommand(const QStringList& args) {
                       static_cast<int>(given.has(kNeighbourhood));
     if (const auto problem = ListSourceProblem(
             given, lists,
-            QStringLiteral("missing the list: FILE, --range PREFIX FROM TO or --neighbourhood "
-                           "ADDRESS --size N"),
-            QStringLiteral("give one list: FILE, --range or --neighbourhood"))) {
+            "missing the list: FILE, --range PREFIX FROM TO or --neighbourhood ADDRESS --size N",
+            "give one list: FILE, --range or --neighbourhood")) {
         return UsageProblem(grammar, *problem);
     }
     Request request;
@@ -160,8 +177,8 @@ int RunPingCommand(const QStringList& args) {
     }
 
     QStringList entries;
-    if (!given.positionals.isEmpty()) {
-        auto read = ReadListFile(given.positionals.at(0));
+    if (!given.positionals.empty()) {
+        auto read = ReadListFile(given.positionals.front());
         if (!read) {
             return kUsage;
         }
@@ -181,12 +198,16 @@ int RunPingCommand(const QStringList& args) {
     run.setTimeout(std::chrono::milliseconds(request.timeoutMs));
 
     // Without a socket every echo would time out: a script must not read that as "every
-    // host is down", so the run ends with the notice.
-    bool refused = false;
+    // host is down", so the run ends with the notice. Rows written before it (a name that did
+    // not resolve needs no socket) are results; the attempts from it on are not.
+    std::optional<int> resultsEnd;  // in the grid, once refused
     QEventLoop* running = nullptr;
     QObject::connect(&run, &PingRun::echoUnavailable, [&](const QString& notice) {
+        if (resultsEnd) {
+            return;
+        }
         Message(notice);
-        refused = true;
+        resultsEnd = grid.resultCount();
         run.stop();
         if (running != nullptr) {
             running->exit(kRefused);
@@ -203,17 +224,16 @@ int RunPingCommand(const QStringList& args) {
     int totalRows = 0;
     int printed = 0;
     const auto takeRows = [&] {
-        totalRows += grid.resultCount() - printed;
+        const int results =
+            resultsEnd ? std::min(*resultsEnd, grid.resultCount()) : grid.resultCount();
+        totalRows += results - printed;
         if (toFile) {
-            printed = grid.resultCount();
+            printed = results;
             return;
         }
-        if (refused) {
-            return;  // attempts without a socket are not results
-        }
         QString text;
-        text.reserve((grid.resultCount() - printed) * 48);
-        for (; printed < grid.resultCount(); ++printed) {
+        text.reserve((results - printed) * 48);
+        for (; printed < results; ++printed) {
             AppendPingCsvLine(text, grid, printed);
             text += QLatin1Char('\n');
         }
@@ -221,14 +241,30 @@ int RunPingCommand(const QStringList& args) {
         out().flush();
         grid.clearResults();
         printed = 0;
+        if (resultsEnd) {
+            resultsEnd = 0;  // what is left of the grid came after the notice
+        }
     };
     QObject::connect(&run, &PingRun::countersChanged, takeRows);
 
-    for (int cycle = 0; cycle < request.cycles && !refused; ++cycle) {
+    // Ctrl-C ends a wait between cycles as well as a cycle.
+    const Interruption interruption([&] {
+        run.stop();
+        if (running != nullptr) {
+            running->quit();
+        }
+    });
+    for (int cycle = 0; cycle < request.cycles && !resultsEnd && !interruption.happened();
+         ++cycle) {
         if (cycle > 0 && request.perSeconds > 0) {
             QEventLoop wait;
             QTimer::singleShot(request.perSeconds * 1000, &wait, &QEventLoop::quit);
+            running = &wait;
             wait.exec();
+            running = nullptr;
+            if (interruption.happened()) {
+                break;
+            }
         }
         QEventLoop loop;
         QObject::connect(&run, &PingRun::finished, &loop, &QEventLoop::quit);
@@ -237,21 +273,29 @@ int RunPingCommand(const QStringList& args) {
         loop.exec();
         running = nullptr;
     }
-    if (refused) {
-        return kRefused;
-    }
     takeRows();
-
-    // The run is complete: its counts, then the file (whose failure is the last word).
-    const BatchCounters& counters = run.counters();
-    PrintCounts(counters.finished, counters.successful, counters.failed, totalRows);
+    if (resultsEnd) {
+        KeepFirstRows(grid, totalRows);
+    }
     int status = kOk;
-    if (toFile) {
-        status = WriteExport(
+    if (interruption.happened()) {
+        interruption.report();
+        status = interruption.status();
+    } else if (resultsEnd) {
+        status = kRefused;
+    } else {
+        // The run is complete: its counts, then the file (whose failure is the last word).
+        const BatchCounters& counters = run.counters();
+        PrintCounts(counters.finished, counters.successful, counters.failed, totalRows);
+    }
+    if (!toFile) {
+        return status;
+    }
+    return EndWithExport(status, totalRows > 0, [&] {
+        return WriteExport(
             given.value(kOut),
             PingExportLines(grid, request.kind, run.lastPingCount(), QDateTime::currentDateTime()));
-    }
-    return status;
+    });
 }
 
 }  // namespace quendrix::cli

@@ -3,11 +3,9 @@
 // export kind to a file.
 #pragma once
 
-#include "cli/argument_parser.h"
-
-#include <QStringList>
+#include "cli/cli_io.h"
 
 namespace quendrix::cli {
 const CommandSpec& PingCommandSpec();
-int RunPingCommand(const QStringList& args);
+int RunPingCommand(const Words& args);
 }  // namespace quendrix::cli

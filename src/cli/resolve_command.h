@@ -1,13 +1,11 @@
 // quendrix-cli resolve / reverse: one look-up each way.
 #pragma once
 
-#include "cli/argument_parser.h"
-
-#include <QStringList>
+#include "cli/cli_io.h"
 
 namespace quendrix::cli {
 const CommandSpec& ResolveCommandSpec();
 const CommandSpec& ReverseCommandSpec();
-int RunResolveCommand(const QStringList& args);
-int RunReverseCommand(const QStringList& args);
+int RunResolveCommand(const Words& args);
+int RunReverseCommand(const Words& args);
 }  // namespace quendrix::cli

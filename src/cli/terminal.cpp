@@ -261,6 +261,13 @@ int WriteExport(const std::string& path, const std::vector<std::string>& lines) 
     return kOk;
 }
 
+int EndWithExport(int status, bool producedRows, const std::function<int()>& write) {
+    if (status != kOk && !producedRows) {
+        return status;
+    }
+    return write() == kOk ? status : kFailed;
+}
+
 }  // namespace plain
 
 StopSignals::StopSignals() {

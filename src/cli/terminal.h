@@ -105,6 +105,13 @@ std::optional<int> NumberIn(std::string_view text, int low, int high);
 // kOk, or kFailed after a message.
 int WriteExport(const std::string& path, const std::vector<std::string>& lines);
 
+// The one rule for an --out file, once a run has ended with status: a run that ended normally
+// (kOk) writes its export as the window would, even one without rows; a run that ended
+// otherwise (a failure, a refusal, an interruption) writes the rows it produced, and leaves an
+// existing file as it was when it produced none. write() writes the file and returns kOk, or
+// kFailed after its message. The status to end with: a failed write's kFailed wins over any.
+int EndWithExport(int status, bool producedRows, const std::function<int()>& write);
+
 }  // namespace plain
 
 // Ctrl-C and SIGTERM as readable data on a descriptor, so a command's wait or event loop ends

@@ -28,10 +28,10 @@
 namespace quendrix::cli {
 namespace {
 
-const QString kServer = QStringLiteral("--server");
-const QString kPort = QStringLiteral("--port");
-const QString kOut = QStringLiteral("--out");
-const QString kFollow = QStringLiteral("--follow");
+const std::string kServer = "--server";
+const std::string kPort = "--port";
+const std::string kOut = "--out";
+const std::string kFollow = "--follow";
 
 // At most this many queries in all, the first included.
 constexpr int kMostQueries = 3;
@@ -216,8 +216,8 @@ class WhoisRun {
 
 const CommandSpec& WhoisCommandSpec() {
     static const CommandSpec grammar{
-        QStringLiteral("whois"),
-        {QStringLiteral("DOMAIN [--server HOST] [--port N] [--out PATH] [--follow]")},
+        "whois",
+        {"DOMAIN [--server HOST] [--port N] [--out PATH] [--follow]"},
         QStringLiteral(
             "Asks a whois server about DOMAIN (a domain or a web address, reduced as the\n"
             "window does) and writes the reply to standard output line by line as it\n"
@@ -237,27 +237,28 @@ const CommandSpec& WhoisCommandSpec() {
             "and written to --out. A run that got no reply leaves an existing --out file\n"
             "as it was.\n")
             .arg(whois::kDefaultServer)
-            .arg(kMostQueries),
+            .arg(kMostQueries)
+            .toStdString(),
         {
-            {kServer, {QStringLiteral("HOST")}, QStringLiteral("the whois server to ask")},
-            {kPort, {QStringLiteral("N")}, QStringLiteral("its port (default 43)")},
-            {kOut, {QStringLiteral("PATH")}, QStringLiteral("write the export file to PATH")},
-            {kFollow, {}, QStringLiteral("follow the reply's referral")},
+            {kServer, {"HOST"}, "the whois server to ask"},
+            {kPort, {"N"}, "its port (default 43)"},
+            {kOut, {"PATH"}, "write the export file to PATH"},
+            {kFollow, {}, "follow the reply's referral"},
         },
-        QStringLiteral("DOMAIN"),
+        "DOMAIN",
         1,
         1,
-        {DoneStatus(QStringLiteral("the first query got a reply (an empty one included)")),
-         FailedStatus(QStringLiteral("the first query failed or its reply was cut, or standard "
-                                     "output or the --out file could not be written")),
+        {DoneStatus("the first query got a reply (an empty one included)"),
+         FailedStatus("the first query failed or its reply was cut, or standard "
+                      "output or the --out file could not be written"),
          UsageStatus(false),
-         {kInterruptedBase + SIGINT, QStringLiteral("interrupted by Ctrl-C (SIGINT)")},
-         {kInterruptedBase + SIGTERM, QStringLiteral("ended by SIGTERM")}},
+         {kInterruptedBase + SIGINT, "interrupted by Ctrl-C (SIGINT)"},
+         {kInterruptedBase + SIGTERM, "ended by SIGTERM"}},
     };
     return grammar;
 }
 
-int RunWhoisCommand(const QStringList& args) {
+int RunWhoisCommand(const Words& args) {
     const CommandSpec& grammar = WhoisCommandSpec();
     int parseStatus = kOk;
     const auto words = ParseCommandWords(grammar, args, parseStatus);
@@ -267,7 +268,7 @@ int RunWhoisCommand(const QStringList& args) {
     const ParsedArguments& given = *words;
     QString initialServer = whois::kDefaultServer;
     if (given.has(kServer)) {
-        initialServer = given.value(kServer).trimmed();
+        initialServer = Text(given.value(kServer)).trimmed();
         if (initialServer.isEmpty()) {
             return UsageProblem(grammar, QStringLiteral("--server wants a host name or address"));
         }
@@ -281,7 +282,8 @@ int RunWhoisCommand(const QStringList& args) {
         port = *number;
     }
     const bool follow = given.has(kFollow);
-    const std::string query = whois::QueryBytes(NormaliseWhoisDomain(given.positionals.at(0)));
+    const std::string query =
+        whois::QueryBytes(NormaliseWhoisDomain(Text(given.positionals.at(0))));
     const net::WhoisClient client(static_cast<std::uint16_t>(port));
     const bool toFile = given.has(kOut);
 
@@ -345,7 +347,7 @@ int RunWhoisCommand(const QStringList& args) {
         ended.raise();
     });
 
-    const QString path = given.value(kOut);
+    const std::string path = given.value(kOut);
     // The reply text that arrived goes to the file whatever ended the run; a run that got
     // no reply at all leaves an existing file as it was.
     const auto writeOut = [&](const std::optional<QByteArrayList>& lines) {
@@ -354,7 +356,7 @@ int RunWhoisCommand(const QStringList& args) {
         }
         if (const auto error = WriteExportFile(path, whois::WhoisExportLines(*lines),
                                                whois::kWhoisExportEncoding)) {
-            Message(whois::CannotCreateFileText(path, *error));
+            Message(whois::CannotCreateFileText(Text(path), *error));
             return kFailed;
         }
         return kOk;

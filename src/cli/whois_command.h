@@ -3,11 +3,9 @@
 // referral to the next server.
 #pragma once
 
-#include "cli/argument_parser.h"
-
-#include <QStringList>
+#include "cli/cli_io.h"
 
 namespace quendrix::cli {
 const CommandSpec& WhoisCommandSpec();
-int RunWhoisCommand(const QStringList& args);
+int RunWhoisCommand(const Words& args);
 }  // namespace quendrix::cli

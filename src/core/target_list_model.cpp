@@ -136,10 +136,19 @@ constexpr int kPipeWriterWaitMs = 5000;
 }  // namespace
 
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error) {
-    QFile file(path);
-    const auto fail = [&](const QString& reason) -> std::optional<QStringList> {
-        if (error != nullptr) {
-            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
+    QString reason;
+    auto entries = ReadTargetFileBytes(QFile::encodeName(path), &reason);
+    if (!entries && error != nullptr) {
+        *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
+    }
+    return entries;
+}
+
+std::optional<QStringList> ReadTargetFileBytes(const QByteArray& nativePath, QString* reason) {
+    QFile file;
+    const auto fail = [&](const QString& why) -> std::optional<QStringList> {
+        if (reason != nullptr) {
+            *reason = why;
         }
         return std::nullopt;
     };
@@ -147,7 +156,6 @@ std::optional<QStringList> ReadTargetFile(const QString& path, QString* error) {
         QStringLiteral("File too large (more than %1 MiB)").arg(kTargetFileLimit / (1024 * 1024));
     // Opened without waiting: a FIFO that nothing writes to would otherwise hold the open
     // (and the window) for good. Such a pipe gets a few seconds for its writer to come.
-    const QByteArray nativePath = QFile::encodeName(path);
     const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return fail(QString::fromLocal8Bit(std::strerror(errno)));

@@ -50,5 +50,8 @@ inline constexpr qint64 kTargetFileLimit = qint64{256} * 1024 * 1024;
 // is too large, and for a FIFO that nothing starts writing to within a few seconds, that
 // nothing writes to it.
 std::optional<QStringList> ReadTargetFile(const QString& path, QString* error);
+// The same for a path in the file system's own bytes (a command line's argument, which need
+// not be text); on failure reason is set to the <reason> alone.
+std::optional<QStringList> ReadTargetFileBytes(const QByteArray& nativePath, QString* reason);
 
 }  // namespace quendrix

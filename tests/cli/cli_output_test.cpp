@@ -13,6 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quendrix {
 namespace {
 
@@ -224,6 +233,79 @@ TEST_F(CliOutputTest, AnEmptyListIsBadUsageForEveryCommand) {
         EXPECT_EQ(run.err, "quendrix-cli " + words.at(0).toLatin1() +
                                ": the list is empty: nothing to do\n");
     }
+}
+
+// The names in a folder, as the file system holds them.
+std::set<std::string> FolderNames(const std::string& folder) {
+    std::set<std::string> names;
+    DIR* listing = ::opendir(folder.c_str());
+    EXPECT_NE(listing, nullptr) << folder;
+    while (listing != nullptr) {
+        const dirent* entry = ::readdir(listing);
+        if (entry == nullptr) {
+            break;
+        }
+        if (std::string name = entry->d_name; name != "." && name != "..") {
+            names.insert(std::move(name));
+        }
+    }
+    if (listing != nullptr) {
+        ::closedir(listing);
+    }
+    return names;
+}
+
+// Paths on the command line are bytes, not text: a list named in Latin-1 ("\xe9") is read, and
+// --out writes the file of exactly that name, by every command that runs on Qt.
+TEST_F(CliOutputTest, PathsThatAreNotTextReachTheFileSystemAsGiven) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string base = folder.path().toStdString() + "/";
+    // QTemporaryDir removes only the names it can read as text.
+    struct RemoveNames {
+        const std::string& base;
+        ~RemoveNames() {
+            for (const std::string& name : FolderNames(base)) {
+                ::unlink((base + name).c_str());
+            }
+        }
+    } removeNames{base};
+    const std::string listName = "liste-\xe9.txt";
+    const int fd = ::open((base + listName).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "127.0.0.1\n", 10), 10);
+    ::close(fd);
+
+    const struct {
+        std::vector<std::string> words;  // the output's name follows them
+        std::string output;
+    } cases[] = {
+        {{"convert", "--to-ip", base + listName, "--export", "all-csv", "--out"},
+         "r\xe9sultat.csv"},
+        {{"country", base + listName, "--out"}, "pa\xefs.csv"},
+        {{"ping", base + listName, "--count", "1", "--export", "all-htm", "--out"}, "\xff\xfe.htm"},
+        {{"monitor", "--seconds", "1", "--export", "txt", "--out"}, "connexions-\xe9.txt"},
+    };
+    std::set<std::string> expected = {listName};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words.front());
+        std::vector<std::string> words = c.words;
+        words.push_back(base + c.output);
+        const test::CliRun run = test::RunCliBytes(words);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        struct stat written {};
+        ASSERT_EQ(::stat((base + c.output).c_str(), &written), 0) << run.err.toStdString();
+        EXPECT_GT(written.st_size, 0);
+        expected.insert(c.output);
+        EXPECT_EQ(FolderNames(folder.path().toStdString()), expected) << "no other name written";
+    }
+
+    // A message names such a file by its own bytes too.
+    const std::string absent = base + "absent-\xe9.txt";
+    const test::CliRun run = test::RunCliBytes({"ping", absent});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "quendrix-cli ping: Cannot open file \"" +
+                           QByteArray::fromStdString(absent) + "\". No such file or directory\n");
 }
 
 }  // namespace

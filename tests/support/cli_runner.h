@@ -3,11 +3,24 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #ifndef QUENDRIX_CLI_PATH
 #error "QUENDRIX_CLI_PATH is not defined: call quendrix_test_uses_cli() for this test"
@@ -31,6 +44,55 @@ inline CliRun RunCli(const QString& command, const QStringList& arguments, int t
     const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
     return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+// The same with every word as bytes, as a shell hands them over: QProcess would take the words
+// as text and change a path that is not (a Latin-1 "\xe9", say).
+inline CliRun RunCliBytes(const std::vector<std::string>& words, int timeoutMs = 120000) {
+    QTemporaryDir outputs;
+    EXPECT_TRUE(outputs.isValid());
+    const QByteArray outPath = QFile::encodeName(outputs.filePath(QStringLiteral("out")));
+    const QByteArray errPath = QFile::encodeName(outputs.filePath(QStringLiteral("err")));
+    std::vector<std::string> argv = {QUENDRIX_CLI_PATH};
+    argv.insert(argv.end(), words.begin(), words.end());
+    std::vector<char*> pointers;
+    for (std::string& word : argv) {
+        pointers.push_back(word.data());
+    }
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t child = -1;
+    const int spawned =
+        posix_spawn(&child, pointers.front(), &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(spawned, 0);
+    if (spawned != 0) {
+        return {};
+    }
+    int waitStatus = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pid_t ended = 0;
+    while ((ended = ::waitpid(child, &waitStatus, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+        ADD_FAILURE() << "quendrix-cli did not end in time";
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &waitStatus, 0);
+    }
+    const auto readAll = [](const QByteArray& path) {
+        QFile file(QFile::decodeName(path));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const bool normal = ended == child && WIFEXITED(waitStatus);
+    return {normal ? WEXITSTATUS(waitStatus) : -1, readAll(outPath), readAll(errPath)};
 }
 
 }  // namespace quendrix::test

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace quendrix {
 namespace {
 
@@ -135,6 +137,37 @@ TEST_F(PingCliTest, RangeNeighbourhoodAndCycles) {
     EXPECT_EQ(test::ReadBytes(hosts), "127.0.0.1\r\n127.0.0.1\r\n") << "each host once per cycle";
 }
 
+// Continuous cycles end with Ctrl-C or SIGTERM: as a shell reports a command that a signal
+// ended (128 + the signal), with the rows printed so far and a word on standard error.
+TEST_F(PingCliTest, CtrlCAndSigtermEndContinuousCycles) {
+    const struct {
+        int signal;
+        int status;
+        QByteArray message;
+    } cases[] = {{SIGINT, 130, "quendrix-cli ping: interrupted\n"},
+                 {SIGTERM, 143, "quendrix-cli ping: ended by SIGTERM\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
+        QProcess cli;
+        cli.start(QStringLiteral(QUENDRIX_CLI_PATH),
+                  {"ping", "--range", "127.0.0", "1", "2", "--count", "1", "--cycles", "1000000",
+                   "--per", "3600"});
+        // The header and the first cycle's two rows, then an hour's pause.
+        QByteArray printed;
+        while (printed.count('\n') < 3 && cli.waitForReadyRead(30000)) {
+            printed += cli.readAllStandardOutput();
+        }
+        ASSERT_EQ(printed.count('\n'), 3) << printed.toStdString();
+        ASSERT_EQ(::kill(static_cast<pid_t>(cli.processId()), c.signal), 0);
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << "ended by itself, not by the signal";
+        EXPECT_EQ(cli.exitCode(), c.status);
+        EXPECT_EQ(cli.readAllStandardError(), c.message);
+        EXPECT_EQ(rowsWithoutTimes(printed + cli.readAllStandardOutput()),
+                  (QList<QByteArray>{"Running,127.0.0.1,34,#, ", "Running,127.0.0.2,34,#, "}));
+    }
+}
+
 TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
     const QString list = writeList("127.0.0.1\n");
     const struct {
@@ -150,6 +183,13 @@ TEST_F(PingCliTest, BadUsageAndUnreadableFilesExitWithTwo) {
         {{list, "--timeout", "x"}, "--timeout wants"},
         {{list, "--cycles", "0"}, "--cycles wants"},
         {{list, "--per", "-1"}, "--per wants"},
+        // Milliseconds stay within what a wait and a timer take: no number wraps around.
+        {{list, "--timeout", "60001"}, "--timeout wants milliseconds from 1 to 60000"},
+        {{list, "--timeout", "4294968"}, "--timeout wants milliseconds from 1 to 60000"},
+        {{list, "--timeout", "99999999999999999999"}, "--timeout wants milliseconds"},
+        {{list, "--per", "86401"}, "--per wants seconds from 0 to 86400"},
+        {{list, "--per", "2147484"}, "--per wants seconds from 0 to 86400"},
+        {{list, "--per", "4294968"}, "--per wants seconds from 0 to 86400"},
         {{list, "--export", "all-csv"}, "missing --out PATH for --export"},
         {{list, "--export", "everything", "--out", "x"}, "unknown export kind 'everything'"},
         {{"--neighbourhood", "127.0.0.1"}, "missing --size N for --neighbourhood"},

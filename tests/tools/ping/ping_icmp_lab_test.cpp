@@ -4,10 +4,12 @@
 // time-out read before each entry, Stop during a long wait, and a page that explains once why
 // it cannot ping. Outside the lab every test skips.
 #include "support/cli_runner.h"
+#include "support/test_files.h"
 #include "tools/ping/ping_page_fixture.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 
@@ -171,6 +173,30 @@ TEST_F(PingLabNoSocketTest, CommandLineEndsWithTheNoticeAndStatusThree) {
     EXPECT_TRUE(run.err.startsWith("quendrix-cli ping: ")) << run.err.toStdString();
     EXPECT_EQ(run.err.count("setcap cap_net_raw+ep"), 1) << run.err.toStdString();
     EXPECT_FALSE(run.err.contains("Finished")) << run.err.toStdString();
+}
+
+// A refused run still writes the rows it made before the refusal (an address that is not one
+// fails without a socket), to standard output and to --out; without any, an existing --out
+// file stays as it was.
+TEST_F(PingLabNoSocketTest, CommandLineKeepsTheRowsBeforeTheRefusalAndNothingElse) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString list = test::WriteBytes(dir.filePath("list.txt"), "300.1.1.1\n127.0.0.1\n");
+    const QString out = test::WriteBytes(dir.filePath("out.csv"), "kept\r\n");
+    const QByteArray header = "Status,IP or Domain/Host Name,Bytes,Time(ms),Failed Reason";
+    const QByteArray row = "X,300.1.1.1, , ,Unknown host";
+
+    test::CliRun run = test::RunCli("ping", {list, "--count", "2", "--out", out}, 60000);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(test::ReadBytes(out), header + "\r\n" + row + "\r\n");
+    run = test::RunCli("ping", {list, "--count", "2"}, 60000);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, header + "\n" + row + "\n");
+
+    test::WriteBytes(out, "kept\r\n");
+    run = test::RunCli("ping", {"--range", "127.0.0", "1", "2", "--out", out}, 60000);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(test::ReadBytes(out), "kept\r\n");
 }
 
 }  // namespace

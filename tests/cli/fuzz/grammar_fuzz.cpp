@@ -1,57 +1,57 @@
 // Fuzz target for the command-line grammar: the input is a list of words separated by NUL
-// bytes, read against a description with every kind of option. Whatever the words, the parser
-// either names a problem or gives arguments that obey the description, and the arguments
-// written back as words parse to the same result.
-#include "cli/argument_parser.h"
+// bytes (any bytes, as argv holds them), read against a description with every kind of option.
+// Whatever the words, the parser either names a problem or gives arguments that obey the
+// description, and the arguments written back as words parse to the same result.
+#include "cli/grammar.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
-using quendrix::cli::CommandSpec;
-using quendrix::cli::ParseArguments;
-using quendrix::cli::ParseResult;
+using quendrix::cli::plain::CommandSpec;
+using quendrix::cli::plain::ParseArguments;
+using quendrix::cli::plain::ParseResult;
 
 const CommandSpec& grammar() {
     static const CommandSpec description{
-        QStringLiteral("fuzz"),
-        {QStringLiteral("[FILE] [--out PATH] [--range A B C] [--quiet]")},
-        {},
-        {{QStringLiteral("--out"), {QStringLiteral("PATH")}, {}},
-         {QStringLiteral("--range"),
-          {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
-          {}},
-         {QStringLiteral("--quiet"), {}, {}}},
-        QStringLiteral("FILE"),
-        0,
-        2,
-        {}};
+        "fuzz", {"[FILE] [--out PATH] [--range A B C] [--quiet]"},
+        {},     {{"--out", {"PATH"}, {}}, {"--range", {"A", "B", "C"}, {}}, {"--quiet", {}, {}}},
+        "FILE", 0,
+        2,      {}};
     return description;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    QStringList words;
-    for (const QByteArray& word : bytes.split('\0')) {
-        words.append(QString::fromLocal8Bit(word));
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = bytes.find('\0', start);
+        words.push_back(bytes.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
     }
     const ParseResult result = ParseArguments(grammar(), words);
     if (!result.ok() || result.arguments.help) {
         // A problem comes alone: no help, no arguments.
         if (!result.ok() && (result.arguments.help || !result.arguments.options.empty() ||
-                             !result.arguments.positionals.isEmpty())) {
+                             !result.arguments.positionals.empty())) {
             std::abort();
         }
         return 0;
     }
     const auto& arguments = result.arguments;
-    if (arguments.positionals.size() > grammar().maxPositionals) {
+    if (arguments.positionals.size() > static_cast<std::size_t>(grammar().maxPositionals)) {
         std::abort();
     }
-    QStringList again;
+    std::vector<std::string> again;
     for (const auto& [name, values] : arguments.options) {
         bool known = false;
         for (const auto& option : grammar().options) {
@@ -67,26 +67,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         // The "=" form carries any value; the others take one word each.
         if (values.size() == 1) {
-            again.append(name + QLatin1Char('=') + values.first());
+            again.push_back(name + '=' + values.front());
         } else {
-            again.append(name);
-            for (const QString& value : values) {
-                if (value.startsWith(QLatin1String("--"))) {
+            again.push_back(name);
+            for (const std::string& value : values) {
+                if (value.starts_with("--")) {
                     std::abort();
                 }
-                again.append(value);
+                again.push_back(value);
             }
         }
     }
-    again.append(QStringLiteral("--"));
-    again += arguments.positionals;
+    again.emplace_back("--");
+    again.insert(again.end(), arguments.positionals.begin(), arguments.positionals.end());
     const ParseResult reparsed = ParseArguments(grammar(), again);
     if (!reparsed.ok() || reparsed.arguments.help ||
         reparsed.arguments.options != arguments.options ||
         reparsed.arguments.positionals != arguments.positionals) {
         std::abort();
     }
-    if (quendrix::cli::HelpText(grammar()).isEmpty()) {
+    if (quendrix::cli::plain::HelpText(grammar()).empty()) {
         std::abort();
     }
     return 0;
