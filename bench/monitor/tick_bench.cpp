@@ -63,7 +63,7 @@ struct Monitor {
 
     Monitor() { engine.stop(); }
     // One tick, to the end of its hand-over.
-    bool tick() { return engine.tick() && engine.waitForTick(600000); }
+    bool tick() { return engine.TimerTimer() && engine.waitForTick(600000); }
     void clear() {
         engine.clear();
         engine.stop();
@@ -84,13 +84,13 @@ void BM_SteadyTick(benchmark::State& state) {
                      : 0;
     }();
     monitor.source->padNextRead(kHistoryRows - open);
-    if (!monitor.tick()) {
+    if (!monitor.TimerTimer()) {
         state.SkipWithError("the first tick did not end");
         return;
     }
     const int history = monitor.engine.historyCount();
     for (auto _ : state) {
-        if (!monitor.tick()) {
+        if (!monitor.TimerTimer()) {
             state.SkipWithError("a tick did not end");
             return;
         }
@@ -108,7 +108,7 @@ void BM_FirstTick(benchmark::State& state) {
         state.PauseTiming();
         monitor.clear();
         state.ResumeTiming();
-        if (!monitor.tick()) {
+        if (!monitor.TimerTimer()) {
             state.SkipWithError("a tick did not end");
             return;
         }

@@ -27,7 +27,7 @@ class ConnectionMonitorTest : public ::testing::Test {
     // One tick, run to its end; the rows it recorded.
     std::vector<HistoryRow> tickOnce() {
         const std::size_t before = recorded.size();
-        EXPECT_TRUE(monitor.tick());
+        EXPECT_TRUE(monitor.TimerTimer());
         EXPECT_TRUE(monitor.waitForTick(30000));
         return {recorded.begin() + static_cast<std::ptrdiff_t>(before), recorded.end()};
     }
@@ -157,19 +157,19 @@ TEST(ConnectionMonitorHeld, ClearDuringATickDropsItsRowsAndTicksNeverOverlap) {
     ConnectionMonitor monitor(table, [&](std::span<HistoryRow> rows) {
         recorded.insert(recorded.end(), rows.begin(), rows.end());
     });
-    ASSERT_TRUE(monitor.tick());
+    ASSERT_TRUE(monitor.TimerTimer());
     table->waitUntilReading();
-    EXPECT_FALSE(monitor.tick());
+    EXPECT_FALSE(monitor.TimerTimer());
     monitor.clear();  // the held tick now belongs to the old history
     monitor.stop();
-    EXPECT_FALSE(monitor.tick());  // its worker is still out
+    EXPECT_FALSE(monitor.TimerTimer());  // its worker is still out
     table->release();
     ASSERT_TRUE(monitor.waitForTick(30000));
     QCoreApplication::processEvents();
     EXPECT_TRUE(recorded.empty());
 
     // The held tick left no key behind: the next one records the connection.
-    ASSERT_TRUE(monitor.tick());
+    ASSERT_TRUE(monitor.TimerTimer());
     table->waitUntilReading();
     table->release();
     ASSERT_TRUE(monitor.waitForTick(30000));

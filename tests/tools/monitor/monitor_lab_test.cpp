@@ -107,7 +107,7 @@ class MonitorLab : public ::testing::Test {
     // One tick, to its end; the rows it added as "local|port|remote|port|state|host".
     QStringList tick() {
         const int before = page->history().resultCount();
-        EXPECT_TRUE(page->engine().tick());
+        EXPECT_TRUE(page->engine().TimerTimer());
         EXPECT_TRUE(page->engine().waitForTick(30000));
         QStringList rows;
         for (int row = before; row < page->history().resultCount(); ++row) {
