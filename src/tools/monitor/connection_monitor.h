@@ -130,7 +130,7 @@ class ConnectionMonitor : public QObject {
 
     std::shared_ptr<ConnectionSource> m_source;
     RowSink m_sink;
-    QTimer m_timer;  // `Timer`
+    QTimer m_timer{this};  // `Timer`
     std::atomic<bool> m_showListeners{false};
     std::atomic<bool> m_resolveHosts{false};
     std::atomic<bool> m_busy{false};  // from a tick's start until its worker is done
