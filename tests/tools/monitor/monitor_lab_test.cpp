@@ -263,8 +263,11 @@ class MonitorCli : public MonitorLab {
             },
             timeoutMs);
     }
+    // Only to a process still running: the id of one that ended is 0, the whole group.
     static void signal(QProcess& process, int number) {
-        ::kill(static_cast<pid_t>(process.processId()), number);
+        const auto pid = static_cast<pid_t>(process.processId());
+        ASSERT_GT(pid, 0);
+        ::kill(pid, number);
     }
     // The exit status once ended by itself; -1 for a crash or a signal, -2 when it goes on.
     static int status(QProcess& process, int timeoutMs = 60000) {
