@@ -84,13 +84,13 @@ void BM_SteadyTick(benchmark::State& state) {
                      : 0;
     }();
     monitor.source->padNextRead(kHistoryRows - open);
-    if (!monitor.TimerTimer()) {
+    if (!monitor.tick()) {
         state.SkipWithError("the first tick did not end");
         return;
     }
     const int history = monitor.engine.historyCount();
     for (auto _ : state) {
-        if (!monitor.TimerTimer()) {
+        if (!monitor.tick()) {
             state.SkipWithError("a tick did not end");
             return;
         }
@@ -108,7 +108,7 @@ void BM_FirstTick(benchmark::State& state) {
         state.PauseTiming();
         monitor.clear();
         state.ResumeTiming();
-        if (!monitor.TimerTimer()) {
+        if (!monitor.tick()) {
             state.SkipWithError("a tick did not end");
             return;
         }
