@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include <unistd.h>
@@ -163,11 +164,14 @@ int RunMonitorCommand(const QStringList& args) {
         }
     });
     // Ctrl-C and SIGTERM end the run as its time limit does.
-    QSocketNotifier interrupted(signals.fd(), QSocketNotifier::Read);
-    QObject::connect(&interrupted, &QSocketNotifier::activated, &loop, [&] {
-        signals.take();
-        loop.quit();
-    });
+    std::optional<QSocketNotifier> interrupted;
+    if (signals.fd() >= 0) {
+        interrupted.emplace(signals.fd(), QSocketNotifier::Read);
+        QObject::connect(&*interrupted, &QSocketNotifier::activated, &loop, [&] {
+            signals.take();
+            loop.quit();
+        });
+    }
     // A Qt timer takes at most about 24 days (an int of milliseconds): a longer run is made of
     // timers of a day at most, each ending the run only once its deadline has passed.
     QDeadlineTimer deadline(QDeadlineTimer::Forever);
@@ -189,8 +193,8 @@ int RunMonitorCommand(const QStringList& args) {
         armTimeUp();
     }
     engine.clear();  // starts the ticks
-    engine
-        .TimerTimer();  // the first one at once, as the window's first clearing is followed by one
+    // The first one at once, as the window's first clearing is followed by one.
+    engine.TimerTimer();
     loop.exec();
     engine.stop();
 

@@ -152,8 +152,10 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
         },
         this);
 
+    // A child of the page, so its `Timer` is found among the page's objects; the page still
+    // ends it first (its destructor).
     m_monitor = std::make_unique<monitor::ConnectionMonitor>(
-        std::move(source), [this](std::span<monitor::HistoryRow> rows) { applyRows(rows); });
+        std::move(source), [this](std::span<monitor::HistoryRow> rows) { applyRows(rows); }, this);
     connect(m_monitor.get(), &monitor::ConnectionMonitor::tickEnded, this, &MonitorPage::tickEnded);
 
     connect(sbClear, &QToolButton::clicked, this, &MonitorPage::sbClearClick);

@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -83,6 +84,8 @@ TEST_F(MonitorPageTest, ControlsAndTexts) {
     EXPECT_EQ(child<QToolButton>("sbClear")->text(), "Clear");
     EXPECT_EQ(child<QToolButton>("SpeedButton14")->toolTip(), "Export the result to a file");
     EXPECT_TRUE(page.engine().timerActive());
+    ASSERT_NE(page.findChild<QTimer*>("Timer"), nullptr);
+    EXPECT_TRUE(page.findChild<QTimer*>("Timer")->isActive());
 
     auto* grid = child<GridView>("sgConnHist");
     EXPECT_TRUE(grid->horizontalHeader()->isHidden());
