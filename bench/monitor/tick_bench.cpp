@@ -63,7 +63,7 @@ struct Monitor {
 
     Monitor() { engine.stop(); }
     // One tick, to the end of its hand-over.
-    bool tick() { return engine.tick() && engine.waitForTick(600000); }
+    bool tick() { return engine.TimerTimer() && engine.waitForTick(600000); }
     void clear() {
         engine.clear();
         engine.stop();

@@ -24,6 +24,8 @@ struct ExportKind {
     ExportRows rows;
     QString cliName;  // the command line's name for the kind
     int column = -1;  // for a TXT kind that lists one grid column: that column
+    // The save dialog the kind opens, by its name where the tool names one ("SaveDialog1").
+    QString saveDialog = {};
 
     // "txt", "htm" or "csv": the save dialog's default extension.
     QString fileType() const {

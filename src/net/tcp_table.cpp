@@ -380,13 +380,15 @@ Result<std::vector<TcpConnection>> TcpTable::read() {
         return rows;
     }
     // Netlink refused (a kernel without sock_diag, a sandbox that forbids the socket): the
-    // /proc files hold the same table, only slower to read. When both fail, netlink's reason
-    // is the one reported.
+    // /proc files hold the same table, only slower to read. When both fail, netlink's code
+    // is the one reported, and the text gives both reasons.
     auto fromFiles = readProcFiles();
     if (fromFiles) {
         return fromFiles;
     }
-    return rows;
+    Error error = rows.error();
+    error.text = "netlink: " + error.text + "; /proc/net/tcp and tcp6: " + fromFiles.error().text;
+    return error;
 }
 
 Result<std::vector<TcpConnection>> TcpTable::readNetlink() {

@@ -3,17 +3,13 @@
 // 127.0.0.1, 10.250.3.x and IPv6, and compares the whole table, netlink and /proc alike. Runs
 // only inside the lab as root: `tests/lab/lab-run dns tcp_table_lab_test` (ctest -L lab).
 #include "net/tcp_table.h"
+#include "net/tcp_table_refusal.h"
 #include "support/dns_lab.h"
 
 #include <arpa/inet.h>
-#include <linux/filter.h>
-#include <linux/seccomp.h>
 #include <netinet/in.h>
 #include <sched.h>
-#include <stddef.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -265,24 +261,9 @@ TEST_F(TcpTableLab, ClosingConnectionsLeaveTheTable) {
     EXPECT_EQ(readTable(TcpTable::Source::ProcFiles), onlyListener);
 }
 
-// Makes every later socket(AF_NETLINK, ...) of this process fail with EACCES, as a sandbox
-// that forbids netlink does.
-bool refuseNetlinkSockets() {
-    sock_filter filter[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_socket, 0, 3),
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[0])),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AF_NETLINK, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EACCES),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
-    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
-           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
-}
-
-// Where netlink is refused, the table comes from the /proc files. The refusal is made in a
-// child process, which inherits this namespace and reports through its exit status.
+// Where netlink is refused, the table comes from the /proc files; where those are missing too,
+// the read fails and says why for both. The refusals are made in a child process, which
+// inherits this namespace and reports through its exit status.
 TEST_F(TcpTableLab, RefusedNetlinkFallsBackToProcFiles) {
     const int listener = listenOn("127.0.0.1", 80);
     connect("10.250.3.1", 40001, "127.0.0.1", 80, listener);
@@ -292,7 +273,7 @@ TEST_F(TcpTableLab, RefusedNetlinkFallsBackToProcFiles) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (!refuseNetlinkSockets()) {
+        if (!test::RefuseNetlinkSockets()) {
             _exit(10);
         }
         TcpTable netlinkOnly(TcpTable::Source::Netlink);
@@ -305,12 +286,23 @@ TEST_F(TcpTableLab, RefusedNetlinkFallsBackToProcFiles) {
         if (!rows || *rows != expected || automatic.lastSource() != TcpTable::Source::ProcFiles) {
             _exit(12);
         }
+        if (!test::HideProcNetFiles()) {
+            _exit(13);
+        }
+        const auto neither = automatic.read();
+        if (neither || neither.error().systemError != EACCES ||
+            neither.error().text !=
+                "netlink: Permission denied; /proc/net/tcp and tcp6: No such "
+                "file or directory") {
+            _exit(14);
+        }
         _exit(0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    // 10: seccomp refused; 11: netlink not refused; 12: the fallback gave other rows.
+    // 10: seccomp refused; 11: netlink not refused; 12: the fallback gave other rows; 13: the
+    // files could not be hidden; 14: a read of neither did not fail, or not with both reasons.
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 

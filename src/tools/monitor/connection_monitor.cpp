@@ -41,8 +41,57 @@ QString HistoryDateText(const QDateTime& when) {
     return QLocale::system().toString(when.date(), QLocale::ShortFormat);
 }
 
+QString TimeFormatWithoutZone(const QString& format) {
+    const auto isSeparator = [](QChar c) { return c.isSpace() || c == QLatin1Char(','); };
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format[i];
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;  // a doubled quote, a literal one, toggles twice
+            result += c;
+            ++i;
+            continue;
+        }
+        if (quoted || c != QLatin1Char('t')) {
+            result += c;
+            ++i;
+            continue;
+        }
+        // The zone: a run of t, with the brackets around it and the separators on each side.
+        qsizetype end = i;
+        while (end < format.size() && format[end] == QLatin1Char('t')) {
+            ++end;
+        }
+        const QChar opening = result.isEmpty() ? QChar() : result.back();
+        const QChar closing = end < format.size() ? format[end] : QChar();
+        if ((opening == QLatin1Char('(') && closing == QLatin1Char(')')) ||
+            (opening == QLatin1Char('[') && closing == QLatin1Char(']'))) {
+            result.chop(1);
+            ++end;
+        }
+        bool separated = false;
+        while (!result.isEmpty() && isSeparator(result.back())) {
+            result.chop(1);
+            separated = true;
+        }
+        while (end < format.size() && isSeparator(format[end])) {
+            ++end;
+            separated = true;
+        }
+        if (separated && !result.isEmpty() && end < format.size()) {
+            result += QLatin1Char(' ');
+        }
+        i = end;
+    }
+    return result;
+}
+
 QString HistoryTimeText(const QDateTime& when) {
-    return QLocale::system().toString(when.time(), QLocale::LongFormat);
+    // The format is the system's, so it is looked up each time: a tick makes one text.
+    const QLocale system = QLocale::system();
+    return system.toString(when.time(),
+                           TimeFormatWithoutZone(system.timeFormat(QLocale::LongFormat)));
 }
 
 QString HistorySinceText(const QDateTime& when) {
@@ -72,8 +121,9 @@ ConnectionMonitor::ConnectionMonitor(std::shared_ptr<ConnectionSource> source, R
               m_sink(rows);
           }
       }) {
+    m_timer.setObjectName(QStringLiteral("Timer"));
     m_timer.setInterval(kTickIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+    connect(&m_timer, &QTimer::timeout, this, [this] { TimerTimer(); });
     connect(&m_runner, &JobRunnerBase::ended, this, &ConnectionMonitor::onEnded);
 }
 
@@ -101,7 +151,11 @@ void ConnectionMonitor::clear() {
     m_timer.start();
 }
 
-bool ConnectionMonitor::tick() {
+void ConnectionMonitor::restartCount() {
+    m_recorded = 0;
+}
+
+bool ConnectionMonitor::TimerTimer() {
     if (m_busy.load()) {
         return false;
     }
@@ -121,29 +175,29 @@ bool ConnectionMonitor::tick() {
 void ConnectionMonitor::runTick(JobRunner<HistoryRow>::Context& context, std::uint64_t generation) {
     Result<std::vector<TTcpConnStatus>> table = m_source->read();
     if (!table) {
-        return;  // nothing this time; the next tick reads again
+        // Nothing this time; the next tick reads again. The owner learns why.
+        context.fail(static_cast<int>(table.code()), QString::fromStdString(table.error().text));
+        return;
     }
     // Every row of one tick carries the time of the read, its texts made once: each local
     // time conversion may look at the time zone file again.
     const QDateTime now = QDateTime::currentDateTime();
     const QString date = HistoryDateText(now);
     const QString time = HistoryTimeText(now);
-    const QString listening = QStringLiteral("listening");
     for (TTcpConnStatus& connection : *table) {
         if (context.stopRequested()) {
             return;
         }
-        if (!m_showListeners.load() && connection.status == listening) {
-            continue;
-        }
         {
+            QString key = connectionKey(connection);
             std::lock_guard lock(m_knownMutex);
             if (m_generation != generation) {
                 return;  // cleared meanwhile: this tick belongs to the old history
             }
-            if (!m_known.insert(connectionKey(connection)).second) {
+            if (!IsNewConnection(connection, key)) {
                 continue;
             }
+            m_known.insert(std::move(key));
         }
         HistoryRow row{now, date, time, std::move(connection), QString()};
         if (m_resolveHosts.load()) {
@@ -154,6 +208,14 @@ void ConnectionMonitor::runTick(JobRunner<HistoryRow>::Context& context, std::ui
     }
 }
 
+bool ConnectionMonitor::IsNewConnection(const TTcpConnStatus& connection,
+                                        const QString& key) const {
+    if (!m_showListeners.load() && connection.status == QLatin1String("listening")) {
+        return false;
+    }
+    return !m_known.contains(key);
+}
+
 void ConnectionMonitor::onEnded(JobId id, const JobOutcome& outcome) {
     if (id != m_tick) {
         return;
@@ -162,8 +224,11 @@ void ConnectionMonitor::onEnded(JobId id, const JobOutcome& outcome) {
     if (outcome.kind == JobOutcome::Kind::Stopped) {
         return;
     }
+    if (outcome.failed()) {
+        Q_EMIT readFailed(outcome.text);
+    }
     // The grid counts its trailing empty row as well.
-    Q_EMIT tickEnded(m_recorded + 1 > kHistoryLimit);
+    Q_EMIT tickEnded(m_recorded + 1 > m_historyLimit);
 }
 
 bool ConnectionMonitor::waitForTick(int timeoutMs) {

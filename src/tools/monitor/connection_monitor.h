@@ -55,9 +55,13 @@ struct HistoryRow {
     QString hostName;  // empty unless host names were looked up when the row was made
 };
 
-// The date and time texts of a history row: the system's short date and long time formats.
+// The date and time texts of a history row: the system's short date format, and its long
+// time format without the time zone.
 QString HistoryDateText(const QDateTime& when);
 QString HistoryTimeText(const QDateTime& when);
+// A time format of QLocale with its time zone taken out, and with it the blanks, comma or
+// brackets that only set the zone apart ("HH:mm:ss t" and "H:mm:ss (t)" keep their times).
+QString TimeFormatWithoutZone(const QString& format);
 // "TCP connection history since : " and the date and time, as one text.
 QString HistorySinceText(const QDateTime& when);
 // The eight grid cells of a row: date, time, local address, local port, remote address,
@@ -88,36 +92,51 @@ class ConnectionMonitor : public QObject {
     // Empties the history (the rows a tick in progress has not handed over are dropped)
     // and (re)starts the timer: the first call starts the monitor.
     void clear();
+    // Starts the count of history rows again but keeps the connections known, so none of
+    // them is recorded a second time: the command line's way past the row limit, where
+    // nothing on screen needs clearing.
+    void restartCount();
     // Stops the timer and any tick; clear() starts them again.
     void stop();
     bool timerActive() const { return m_timer.isActive(); }
 
-    // Starts one tick now unless one is in progress (a stopped tick whose worker has not
-    // come back yet counts as in progress). Returns whether it started.
-    bool tick();
+    // One tick, started now unless one is in progress (a stopped tick whose worker has not
+    // come back yet counts as in progress): `Timer` calls it twice a second. Returns whether
+    // it started.
+    bool TimerTimer();
     bool tickRunning() const { return m_busy.load(); }
 
-    // History rows recorded since the last clear.
+    // History rows recorded since the last clear (or restartCount).
     int historyCount() const { return m_recorded; }
+    // More rows than this, the grid's empty row counted, and the history is full: tests set
+    // a smaller limit.
+    void setHistoryLimit(int rows) { m_historyLimit = rows; }
     // Waits, processing events, until no tick runs; for tests and the command line.
     bool waitForTick(int timeoutMs);
 
   Q_SIGNALS:
     // After a tick's rows were handed over. full: the history is over the limit.
     void tickEnded(bool full);
+    // A tick could not read the table (just before its tickEnded): it added nothing, and
+    // the next tick reads again. reason is the system's.
+    void readFailed(const QString& reason);
 
   private:
     void runTick(JobRunner<HistoryRow>::Context& context, std::uint64_t generation);
+    // The new-connection test of one row: a listener only while listeners are asked for, and
+    // a key the history does not hold yet. m_knownMutex held.
+    bool IsNewConnection(const TTcpConnStatus& connection, const QString& key) const;
     void onEnded(JobId id, const JobOutcome& outcome);
 
     std::shared_ptr<ConnectionSource> m_source;
     RowSink m_sink;
-    QTimer m_timer;
+    QTimer m_timer{this};  // `Timer`
     std::atomic<bool> m_showListeners{false};
     std::atomic<bool> m_resolveHosts{false};
     std::atomic<bool> m_busy{false};  // from a tick's start until its worker is done
     JobId m_tick = 0;
     int m_recorded = 0;  // UI thread
+    int m_historyLimit = kHistoryLimit;
 
     // The keys (local port, remote address, remote port, state) of the history, kept with
     // it: a clear empties it and counts a generation, so a tick that began before the clear

@@ -18,10 +18,10 @@ const QList<ExportKind>& MonitorExportKinds() {
     static const QList<ExportKind> kinds = {
         {static_cast<int>(MonitorExportId::Txt), QStringLiteral("RadioButton3"),
          QStringLiteral("The TCP Connection History (*.txt)"), ExportFormat::Txt, ExportRows::All,
-         QStringLiteral("txt")},
+         QStringLiteral("txt"), -1, QStringLiteral("SaveDialog1")},
         {static_cast<int>(MonitorExportId::Csv), QStringLiteral("RadioButton1"),
          QStringLiteral("The TCP Connection History (*.csv)"), ExportFormat::Csv, ExportRows::All,
-         QStringLiteral("csv")},
+         QStringLiteral("csv"), -1, QStringLiteral("SaveDialog2")},
     };
     return kinds;
 }

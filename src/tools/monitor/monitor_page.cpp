@@ -152,14 +152,17 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
         },
         this);
 
+    // A child of the page, so its `Timer` is found among the page's objects; the page still
+    // ends it first (its destructor).
     m_monitor = std::make_unique<monitor::ConnectionMonitor>(
-        std::move(source), [this](std::span<monitor::HistoryRow> rows) { applyRows(rows); });
+        std::move(source), [this](std::span<monitor::HistoryRow> rows) { applyRows(rows); }, this);
     connect(m_monitor.get(), &monitor::ConnectionMonitor::tickEnded, this, &MonitorPage::tickEnded);
 
     connect(sbClear, &QToolButton::clicked, this, &MonitorPage::sbClearClick);
     connect(SpeedButton14, &QToolButton::clicked, this, &MonitorPage::SpeedButton14Click);
-    connect(cbShowListeners, &QCheckBox::clicked, this, &MonitorPage::cbShowListenersClick);
-    connect(CheckBox2, &QCheckBox::clicked, this, &MonitorPage::CheckBox2Click);
+    // On the state change, however it comes: a click, a key, a screen reader's Toggle.
+    connect(cbShowListeners, &QCheckBox::toggled, this, &MonitorPage::cbShowListenersClick);
+    connect(CheckBox2, &QCheckBox::toggled, this, &MonitorPage::CheckBox2Click);
 
     // The first clearing starts the monitor.
     sbClearClick();
@@ -228,10 +231,12 @@ bool MonitorPage::confirmBox(QCheckBox* box, const QString& firstLine) {
     }
     if (m_host.prompts().askYesCancel(QStringLiteral("Confirm"), confirmText(firstLine)) !=
         Prompts::Answer::Yes) {
+        // Its own state change comes back here unchecked, and asks nothing.
         box->setChecked(false);
         return false;
     }
-    return true;
+    // Still checked: while the question was open, the box may have been unticked again.
+    return box->isChecked();
 }
 
 void MonitorPage::cbShowListenersClick() {

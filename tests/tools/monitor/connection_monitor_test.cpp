@@ -6,6 +6,7 @@
 #include "monitor_test_source.h"
 
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ class ConnectionMonitorTest : public ::testing::Test {
     // One tick, run to its end; the rows it recorded.
     std::vector<HistoryRow> tickOnce() {
         const std::size_t before = recorded.size();
-        EXPECT_TRUE(monitor.tick());
+        EXPECT_TRUE(monitor.TimerTimer());
         EXPECT_TRUE(monitor.waitForTick(30000));
         return {recorded.begin() + static_cast<std::ptrdiff_t>(before), recorded.end()};
     }
@@ -94,13 +95,20 @@ TEST_F(ConnectionMonitorTest, RecordsEachNewConnectionOnceByItsKey) {
     monitor.stop();
 }
 
-TEST_F(ConnectionMonitorTest, AFailedReadAddsNothingAndTheNextTickReadsAgain) {
+// The owner learns why (the command line says so), the history does not notice.
+TEST_F(ConnectionMonitorTest, AFailedReadAddsNothingSaysWhyAndTheNextTickReadsAgain) {
+    QStringList events;
+    QObject::connect(&monitor, &ConnectionMonitor::readFailed,
+                     [&](const QString& reason) { events << "failed: " + reason; });
+    QObject::connect(&monitor, &ConnectionMonitor::tickEnded, [&] { events << "ended"; });
     table->failReads();
     EXPECT_TRUE(tickOnce().empty());
     EXPECT_EQ(fullAfterTick, false);
+    EXPECT_EQ(events, (QStringList{"failed: Permission denied", "ended"}));
     table->set({established("127.  0.  0.  1", "8080", "127.  0.  0.  1", "  81")});
     EXPECT_EQ(tickOnce().size(), 1u);
     EXPECT_EQ(table->reads(), 2);
+    EXPECT_EQ(events.size(), 3);  // the good tick only ended
 }
 
 TEST_F(ConnectionMonitorTest, HostNamesOnlyForRowsMadeWhileAsked) {
@@ -157,19 +165,19 @@ TEST(ConnectionMonitorHeld, ClearDuringATickDropsItsRowsAndTicksNeverOverlap) {
     ConnectionMonitor monitor(table, [&](std::span<HistoryRow> rows) {
         recorded.insert(recorded.end(), rows.begin(), rows.end());
     });
-    ASSERT_TRUE(monitor.tick());
+    ASSERT_TRUE(monitor.TimerTimer());
     table->waitUntilReading();
-    EXPECT_FALSE(monitor.tick());
+    EXPECT_FALSE(monitor.TimerTimer());
     monitor.clear();  // the held tick now belongs to the old history
     monitor.stop();
-    EXPECT_FALSE(monitor.tick());  // its worker is still out
+    EXPECT_FALSE(monitor.TimerTimer());  // its worker is still out
     table->release();
     ASSERT_TRUE(monitor.waitForTick(30000));
     QCoreApplication::processEvents();
     EXPECT_TRUE(recorded.empty());
 
     // The held tick left no key behind: the next one records the connection.
-    ASSERT_TRUE(monitor.tick());
+    ASSERT_TRUE(monitor.TimerTimer());
     table->waitUntilReading();
     table->release();
     ASSERT_TRUE(monitor.waitForTick(30000));
@@ -198,6 +206,77 @@ TEST_F(ConnectionMonitorTest, TheHistoryIsFullPastTheRowLimitAndAClearEmptiesIt)
     monitor.clear();
     monitor.stop();  // the test ticks by itself
     EXPECT_EQ(tickOnce().size(), static_cast<std::size_t>(ConnectionMonitor::kHistoryLimit));
+}
+
+// The command line's way past the limit: the count starts again, the connections stay known,
+// so none is recorded twice; a clear (the window's way) forgets them.
+TEST_F(ConnectionMonitorTest, ARestartedCountKeepsTheKnownConnections) {
+    monitor.setHistoryLimit(3);
+    const auto connection = [](int port) {
+        return established("127.  0.  0.  1", "8080", "127.  0.  0.  2",
+                           QString::number(port).toLatin1().constData());
+    };
+    table->set({connection(1), connection(2)});
+    EXPECT_EQ(tickOnce().size(), 2u);
+    EXPECT_EQ(fullAfterTick, false);  // two rows and the empty one: at the limit
+    table->set({connection(1), connection(2), connection(3)});
+    EXPECT_EQ(tickOnce().size(), 1u);
+    EXPECT_EQ(fullAfterTick, true);
+
+    monitor.restartCount();
+    EXPECT_EQ(monitor.historyCount(), 0);
+    table->set({connection(1), connection(2), connection(3), connection(4)});
+    EXPECT_EQ(keys(tickOnce()), QStringList{"127.  0.  0.  1|8080|127.  0.  0.  2|4|established"});
+    EXPECT_EQ(fullAfterTick, false);
+    EXPECT_EQ(monitor.historyCount(), 1);
+    EXPECT_TRUE(tickOnce().empty());
+
+    monitor.clear();
+    monitor.stop();  // the test ticks by itself
+    EXPECT_EQ(tickOnce().size(), 4u);
+    EXPECT_EQ(fullAfterTick, true);
+}
+
+// `Timer` drives the ticks: named, started by the first clear, stopped by stop().
+TEST_F(ConnectionMonitorTest, TheTimerIsNamedAndRunsFromTheFirstClear) {
+    auto* timer = monitor.findChild<QTimer*>("Timer");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_FALSE(timer->isActive());
+    monitor.clear();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 500);
+    monitor.stop();
+    EXPECT_FALSE(timer->isActive());
+}
+
+// The Time column is the system's long time format without its zone, whatever way the locale
+// sets the zone apart.
+TEST(HistoryTime, TheLongTimeFormatLosesOnlyItsZone) {
+    const struct {
+        const char* format;
+        const char* expected;
+    } cases[] = {
+        {"HH:mm:ss t", "HH:mm:ss"},
+        {"h:mm:ss AP t", "h:mm:ss AP"},
+        {"t HH:mm:ss", "HH:mm:ss"},
+        {"t APh:mm:ss", "APh:mm:ss"},
+        {"HH:mm:ss (t)", "HH:mm:ss"},
+        {"APh:mm:ss [t]", "APh:mm:ss"},
+        {"h:mm:ss AP, t", "h:mm:ss AP"},
+        {"H 'h' mm 'min' ss 's' t", "H 'h' mm 'min' ss 's'"},
+        {"'Klock' H.mm:ss (t)", "'Klock' H.mm:ss"},
+        {"HH t mm", "HH mm"},
+        {"HH:mm:ss 'at' tttt", "HH:mm:ss 'at'"},
+        {"HH:mm:ss 'it''s t'", "HH:mm:ss 'it''s t'"},  // quoted: a letter, not the zone
+        {"HH:mm:ss", "HH:mm:ss"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TimeFormatWithoutZone(c.format), c.expected) << c.format;
+    }
+    // The test runs with TZ=UTC and the C locale, whose long format ends in the zone.
+    const QDateTime when(QDate(2026, 12, 10), QTime(15, 14, 34));
+    EXPECT_EQ(HistoryTimeText(when), "15:14:34");
+    EXPECT_EQ(HistorySinceText(when), "TCP connection history since : 10 Dec 2026 15:14:34");
 }
 
 }  // namespace

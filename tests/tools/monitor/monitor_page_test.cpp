@@ -12,6 +12,7 @@
 #include "support/test_files.h"
 #include "tools/monitor/monitor_export.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,9 +21,12 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace quendrix {
 namespace {
@@ -68,13 +72,20 @@ TEST_F(MonitorPageTest, ControlsAndTexts) {
     EXPECT_EQ(child<QLabel>("StaticText1")->text(),
               "       Date           Time              Local IP          Local Port       Remote "
               "IP       Rem.Service     Status           Remote Host Name");
-    EXPECT_TRUE(child<QLabel>("stStart")->text().startsWith("TCP connection history since : "));
+    // The system's short date and long time without the zone, pinned by the test's locale.
+    EXPECT_TRUE(QRegularExpression("^TCP connection history since : \\d\\d? [A-Z][a-z][a-z] "
+                                   "\\d{4} \\d\\d:\\d\\d:\\d\\d$")
+                    .match(child<QLabel>("stStart")->text())
+                    .hasMatch())
+        << child<QLabel>("stStart")->text().toStdString();
     EXPECT_EQ(child<QCheckBox>("cbShowListeners")->text(), "Show Listening Ports");
     EXPECT_FALSE(child<QCheckBox>("cbShowListeners")->isChecked());
     EXPECT_EQ(child<QCheckBox>("CheckBox2")->text(), "Host Revolve");
     EXPECT_EQ(child<QToolButton>("sbClear")->text(), "Clear");
     EXPECT_EQ(child<QToolButton>("SpeedButton14")->toolTip(), "Export the result to a file");
     EXPECT_TRUE(page.engine().timerActive());
+    ASSERT_NE(page.findChild<QTimer*>("Timer"), nullptr);
+    EXPECT_TRUE(page.findChild<QTimer*>("Timer")->isActive());
 
     auto* grid = child<GridView>("sgConnHist");
     EXPECT_TRUE(grid->horizontalHeader()->isHidden());
@@ -82,8 +93,8 @@ TEST_F(MonitorPageTest, ControlsAndTexts) {
     EXPECT_EQ(grid->model()->rowCount(), 1);  // the empty row
     // No cell text clipped in the font in use.
     const QFontMetrics metrics(grid->font());
-    const QStringList widest = {"28 Dec 2000",     "00:00:00 UTC", "255.255.255.255", "NBDGRAM",
-                                "255.255.255.255", "NBDGRAM",      "established"};
+    const QStringList widest = {"28 Dec 2000",     "00:00:00", "255.255.255.255", "NBDGRAM",
+                                "255.255.255.255", "NBDGRAM",  "established"};
     for (int column = 0; column < widest.size(); ++column) {
         EXPECT_GT(grid->columnWidth(column), metrics.horizontalAdvance(widest[column])) << column;
     }
@@ -155,14 +166,13 @@ TEST_F(MonitorPageTest, RowsAppearTickByTickUnderTheKeyRules) {
     settle();
     EXPECT_EQ(keyColumns(), QStringList{" 10.250.  0.  1|FTP | 10.250.  0.  2|8080|established|"});
     EXPECT_EQ(page.history().rowCount(), 2);  // the row and the empty one below it
-    // The system's short date and long time, pinned by the test's locale.
+    // The system's short date and long time (without the zone), pinned by the test's locale.
     EXPECT_TRUE(QRegularExpression("^\\d\\d? [A-Z][a-z][a-z] \\d{4}$")
                     .match(page.history().cell(0, 0))
                     .hasMatch())
         << page.history().cell(0, 0).toStdString();
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d UTC$")
-                    .match(page.history().cell(0, 1))
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(page.history().cell(0, 1)).hasMatch())
         << page.history().cell(0, 1).toStdString();
     auto* grid = child<GridView>("sgConnHist");
     EXPECT_EQ(grid->currentIndex().row(), 0);  // the row just written is selected
@@ -212,6 +222,56 @@ TEST_F(MonitorPageTest, CancelLeavesEitherBoxUnchecked) {
     EXPECT_FALSE(page.engine().showListeners());
 }
 
+// The boxes act on their state, however it changes: a screen reader's Toggle action or a
+// setChecked asks the question as a click does, and the monitor records accordingly.
+TEST_F(MonitorPageTest, BothBoxesActOnTheirStateHoweverItChanges) {
+    const auto toggleAccessibly = [](QCheckBox* box) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(box);
+        ASSERT_NE(accessible, nullptr);
+        ASSERT_NE(accessible->actionInterface(), nullptr);
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    const struct {
+        const char* name;
+        const char* question;
+        std::function<bool()> effect;
+    } boxes[] = {
+        {"cbShowListeners", "Show Listening Ports may cause",
+         [this] { return page.engine().showListeners(); }},
+        {"CheckBox2", "Host Revolve may cause", [this] { return page.engine().resolveHosts(); }},
+    };
+    for (const auto& box : boxes) {
+        SCOPED_TRACE(box.name);
+        auto* check = child<QCheckBox>(box.name);
+        host.recording.recorded.clear();
+        host.recording.answers = {Prompts::Answer::Yes, Prompts::Answer::Cancel};
+        ASSERT_NO_FATAL_FAILURE(toggleAccessibly(check));
+        EXPECT_TRUE(check->isChecked());
+        EXPECT_TRUE(box.effect());
+        ASSERT_EQ(host.recording.recorded.size(), 1);
+        EXPECT_TRUE(host.recording.recorded[0].text.startsWith(box.question));
+
+        // Unticking asks nothing; ticking through setChecked asks, and Cancel unticks it again
+        // without a second question.
+        ASSERT_NO_FATAL_FAILURE(toggleAccessibly(check));
+        EXPECT_FALSE(check->isChecked());
+        EXPECT_FALSE(box.effect());
+        check->setChecked(true);
+        EXPECT_FALSE(check->isChecked());
+        EXPECT_FALSE(box.effect());
+        EXPECT_EQ(host.recording.recorded.size(), 2);
+    }
+
+    // Ticked through the accessible interface, both change what is recorded: the listener,
+    // with its host name looked up (six dots: "X").
+    host.recording.answers = {Prompts::Answer::Yes, Prompts::Answer::Yes};
+    ASSERT_NO_FATAL_FAILURE(toggleAccessibly(child<QCheckBox>("cbShowListeners")));
+    ASSERT_NO_FATAL_FAILURE(toggleAccessibly(child<QCheckBox>("CheckBox2")));
+    table->set({listener("  0.  0.  0.  0", "HTTP")});
+    settle();
+    EXPECT_EQ(keyColumns(), QStringList{"  0.  0.  0.  0|HTTP|...|...|listening|X"});
+}
+
 TEST_F(MonitorPageTest, PastTheRowLimitTheWarningClearsOnlyWithOk) {
     std::vector<monitor::TTcpConnStatus> rows;
     for (int i = 0; i < monitor::ConnectionMonitor::kHistoryLimit; ++i) {
@@ -245,8 +305,8 @@ TEST_F(MonitorPageTest, PastTheRowLimitTheWarningClearsOnlyWithOk) {
 TEST_F(MonitorPageTest, ExportsBothFormatsByteForByte) {
     page.engine().stop();
     page.history().writeRow(
-        {"10 Dec 2026", "15:14:34 UTC", " 10.  0.  0.  1", "HTTP", "...", "...", "listening", ""});
-    page.history().writeRow({"10 Dec 2026", "15:14:35 UTC", "127.  0.  0.  1", "FTP ",
+        {"10 Dec 2026", "15:14:34", " 10.  0.  0.  1", "HTTP", "...", "...", "listening", ""});
+    page.history().writeRow({"10 Dec 2026", "15:14:35", "127.  0.  0.  1", "FTP ",
                              "127.  0.  0.  1", "  81", "established", "localhost"});
     QTemporaryDir dir;
     ExportDialog& dialog = page.exportDialog();
@@ -254,19 +314,20 @@ TEST_F(MonitorPageTest, ExportsBothFormatsByteForByte) {
     EXPECT_EQ(dialog.radio(0)->objectName(), "RadioButton3");
     EXPECT_EQ(dialog.radio(0)->text(), "The TCP Connection History (*.txt)");
     EXPECT_EQ(dialog.radio(1)->text(), "The TCP Connection History (*.csv)");
+    EXPECT_EQ(monitor::MonitorExportKinds()[0].saveDialog, "SaveDialog1");
+    EXPECT_EQ(monitor::MonitorExportKinds()[1].saveDialog, "SaveDialog2");
     EXPECT_EQ(dialog.chosenKind(), 0);
 
     const QString txt = dir.filePath("history.txt");
     host.recording.files = {txt};
     dialog.Button1Click();
     EXPECT_EQ(host.recording.lastSaveSuffix, "txt");
-    EXPECT_EQ(
-        test::ReadBytes(txt),
-        QByteArray("\r\n"
-                   "10 Dec 2026   15:14:34 UTC     10.  0.  0.  1    HTTP    ...    ...    "
-                   "listening    \r\n"
-                   "10 Dec 2026   15:14:35 UTC    127.  0.  0.  1    FTP     127.  0.  0.  1  "
-                   "    81    established    localhost\r\n"));
+    EXPECT_EQ(test::ReadBytes(txt),
+              QByteArray("\r\n"
+                         "10 Dec 2026   15:14:34     10.  0.  0.  1    HTTP    ...    ...    "
+                         "listening    \r\n"
+                         "10 Dec 2026   15:14:35    127.  0.  0.  1    FTP     127.  0.  0.  1  "
+                         "    81    established    localhost\r\n"));
 
     const QString csv = dir.filePath("history.csv");
     dialog.choose(1);
@@ -274,8 +335,8 @@ TEST_F(MonitorPageTest, ExportsBothFormatsByteForByte) {
     dialog.Button1Click();
     EXPECT_EQ(host.recording.lastSaveSuffix, "csv");
     EXPECT_EQ(test::ReadBytes(csv),
-              QByteArray("10 Dec 2026,15:14:34 UTC, 10.  0.  0.  1,HTTP,...,...,listening,\r\n"
-                         "10 Dec 2026,15:14:35 UTC,127.  0.  0.  1,FTP ,127.  0.  0.  1,  "
+              QByteArray("10 Dec 2026,15:14:34, 10.  0.  0.  1,HTTP,...,...,listening,\r\n"
+                         "10 Dec 2026,15:14:35,127.  0.  0.  1,FTP ,127.  0.  0.  1,  "
                          "81,established,localhost\r\n"));
 
     // Declining the replace question leaves the file as it was.
