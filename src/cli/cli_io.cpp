@@ -1,5 +1,6 @@
 #include "cli/cli_io.h"
 
+#include "core/batch_engine.h"
 #include "core/neighbourhood.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
@@ -14,17 +15,13 @@ QString Text(const std::string& bytes) {
     return QString::fromLocal8Bit(bytes);
 }
 
-namespace {
-constexpr int kSignalledBase = 128;  // as a shell reports a command that a signal ended
-}  // namespace
-
 ExitStatusSpec InterruptedStatus() {
-    return {kSignalledBase + SIGINT,
+    return {kInterruptedBase + SIGINT,
             "interrupted by Ctrl-C (SIGINT): the rows so far are printed, or written to --out"};
 }
 
 ExitStatusSpec TerminatedStatus() {
-    return {kSignalledBase + SIGTERM, "ended by SIGTERM, as by Ctrl-C"};
+    return {kInterruptedBase + SIGTERM, "ended by SIGTERM, as by Ctrl-C"};
 }
 
 QTextStream& err() {
@@ -154,13 +151,28 @@ Interruption::Interruption(std::function<void()> onSignal)
 }
 
 int Interruption::status() const {
-    return happened() ? kSignalledBase + m_signal : kOk;
+    return happened() ? kInterruptedBase + m_signal : kOk;
 }
 
 void Interruption::report() const {
     if (happened()) {
         Message(m_signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
     }
+}
+
+int BatchEndStatus(const Interruption& interruption, const BatchEngineBase& batch) {
+    if (interruption.happened()) {
+        interruption.report();
+        return interruption.status();
+    }
+    if (batch.outcome().failed()) {
+        Message(batch.outcome().text);
+        return kFailed;
+    }
+    // The run is complete: its counts, then the file (whose failure is the last word).
+    const BatchCounters& counters = batch.counters();
+    PrintCounts(counters.finished, counters.successful, counters.failed);
+    return kOk;
 }
 
 }  // namespace quendrix::cli

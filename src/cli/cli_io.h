@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+namespace quendrix {
+class BatchEngineBase;
+}
+
 namespace quendrix::cli {
 
 using plain::CommandSpec;
@@ -105,5 +109,9 @@ class Interruption {
     QSocketNotifier m_notifier;
     int m_signal = 0;
 };
+
+// How a batch's run ends on the command line: interrupted ("interrupted" or "ended by
+// SIGTERM", 130/143), failed (the job's text, kFailed), or done (the counts line, kOk).
+int BatchEndStatus(const Interruption& interruption, const BatchEngineBase& batch);
 
 }  // namespace quendrix::cli

@@ -153,18 +153,7 @@ int RunConvertCommand(const Words& args) {
     batch.start(mode);
     loop.exec();
     takeRows();
-    int status = kOk;
-    if (interruption.happened()) {
-        interruption.report();
-        status = interruption.status();
-    } else if (batch.outcome().failed()) {
-        Message(batch.outcome().text);
-        status = kFailed;
-    } else {
-        // The run is complete: its counts, then the file (whose failure is the last word).
-        const BatchCounters& counters = batch.counters();
-        PrintCounts(counters.finished, counters.successful, counters.failed);
-    }
+    const int status = BatchEndStatus(interruption, batch);
     if (!toFile) {
         return status;
     }

@@ -120,18 +120,7 @@ int RunCountryCommand(const Words& args) {
     batch.start();
     loop.exec();
     takeRows();
-    int status = kOk;
-    if (interruption.happened()) {
-        interruption.report();
-        status = interruption.status();
-    } else if (batch.outcome().failed()) {
-        Message(batch.outcome().text);
-        status = kFailed;
-    } else {
-        // The run is complete: its counts, then the file (whose failure is the last word).
-        const BatchCounters& counters = batch.counters();
-        PrintCounts(counters.finished, counters.successful, counters.failed);
-    }
+    const int status = BatchEndStatus(interruption, batch);
     if (!toFile) {
         return status;
     }

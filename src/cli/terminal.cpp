@@ -4,11 +4,14 @@
 #include "net/result.h"
 #include "net/target_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
 
 #include <langinfo.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -303,6 +306,64 @@ int StopSignals::take() const {
         return 0;
     }
     return static_cast<int>(info.ssi_signo);
+}
+
+namespace {
+
+// Waits until one of the descriptors is readable or the time is up (none: no limit); which
+// of them are readable, or an empty list when the time ran out.
+std::vector<int> WaitReadable(const std::vector<int>& fds,
+                              std::optional<std::chrono::milliseconds> most) {
+    std::vector<pollfd> polled;
+    for (const int fd : fds) {
+        polled.push_back({fd, POLLIN, 0});
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + most.value_or(std::chrono::milliseconds(0));
+    for (;;) {
+        int timeout = -1;
+        if (most) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        const int ready = ::poll(polled.data(), polled.size(), timeout);
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        std::vector<int> readable;
+        for (const pollfd& entry : polled) {
+            if ((entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+                readable.push_back(entry.fd);
+            }
+        }
+        // A failing poll (which no valid descriptor gives) counts as the time running out.
+        return readable;
+    }
+}
+
+}  // namespace
+
+EndSignal::EndSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+EndSignal::~EndSignal() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+void EndSignal::raise() const {
+    eventfd_write(m_fd, 1);
+}
+
+bool EndSignal::waitForEndOrSignal(const StopSignals& signals) const {
+    const auto readable = WaitReadable({m_fd, signals.fd()}, std::nullopt);
+    // Both at once: the run had ended anyway.
+    return std::find(readable.begin(), readable.end(), m_fd) != readable.end();
+}
+
+bool EndSignal::waitFor(std::chrono::milliseconds most) const {
+    return !WaitReadable({m_fd}, most).empty();
 }
 
 }  // namespace quendrix::cli

@@ -6,6 +6,7 @@
 
 #include "cli/grammar.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -117,8 +118,9 @@ int EndWithExport(int status, bool producedRows, const std::function<int()>& wri
 // Ctrl-C and SIGTERM as readable data on a descriptor, so a command's wait or event loop ends
 // the run like its own end does and its export is still written. Make it before any worker
 // thread starts: every thread inherits the block and none is interrupted. The signals are
-// unblocked again when it goes; those that came and were not taken are dropped then. A signal the program inherited as ignored (nohup, a script's
-// "trap '' INT") stays ignored and never reaches the descriptor.
+// unblocked again when it goes; those that came and were not taken are dropped then. A signal the
+// program inherited as ignored (nohup, a script's "trap '' INT") stays ignored and never reaches
+// the descriptor.
 class StopSignals {
   public:
     StopSignals();
@@ -133,6 +135,27 @@ class StopSignals {
     sigset_t m_set{};
     sigset_t m_previous{};
     int m_fd = -1;
+};
+
+// A run that a signal ended exits as a shell reports it: 128 + the signal.
+constexpr int kInterruptedBase = 128;
+
+// What a command's worker thread raises when it has ended, so that the main thread waits for
+// that end and for Ctrl-C or SIGTERM together.
+class EndSignal {
+  public:
+    EndSignal();
+    ~EndSignal();
+    EndSignal(const EndSignal&) = delete;
+    EndSignal& operator=(const EndSignal&) = delete;
+    void raise() const;
+    // True when the end came, false when a stop signal came first.
+    bool waitForEndOrSignal(const StopSignals& signals) const;
+    // True when the end came within most.
+    bool waitFor(std::chrono::milliseconds most) const;
+
+  private:
+    int m_fd;
 };
 
 }  // namespace quendrix::cli

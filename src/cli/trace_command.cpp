@@ -5,8 +5,6 @@
 #include "net/raw_icmp_client.h"
 #include "tools/trace/trace_run.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -14,10 +12,6 @@
 #include <optional>
 #include <thread>
 #include <vector>
-
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace quendrix::cli {
 namespace {
@@ -32,59 +26,9 @@ const std::string kWait = "--wait";
 const std::string kOut = "--out";
 
 constexpr int kMostWaitMs = 60000;
-// An interrupted trace ends as a shell reports a command ended by the signal.
-constexpr int kInterruptedBase = 128;
 // After Ctrl-C a hop's wait ends at once; only a look-up inside the C library (the target's,
 // or a router's name) cannot be woken, and the program does not wait longer than this for it.
 constexpr auto kLongestEndAfterInterrupt = 2s;
-
-// Readable once the trace's thread has ended.
-class EndSignal {
-  public:
-    EndSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~EndSignal() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    EndSignal(const EndSignal&) = delete;
-    EndSignal& operator=(const EndSignal&) = delete;
-    int fd() const { return m_fd; }
-    void raise() const { eventfd_write(m_fd, 1); }
-
-  private:
-    int m_fd;
-};
-
-// Waits until one of the descriptors is readable or the time is up (none: no limit); which
-// of them are readable, or an empty list when the time ran out.
-std::vector<int> WaitReadable(std::vector<int> fds, std::optional<std::chrono::milliseconds> most) {
-    std::vector<pollfd> polled;
-    for (const int fd : fds) {
-        polled.push_back({fd, POLLIN, 0});
-    }
-    const auto deadline = std::chrono::steady_clock::now() + most.value_or(0ms);
-    for (;;) {
-        int timeout = -1;
-        if (most) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-        }
-        const int ready = ::poll(polled.data(), polled.size(), timeout);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        std::vector<int> readable;
-        for (const pollfd& entry : polled) {
-            if ((entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
-                readable.push_back(entry.fd);
-            }
-        }
-        // A failing poll (which no valid descriptor gives) counts as the time running out.
-        return readable;
-    }
-}
 
 // What the trace's thread hands to the terminal, and what the --out file will hold.
 struct Shared {
@@ -252,8 +196,7 @@ int RunTraceCommand(const std::vector<std::string>& args) {
         ended.raise();
     });
 
-    const auto readable = WaitReadable({ended.fd(), signals.fd()}, std::nullopt);
-    if (std::find(readable.begin(), readable.end(), ended.fd()) == readable.end()) {
+    if (!ended.waitForEndOrSignal(signals)) {
         // Interrupted: what was printed so far is the trace.
         const int signal = signals.take();
         std::vector<trace::HopRow> rows;
@@ -277,7 +220,7 @@ int RunTraceCommand(const std::vector<std::string>& args) {
         if (writeOut(rows, status) != kOk) {
             status = kFailed;
         }
-        if (WaitReadable({ended.fd()}, kLongestEndAfterInterrupt).empty()) {
+        if (!ended.waitFor(kLongestEndAfterInterrupt)) {
             // The thread sits in a look-up that cannot be woken; everything is written.
             out().flush();
             std::_Exit(status);

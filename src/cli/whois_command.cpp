@@ -9,8 +9,6 @@
 
 #include <QSet>
 
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -20,10 +18,6 @@
 #include <string>
 #include <string_view>
 #include <thread>
-
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace quendrix::cli {
 namespace {
@@ -36,57 +30,9 @@ const std::string kFollow = "--follow";
 // At most this many queries in all, the first included.
 constexpr int kMostQueries = 3;
 
-// An interrupted run ends as a shell reports a command ended by the signal.
-constexpr int kInterruptedBase = 128;
 // After Ctrl-C a query's wait ends at once; only the server's name look-up cannot be woken,
 // and the program does not wait longer than this for it.
 constexpr auto kLongestEndAfterInterrupt = std::chrono::seconds(2);
-
-// Readable once the queries' thread has ended.
-class EndSignal {
-  public:
-    EndSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~EndSignal() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    EndSignal(const EndSignal&) = delete;
-    EndSignal& operator=(const EndSignal&) = delete;
-    int fd() const { return m_fd; }
-    void raise() const { eventfd_write(m_fd, 1); }
-    // True when the thread ended within most.
-    bool waitFor(std::chrono::milliseconds most) const {
-        pollfd polled{m_fd, POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + most;
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            const int ready =
-                ::poll(&polled, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-            if (ready < 0 && errno == EINTR) {
-                continue;
-            }
-            return ready > 0;
-        }
-    }
-
-  private:
-    int m_fd;
-};
-
-// True when the end came, false when a signal did.
-bool WaitForEndOrSignal(int endFd, int signalFd) {
-    pollfd polled[2] = {{endFd, POLLIN, 0}, {signalFd, POLLIN, 0}};
-    for (;;) {
-        const int ready = ::poll(polled, 2, -1);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        // A failing poll (which no valid descriptor gives) is taken as the end.
-        return ready < 0 || polled[0].revents != 0 || polled[1].revents == 0;
-    }
-}
 
 // What the queries' thread shares with the main thread: the reply text printed line by line
 // as it arrives, what the --out file will hold, and the status. After an interrupt nothing
@@ -362,7 +308,7 @@ int RunWhoisCommand(const Words& args) {
         return kOk;
     };
 
-    if (!WaitForEndOrSignal(ended.fd(), signals.fd())) {
+    if (!ended.waitForEndOrSignal(signals)) {
         const int signal = signals.take();
         const auto lines = run.interrupt();
         worker.request_stop();
