@@ -295,7 +295,8 @@ TEST(WhoisCli, ATerminalSeesControlBytesMadeVisible) {
         "Title: \x1b]0;owned\x07\r\n"
         "Clip: \x1b]52;c;cm0gLXJm\x1b\\\n"
         "a\tb\rc\r\n"
-        "caf\xc3\xa9 \xe2\x82\xac \xc2\x9b" "2J \x9b \x7f \xe9\n"
+        "caf\xc3\xa9 \xe2\x82\xac \xc2\x9b"
+        "2J \x9b \x7f \xe9\n"
         "no line end\r";
     WhoisFixtureServer server(WhoisScript{reply});
     const auto run =
