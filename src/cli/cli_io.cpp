@@ -156,7 +156,7 @@ int Interruption::status() const {
 
 void Interruption::report() const {
     if (happened()) {
-        Message(m_signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
+        ReportInterruption(m_signal);
     }
 }
 

@@ -139,6 +139,8 @@ class StopSignals {
 
 // A run that a signal ended exits as a shell reports it: 128 + the signal.
 constexpr int kInterruptedBase = 128;
+// "interrupted" (Ctrl-C) or "ended by SIGTERM" on standard error.
+void ReportInterruption(int signal);
 
 // What a command's worker thread raises when it has ended, so that the main thread waits for
 // that end and for Ctrl-C or SIGTERM together.
@@ -153,6 +155,12 @@ class EndSignal {
     bool waitForEndOrSignal(const StopSignals& signals) const;
     // True when the end came within most.
     bool waitFor(std::chrono::milliseconds most) const;
+    // Ends a run that a stop signal interrupted, once its worker was asked to stop: says
+    // "interrupted" or "ended by SIGTERM", runs write (kOk, or kFailed after its message) with
+    // the status the run ends with (128 + the signal), and gives the worker a moment to
+    // return. A worker inside a look-up of the C library cannot be woken: then, with
+    // everything written, the process ends at once. A failed write's kFailed wins.
+    int endInterrupted(int signal, const std::function<int(int status)>& write) const;
 
   private:
     int m_fd;

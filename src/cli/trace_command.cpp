@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,8 +14,6 @@
 
 namespace quendrix::cli {
 namespace {
-
-using namespace std::chrono_literals;
 
 using namespace plain;
 
@@ -26,9 +23,6 @@ const std::string kWait = "--wait";
 const std::string kOut = "--out";
 
 constexpr int kMostWaitMs = 60000;
-// After Ctrl-C a hop's wait ends at once; only a look-up inside the C library (the target's,
-// or a router's name) cannot be woken, and the program does not wait longer than this for it.
-constexpr auto kLongestEndAfterInterrupt = 2s;
 
 // What the trace's thread hands to the terminal, and what the --out file will hold.
 struct Shared {
@@ -215,17 +209,7 @@ int RunTraceCommand(const std::vector<std::string>& args) {
             rows = shared.rows;
         }
         worker.request_stop();
-        Message(signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
-        int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
-        if (writeOut(rows, status) != kOk) {
-            status = kFailed;
-        }
-        if (!ended.waitFor(kLongestEndAfterInterrupt)) {
-            // The thread sits in a look-up that cannot be woken; everything is written.
-            out().flush();
-            std::_Exit(status);
-        }
-        return status;
+        return ended.endInterrupted(signal, [&](int status) { return writeOut(rows, status); });
     }
     worker.join();
 

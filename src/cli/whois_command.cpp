@@ -9,9 +9,7 @@
 
 #include <QSet>
 
-#include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -29,10 +27,6 @@ const std::string kFollow = "--follow";
 
 // At most this many queries in all, the first included.
 constexpr int kMostQueries = 3;
-
-// After Ctrl-C a query's wait ends at once; only the server's name look-up cannot be woken,
-// and the program does not wait longer than this for it.
-constexpr auto kLongestEndAfterInterrupt = std::chrono::seconds(2);
 
 // What the queries' thread shares with the main thread: the reply text printed line by line
 // as it arrives, what the --out file will hold, and the status. After an interrupt nothing
@@ -312,19 +306,7 @@ int RunWhoisCommand(const Words& args) {
         const int signal = signals.take();
         const auto lines = run.interrupt();
         worker.request_stop();
-        Message(signal == SIGTERM ? QStringLiteral("ended by SIGTERM")
-                                  : QStringLiteral("interrupted"));
-        int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
-        if (writeOut(lines) != kOk) {
-            status = kFailed;
-        }
-        if (!ended.waitFor(kLongestEndAfterInterrupt)) {
-            // The query sits in the server's name look-up, which cannot be woken; everything
-            // is written.
-            out().flush();
-            std::_Exit(status);
-        }
-        return status;
+        return ended.endInterrupted(signal, [&](int) { return writeOut(lines); });
     }
     worker.join();
     int status = run.status();

@@ -56,6 +56,19 @@ void ExpectLines(const QStringList& lines, const QStringList& patterns) {
 }
 
 // The export file of what went to standard output: the same lines, CR LF.
+// Standard output until its first line (the first hop) has come, the process has ended, or
+// 30 s have passed.
+QByteArray ReadFirstLine(QProcess& cli) {
+    QByteArray out;
+    QElapsedTimer waited;
+    waited.start();
+    while (!out.contains('\n') && waited.elapsed() < 30000 && cli.state() == QProcess::Running) {
+        cli.waitForReadyRead(1000);
+        out += cli.readAllStandardOutput();
+    }
+    return out;
+}
+
 QByteArray AsExport(QByteArray stdoutBytes) {
     return stdoutBytes.replace("\n", "\r\n");
 }
@@ -186,13 +199,7 @@ TEST_F(TraceCliSocketTest, CtrlCEndsTheWaitAtOnceAndTheExportHoldsTheHopsSoFar) 
                QStringLiteral("60000"), QStringLiteral("--out"), file});
     ASSERT_TRUE(cli.waitForStarted());
     // Hop 1's line comes while the trace still runs.
-    QByteArray out;
-    QElapsedTimer waited;
-    waited.start();
-    while (!out.contains('\n') && waited.elapsed() < 30000 && cli.state() == QProcess::Running) {
-        cli.waitForReadyRead(1000);
-        out += cli.readAllStandardOutput();
-    }
+    QByteArray out = ReadFirstLine(cli);
     ASSERT_EQ(cli.state(), QProcess::Running) << out.toStdString();
     ASSERT_TRUE(out.contains('\n')) << "no hop line within 30 s";
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
@@ -216,13 +223,7 @@ TEST_F(TraceCliSocketTest, ACtrlCIgnoredByWhoStartedTheTraceStaysIgnored) {
         {QStringLiteral("-c"), QStringLiteral("trap '' INT; exec \"$0\" trace \"$1\" --wait 1500"),
          QStringLiteral(QUENDRIX_CLI_PATH), q(m_lab.silentHop2)});
     ASSERT_TRUE(cli.waitForStarted());
-    QByteArray out;
-    QElapsedTimer waited;
-    waited.start();
-    while (!out.contains('\n') && waited.elapsed() < 30000 && cli.state() == QProcess::Running) {
-        cli.waitForReadyRead(1000);
-        out += cli.readAllStandardOutput();
-    }
+    QByteArray out = ReadFirstLine(cli);
     ASSERT_EQ(cli.state(), QProcess::Running) << out.toStdString();
     ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
     ASSERT_TRUE(cli.waitForFinished(30000));
