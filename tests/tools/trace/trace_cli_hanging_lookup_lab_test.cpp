@@ -6,6 +6,7 @@
 #include "support/test_files.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -52,6 +53,25 @@ TEST(TraceCliHangingLookup, CtrlCEndsTheCommandWithoutWaitingForTheLookUp) {
     EXPECT_EQ(test::ReadBytes(file), "an earlier trace\r\n") << "no hop was sent: nothing to write";
 }
 
+// Whether a UDP socket of this namespace (only the lab's processes and ours live in it) is
+// connected to port 53: a look-up waiting for the name server, which here never answers.
+bool QueryToTheNameServerIsOpen() {
+    QFile table(QStringLiteral("/proc/net/udp"));
+    if (!table.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QList<QByteArray> rows = table.readAll().split('\n');
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        const QList<QByteArray> fields = rows.at(i).simplified().split(' ');
+        // sl local_address rem_address ...: a remote of 0 is a socket that only listens.
+        if (fields.size() > 2 && fields.at(2).endsWith(":0035") &&
+            !fields.at(2).startsWith("00000000")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A hop answered, and its router's name is being looked up (which the lab's name server never
 // answers) when Ctrl-C comes: the hop is not lost, it is printed and written without its name.
 TEST(TraceCliHangingLookup, CtrlCDuringARoutersNameLookUpKeepsTheHopWithoutItsName) {
@@ -74,8 +94,14 @@ TEST(TraceCliHangingLookup, CtrlCDuringARoutersNameLookUpKeepsTheHopWithoutItsNa
         err += cli.readAllStandardError();
     }
     ASSERT_TRUE(err.contains("response from host 127.0.0.2 in ")) << err.toStdString();
-    // Hop 1 answers at once; its name's look-up then holds the trace for 30 s.
-    QThread::msleep(500);
+    // Hop 1 answers at once; its name's look-up then holds the trace for 30 s. The look-up
+    // has begun once a socket of the namespace is connected to the name server's port.
+    waited.restart();
+    while (!QueryToTheNameServerIsOpen() && waited.elapsed() < 30000 &&
+           cli.state() == QProcess::Running) {
+        QThread::msleep(20);  // polled, bounded
+    }
+    ASSERT_TRUE(QueryToTheNameServerIsOpen()) << "no name look-up began within 30 s";
     ASSERT_EQ(cli.state(), QProcess::Running);
     ASSERT_TRUE(cli.readAllStandardOutput().isEmpty());
 
