@@ -370,14 +370,11 @@ void ReportInterruption(int signal) {
     Message(signal == SIGTERM ? "ended by SIGTERM" : "interrupted");
 }
 
-int EndSignal::endInterrupted(int signal, const std::function<int(int status)>& write) const {
+int EndSignal::endInterrupted(int signal, const std::function<int(int status)>& finish) const {
     // After the stop a wait ends at once; a look-up gets this long before it is left behind.
     constexpr std::chrono::seconds kLongestEndAfterInterrupt(2);
     ReportInterruption(signal);
-    int status = kInterruptedBase + (signal != 0 ? signal : SIGINT);
-    if (write(status) != kOk) {
-        status = kFailed;
-    }
+    const int status = finish(kInterruptedBase + (signal != 0 ? signal : SIGINT));
     if (!waitFor(kLongestEndAfterInterrupt)) {
         out().flush();
         std::_Exit(status);

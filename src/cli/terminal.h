@@ -156,11 +156,11 @@ class EndSignal {
     // True when the end came within most.
     bool waitFor(std::chrono::milliseconds most) const;
     // Ends a run that a stop signal interrupted, once its worker was asked to stop: says
-    // "interrupted" or "ended by SIGTERM", runs write (kOk, or kFailed after its message) with
-    // the status the run ends with (128 + the signal), and gives the worker a moment to
-    // return. A worker inside a look-up of the C library cannot be woken: then, with
-    // everything written, the process ends at once. A failed write's kFailed wins.
-    int endInterrupted(int signal, const std::function<int(int status)>& write) const;
+    // "interrupted" or "ended by SIGTERM", hands the run's status (128 + the signal) to
+    // finish, which writes what came (EndWithExport) and gives the status to end with, and
+    // gives the worker a moment to return. A worker inside a look-up of the C library cannot
+    // be woken: then, with everything written, the process ends at once.
+    int endInterrupted(int signal, const std::function<int(int status)>& finish) const;
 
   private:
     int m_fd;

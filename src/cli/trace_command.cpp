@@ -137,12 +137,14 @@ int RunTraceCommand(const std::vector<std::string>& args) {
     // The hop list goes to the file as the window would export it: whatever ended a trace that
     // wrote rows, and also with none when the trace ended normally. A trace that failed before
     // its first row (a target that does not resolve, no socket, Ctrl-C during the look-up) has
-    // nothing to write, and an earlier file of that name stays as it was.
+    // nothing to write, and an earlier file of that name stays as it was. Gives the status the
+    // trace ends with: a failed write's kFailed wins.
     const auto writeOut = [&](const std::vector<trace::HopRow>& rows, int status) {
-        if (!shared.keepRows || (rows.empty() && status != kOk)) {
-            return kOk;
+        if (!shared.keepRows) {
+            return status;
         }
-        return WriteExport(outPath, ExportLines(rows));
+        return EndWithExport(status, !rows.empty(),
+                             [&] { return WriteExport(outPath, ExportLines(rows)); });
     };
     // A standard output that fails ends the program from the trace's thread, inside the hand-
     // over below (which holds the lock): the file still gets the rows, the failed one included.
@@ -227,11 +229,8 @@ int RunTraceCommand(const std::vector<std::string>& args) {
     } else if (*end == trace::TraceEnd::NotResolved) {
         status = kFailed;  // the log's last two lines say why
     }
-    // The file is the last word: its failure fails a trace that ran.
-    if (writeOut(shared.rows, status) != kOk && status == kOk) {
-        status = kFailed;
-    }
-    return status;
+    // The file is the last word: its failure is the status.
+    return writeOut(shared.rows, status);
 }
 
 }  // namespace quendrix::cli

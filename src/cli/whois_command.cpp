@@ -290,30 +290,28 @@ int RunWhoisCommand(const Words& args) {
     const std::string path = given.value(kOut);
     // The reply text that arrived goes to the file whatever ended the run; a run that got
     // no reply at all leaves an existing file as it was.
-    const auto writeOut = [&](const std::optional<QByteArrayList>& lines) {
-        if (!toFile || !lines) {
+    const auto writeOut = [&](const std::optional<QByteArrayList>& lines, int status) {
+        if (!toFile) {
+            return status;
+        }
+        return EndWithExport(status, lines.has_value(), [&] {
+            if (const auto error = WriteExportFile(path, whois::WhoisExportLines(*lines),
+                                                   whois::kWhoisExportEncoding)) {
+                Message(whois::CannotCreateFileText(Text(path), *error));
+                return kFailed;
+            }
             return kOk;
-        }
-        if (const auto error = WriteExportFile(path, whois::WhoisExportLines(*lines),
-                                               whois::kWhoisExportEncoding)) {
-            Message(whois::CannotCreateFileText(Text(path), *error));
-            return kFailed;
-        }
-        return kOk;
+        });
     };
 
     if (!ended.waitForEndOrSignal(signals)) {
         const int signal = signals.take();
         const auto lines = run.interrupt();
         worker.request_stop();
-        return ended.endInterrupted(signal, [&](int) { return writeOut(lines); });
+        return ended.endInterrupted(signal, [&](int status) { return writeOut(lines, status); });
     }
     worker.join();
-    int status = run.status();
-    if (writeOut(run.exportLines()) != kOk) {
-        status = kFailed;
-    }
-    return status;
+    return writeOut(run.exportLines(), run.status());
 }
 
 }  // namespace quendrix::cli
