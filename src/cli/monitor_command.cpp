@@ -200,11 +200,7 @@ int RunMonitorCommand(const Words& args) {
     engine.stop();
 
     // A run that could never read the table produced nothing: an earlier --out file stays.
-    if (tableRead || status == kOk) {
-        if (writeOut() != kOk) {
-            status = kFailed;
-        }
-    }
+    status = EndWithExport(status, tableRead, writeOut);
     // A second Ctrl-C while the export was written must not end the program when the signals
     // are let through again: the status decided here is the one that counts.
     while (signals.take() != 0) {
