@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -27,6 +28,12 @@ constexpr long kMaxRedirects = 10;
 // Why the transfer was stopped from inside a callback, or what its head decided.
 enum class Verdict { Go, AuthRound, Skip, Fail };
 
+long StatusOf(CURL* easy) {
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
 }  // namespace
 
 struct FetchService::State {
@@ -42,6 +49,7 @@ struct FetchService::State {
         // Per request (reset for the authentication round).
         std::string head;
         bool headTooLong = false;
+        bool headComplete = false;
         bool decided = false;
         Verdict verdict = Verdict::Go;
         bool capped = false;
@@ -81,6 +89,7 @@ struct FetchService::State {
     void resetForRequest(Transfer& transfer);
     Verdict decide(Transfer& transfer);
     void completed(Transfer& transfer, CURLcode result);
+    void authRound(Transfer& transfer, bool proxy);
     void finish(Transfer& transfer, bool succeeded, bool skipped);
     void close(Transfer& transfer);
 
@@ -214,6 +223,7 @@ bool FetchService::State::configure(Transfer& transfer) {
 void FetchService::State::resetForRequest(Transfer& transfer) {
     transfer.head.clear();
     transfer.headTooLong = false;
+    transfer.headComplete = false;
     transfer.decided = false;
     transfer.verdict = Verdict::Go;
     transfer.capped = false;
@@ -233,10 +243,16 @@ std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::siz
     if (line.size() >= 5 && line.substr(0, 5) == "HTTP/") {
         transfer.head.clear();
         transfer.headTooLong = false;
+        transfer.headComplete = false;
+    }
+    if (transfer.headComplete) {
+        // Trailers of a chunked body are not part of the head.
+        return length;
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
+    transfer.headComplete = line.empty();
     if (!transfer.headTooLong) {
         transfer.head.append(line);
         transfer.head.append("\r\n");
@@ -249,8 +265,7 @@ std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::siz
 }
 
 Verdict FetchService::State::decide(Transfer& transfer) {
-    long status = 0;
-    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+    const long status = StatusOf(transfer.easy);
     if (status == 401 || status == 407) {
         return transfer.authAnswered ? Verdict::Fail : Verdict::AuthRound;
     }
@@ -313,40 +328,9 @@ void FetchService::State::completed(Transfer& transfer, CURLcode result) {
     }
     if (transfer.decided) {
         switch (transfer.verdict) {
-            case Verdict::AuthRound: {
-                const bool proxy = [&] {
-                    long status = 0;
-                    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
-                    return status == 407;
-                }();
-                const FetchRequest& request = transfer.request;
-                const std::string& user = proxy ? request.proxyUser : request.userName;
-                const std::string& password = proxy ? request.proxyPassword : request.password;
-                transfer.authAnswered = true;
-                if (user.empty() && password.empty()) {
-                    // Nothing to answer with: asking again would only be refused again.
-                    finish(transfer, false, false);
-                    return;
-                }
-                curl_multi_remove_handle(multi, transfer.easy);
-                bool ok = true;
-                if (proxy) {
-                    ok = curl_easy_setopt(transfer.easy, CURLOPT_PROXYUSERNAME, user.c_str()) ==
-                             CURLE_OK &&
-                         curl_easy_setopt(transfer.easy, CURLOPT_PROXYPASSWORD, password.c_str()) ==
-                             CURLE_OK;
-                } else {
-                    ok = curl_easy_setopt(transfer.easy, CURLOPT_USERNAME, user.c_str()) ==
-                             CURLE_OK &&
-                         curl_easy_setopt(transfer.easy, CURLOPT_PASSWORD, password.c_str()) ==
-                             CURLE_OK;
-                }
-                resetForRequest(transfer);
-                if (!ok || curl_multi_add_handle(multi, transfer.easy) != CURLM_OK) {
-                    finish(transfer, false, false);
-                }
+            case Verdict::AuthRound:
+                authRound(transfer, StatusOf(transfer.easy) == 407);
                 return;
-            }
             case Verdict::Skip:
                 finish(transfer, false, true);
                 return;
@@ -358,6 +342,14 @@ void FetchService::State::completed(Transfer& transfer, CURLcode result) {
         }
     }
     if (result != CURLE_OK) {
+        // A proxy that refuses to open a tunnel (https through a named proxy) without its
+        // credentials: the same round as a 407 to a plain request.
+        long connectCode = 0;
+        curl_easy_getinfo(transfer.easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+        if (!transfer.decided && connectCode == 407 && !transfer.authAnswered) {
+            authRound(transfer, true);
+            return;
+        }
         // Network errors, a redirect loop, a read error.
         finish(transfer, false, false);
         return;
@@ -367,6 +359,34 @@ void FetchService::State::completed(Transfer& transfer, CURLcode result) {
     finish(transfer, succeeded, false);
 }
 
+void FetchService::State::authRound(Transfer& transfer, bool proxy) {
+    const FetchRequest& request = transfer.request;
+    const std::string& user = proxy ? request.proxyUser : request.userName;
+    const std::string& password = proxy ? request.proxyPassword : request.password;
+    transfer.authAnswered = true;
+    if (user.empty() && password.empty()) {
+        // Nothing to answer with: asking again would only be refused again.
+        finish(transfer, false, false);
+        return;
+    }
+    // Asked again where the answer came from (after redirects: the last address), with the
+    // credentials sent at once (Basic).
+    const char* last = nullptr;
+    curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &last);
+    const std::string address = last != nullptr ? last : EscapeForRequest(request.url);
+    curl_multi_remove_handle(multi, transfer.easy);
+    CURL* easy = transfer.easy;
+    const bool ok = curl_easy_setopt(easy, CURLOPT_URL, address.c_str()) == CURLE_OK &&
+                    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME,
+                                     user.c_str()) == CURLE_OK &&
+                    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
+                                     password.c_str()) == CURLE_OK;
+    resetForRequest(transfer);
+    if (!ok || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        finish(transfer, false, false);
+    }
+}
+
 void FetchService::State::finish(Transfer& transfer, bool succeeded, bool skipped) {
     FetchPost end;
     end.id = transfer.id;
@@ -374,8 +394,11 @@ void FetchService::State::finish(Transfer& transfer, bool succeeded, bool skippe
     end.succeeded = succeeded;
     end.skipped = skipped;
     if (transfer.easy != nullptr) {
-        long status = 0;
-        curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+        long status = StatusOf(transfer.easy);
+        if (status == 0) {
+            // A proxy's refusal to open a tunnel.
+            curl_easy_getinfo(transfer.easy, CURLINFO_HTTP_CONNECTCODE, &status);
+        }
         end.statusCode = static_cast<int>(status);
     }
     if (transfer.decided && transfer.verdict == Verdict::Go) {
@@ -385,7 +408,14 @@ void FetchService::State::finish(Transfer& transfer, bool succeeded, bool skippe
     if (succeeded) {
         end.body = std::move(transfer.body);
         if (transfer.request.analyse) {
-            end.analysis = transfer.request.analyse(end.body);
+            // Nothing may escape into the network thread: an analysis that throws makes the
+            // fetch a plain failure (tried again, like any other).
+            try {
+                end.analysis = transfer.request.analyse(end.body);
+            } catch (...) {
+                end.succeeded = false;
+                end.body.clear();
+            }
         }
     }
     close(transfer);
@@ -406,6 +436,10 @@ void FetchService::State::close(Transfer& transfer) {
 
 FetchService::FetchService() : m_state(std::make_unique<State>()) {
     m_state->multi = curl_multi_init();
+    if (m_state->multi == nullptr) {
+        // libcurl fails here only when it cannot allocate.
+        throw std::bad_alloc();
+    }
     m_state->thread = std::thread([state = m_state.get()] { state->run(); });
 }
 
