@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <map>
@@ -20,7 +21,8 @@ namespace {
 
 // A response whose raw header block is longer than this ends the fetch as a failure.
 constexpr std::size_t kMaxHeadLength = 2048;
-// A kept body stops here: a server that streams forever cannot exhaust memory.
+// A body stops here (the page is skipped): a server that streams forever cannot exhaust
+// memory or hold a slot.
 constexpr std::size_t kMaxBodyLength = std::size_t{32} * 1024 * 1024;
 // Redirects followed within one request, as a browser's client does.
 constexpr long kMaxRedirects = 10;
@@ -299,10 +301,16 @@ std::size_t FetchService::State::onBody(char* data, std::size_t size, std::size_
     if (transfer.verdict != Verdict::Go) {
         return CURL_WRITEFUNC_ERROR;
     }
+    // Kept or not, a body stops at the cap: a server that streams forever neither exhausts
+    // memory nor holds a slot (its alive posts would keep the deadline away for ever).
+    if (transfer.bytes + length > kMaxBodyLength) {
+        transfer.capped = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
     if (transfer.request.keepBody) {
-        if (transfer.body.size() + length > kMaxBodyLength) {
-            transfer.capped = true;
-            return CURL_WRITEFUNC_ERROR;
+        if (transfer.body.empty() && transfer.contentLength > 0) {
+            transfer.body.reserve(static_cast<std::size_t>(
+                std::min<long long>(transfer.contentLength, kMaxBodyLength)));
         }
         transfer.body.append(data, length);
     }

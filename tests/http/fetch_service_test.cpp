@@ -438,6 +438,14 @@ TEST(FetchService, EndlessBodyStopsAtTheCapWithAlivePosts) {
     EXPECT_TRUE(got.end->body.empty());
     // 32 MiB in chunks of at most 16 KiB (libcurl's largest write): at least 2048 chunks.
     EXPECT_GE(got.alive, 204u);
+
+    // A body that is not kept stops there too, or the fetch would hold its slot for ever.
+    FetchRequest notKept = Request(fixture.url("/endless"));
+    notKept.keepBody = false;
+    const Collected uncounted = WaitForEnd(service, service.start(notKept));
+    ASSERT_TRUE(uncounted.end);
+    EXPECT_FALSE(uncounted.end->succeeded);
+    EXPECT_TRUE(uncounted.end->skipped);
 }
 
 TEST(FetchService, AlivePostsComeDuringALongBody) {
