@@ -30,6 +30,15 @@ constexpr long kMaxRedirects = 10;
 // Why the transfer was stopped from inside a callback, or what its head decided.
 enum class Verdict { Go, AuthRound, Skip, Fail };
 
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
 long StatusOf(CURL* easy) {
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
@@ -172,12 +181,21 @@ bool FetchService::State::configure(Transfer& transfer) {
     const FetchRequest& request = transfer.request;
     // Headers libcurl would add on its own that the request does not carry: an empty value
     // removes one.
-    transfer.headers = curl_slist_append(nullptr, "Accept:");
-    transfer.headers = curl_slist_append(transfer.headers, "Proxy-Connection:");
+    for (const char* header : {"Accept:", "Proxy-Connection:"}) {
+        curl_slist* longer = curl_slist_append(transfer.headers, header);
+        if (longer == nullptr) {
+            return false;
+        }
+        transfer.headers = longer;
+    }
     transfer.proxyHeaders = curl_slist_append(nullptr, "Proxy-Connection:");
-    if (transfer.headers == nullptr || transfer.proxyHeaders == nullptr) {
+    if (transfer.proxyHeaders == nullptr) {
         return false;
     }
+    // A header value never ends its line early: a control character in the settings or in a
+    // page's address becomes a blank.
+    const std::string agent = OneLine(request.agent);
+    const std::string referrer = OneLine(request.referrer);
     const std::string url = EscapeForRequest(request.url);
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer) == CURLE_OK;
@@ -191,9 +209,9 @@ bool FetchService::State::configure(Transfer& transfer) {
     ok = ok && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROXYHEADER, transfer.proxyHeaders) == CURLE_OK;
-    ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, request.agent.c_str()) == CURLE_OK;
-    if (!request.referrer.empty()) {
-        ok = ok && curl_easy_setopt(easy, CURLOPT_REFERER, request.referrer.c_str()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK;
+    if (!referrer.empty()) {
+        ok = ok && curl_easy_setopt(easy, CURLOPT_REFERER, referrer.c_str()) == CURLE_OK;
     }
     // Credentials are sent only as written in the address until a 401 or 407 asks for more.
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) == CURLE_OK;

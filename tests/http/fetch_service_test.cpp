@@ -251,6 +251,21 @@ TEST(FetchService, SendsExactlyTheDocumentedRequest) {
     EXPECT_EQ(requests[1].headerNames(), (std::vector<std::string>{"Host", "User-Agent"}));
 }
 
+// A line break in the agent text or the referrer never starts a header line of its own.
+TEST(FetchService, HeaderValuesStayOnTheirLine) {
+    HttpFixture fixture;
+    FetchService service;
+    FetchRequest request = Request(fixture.url("/p"));
+    request.agent = "Agent\r\nX-Injected: 1";
+    request.referrer = "http://a/\nX-Other: 2";
+    WaitForEnd(service, service.start(request));
+    const auto requests = fixture.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].headerNames(),
+              (std::vector<std::string>{"Host", "User-Agent", "Referer"}));
+    EXPECT_EQ(requests[0].header("User-Agent"), "Agent  X-Injected: 1");
+}
+
 // Characters a page may carry unescaped in a link are escaped on the wire.
 TEST(FetchService, EscapesWhatMayNotStandInARequestLine) {
     HttpFixture fixture;
