@@ -123,6 +123,26 @@ TEST(HttpGet, AbortEndsAWaitingFetchAsSkipped) {
     EXPECT_FALSE(service.waitForPosted(1, 0ms));
 }
 
+// An end posted before the abort reached the network thread keeps its outcome: a page that
+// came in while stopping still counts.
+TEST(HttpGet, AbortAfterTheEndWasPostedKeepsTheOutcome) {
+    HttpFixture fixture;
+    fixture.script("/page.htm", HttpReply::Html(200, "<p>x</p>"));
+    http::FetchService service;
+    TMFHttpGet slot(service);
+    ASSERT_TRUE(slot.Url.Crack(fixture.url("/page.htm")));
+    slot.ProxyType = PROXY_DIRECT;
+    slot.StartFetch(0);
+    ASSERT_TRUE(service.waitForPosted(1, 60s));
+    slot.Abort();
+    EXPECT_TRUE(slot.Running);
+    ASSERT_TRUE(RunToFinished(service, slot, 0));
+    EXPECT_TRUE(slot.Succeeded);
+    EXPECT_FALSE(slot.Skipped);
+    EXPECT_TRUE(slot.AbortRequested);
+    EXPECT_EQ(slot.Body, "<p>x</p>");
+}
+
 // The slot's settings make the request: agent, referrer, the proxy, the credentials of the
 // authentication round.
 TEST(HttpGet, SettingsReachTheRequest) {
