@@ -6,7 +6,8 @@
 # against a loopback server this script starts on 127.0.0.1 (scanner_bench_http_server: one
 # 8 KiB text/html page, HTTP/1.0, a connection per request). The two run interleaved, ROUNDS
 # times each, so load from elsewhere on a shared machine falls on both alike. Prints the
-# median rates and their ratio (target: quendrix >= 0.8x curl).
+# median rates and their ratio (target: quendrix >= 0.8x curl). Both are timed from outside,
+# start-up included.
 #
 #   bench/scanner/fetch_side_by_side.sh [build-dir] [count] [rounds]
 # defaults: build/release, 1000, 5.
@@ -37,8 +38,10 @@ agent="Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)"
 
 ours=() theirs=()
 for ((round = 1; round <= rounds; round++)); do
-    read -r n seconds < <("$bin/scanner_fetch_rate" "$url" "$count")
-    ours+=("$(awk -v n="$n" -v s="$seconds" 'BEGIN { printf "%.1f", n / s }')")
+    start=$EPOCHREALTIME
+    "$bin/scanner_fetch_rate" "$url" "$count" >/dev/null
+    end=$EPOCHREALTIME
+    ours+=("$(awk -v n="$count" -v us="$((${end/./} - ${start/./}))" 'BEGIN { printf "%.1f", n / (us / 1e6) }')")
     start=$EPOCHREALTIME
     curl -s -f --http1.0 -A "$agent" "$url?n=[1-$count]" >/dev/null
     end=$EPOCHREALTIME
