@@ -6,11 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace quendrix::http {
 namespace {
@@ -438,6 +447,62 @@ TEST(FetchService, AbortEndsAWaitingFetchAndKeepsAnEndAlreadyPosted) {
     EXPECT_TRUE(posts[0].succeeded);
     EXPECT_EQ(posts[1].id, after);
     EXPECT_TRUE(posts[1].succeeded);
+}
+
+// Whether a socket of this machine is in SYN_SENT towards 127.0.0.1:port.
+bool ConnectWaitingFor(std::uint16_t port) {
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    std::ifstream table("/proc/net/tcp");
+    std::string row;
+    std::getline(table, row);  // the column names
+    while (std::getline(table, row)) {
+        std::istringstream fields(row);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (remote == wanted && state == "02") {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Abort ends a fetch whose connection is not yet made: a listener of ours with a full accept
+// queue drops the SYN, so the connect waits.
+TEST(FetchService, AbortEndsAFetchWaitingToConnect) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    ASSERT_GE(filler, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    // Never accepted: the one place of the queue is taken.
+    ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::uint16_t port = ntohs(address.sin_port);
+    {
+        FetchService service;
+        const FetchId id = service.start(Request("http://127.0.0.1:" + std::to_string(port) + "/"));
+        bool waiting = false;
+        for (int i = 0; i < 600 && !waiting; ++i) {
+            waiting = ConnectWaitingFor(port);
+            if (!waiting) {
+                std::this_thread::sleep_for(50ms);
+            }
+        }
+        EXPECT_TRUE(waiting) << "the connect never waited";
+        service.abort(id);
+        const Collected got = WaitForEnd(service, id);
+        ASSERT_TRUE(got.end);
+        EXPECT_FALSE(got.end->succeeded);
+        EXPECT_TRUE(got.end->skipped);
+    }
+    close(filler);
+    close(listener);
 }
 
 // A body that never ends stops at the cap (the page is skipped, not kept); "alive" comes after
