@@ -104,8 +104,12 @@ struct FetchService::State {
     void finish(Transfer& transfer, bool succeeded, bool skipped);
     void close(Transfer& transfer);
 
+    // libcurl's callbacks: nothing may be thrown through libcurl, so a failure to store (no
+    // memory) ends the fetch as a plain failure.
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user);
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user);
+    static std::size_t takeHeader(char* data, std::size_t size, std::size_t count, void* user);
+    static std::size_t takeBody(char* data, std::size_t size, std::size_t count, void* user);
 };
 
 void FetchService::State::run() {
@@ -253,8 +257,8 @@ void FetchService::State::resetForRequest(Transfer& transfer) {
     transfer.chunks = 0;
 }
 
-std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::size_t count,
-                                          void* user) {
+std::size_t FetchService::State::takeHeader(char* data, std::size_t size, std::size_t count,
+                                            void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t length = size * count;
     std::string_view line(data, length);
@@ -274,14 +278,39 @@ std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::siz
     }
     transfer.headComplete = line.empty();
     if (!transfer.headTooLong) {
-        transfer.head.append(line);
-        transfer.head.append("\r\n");
-        if (transfer.head.size() > kMaxHeadLength) {
+        if (transfer.head.size() + line.size() + 2 > kMaxHeadLength) {
             transfer.headTooLong = true;
             transfer.head.clear();
+        } else {
+            transfer.head.append(line);
+            transfer.head.append("\r\n");
         }
     }
     return length;
+}
+
+std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::size_t count,
+                                          void* user) {
+    try {
+        return takeHeader(data, size, count, user);
+    } catch (...) {
+        auto& transfer = *static_cast<Transfer*>(user);
+        transfer.decided = true;
+        transfer.verdict = Verdict::Fail;
+        return 0;
+    }
+}
+
+std::size_t FetchService::State::onBody(char* data, std::size_t size, std::size_t count,
+                                        void* user) {
+    try {
+        return takeBody(data, size, count, user);
+    } catch (...) {
+        auto& transfer = *static_cast<Transfer*>(user);
+        transfer.decided = true;
+        transfer.verdict = Verdict::Fail;
+        return CURL_WRITEFUNC_ERROR;
+    }
 }
 
 Verdict FetchService::State::decide(Transfer& transfer) {
@@ -308,8 +337,8 @@ Verdict FetchService::State::decide(Transfer& transfer) {
     return Verdict::Go;
 }
 
-std::size_t FetchService::State::onBody(char* data, std::size_t size, std::size_t count,
-                                        void* user) {
+std::size_t FetchService::State::takeBody(char* data, std::size_t size, std::size_t count,
+                                          void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t length = size * count;
     if (!transfer.decided) {
