@@ -8,6 +8,7 @@
 #include "tools/scanner/crack_url.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,8 +23,9 @@ class TMFHttpGet {
     static constexpr const char* kDefaultAgent =
         "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)";
 
+    // The service outlives its slots.
     explicit TMFHttpGet(http::FetchService& service) : m_service(service) {}
-    // Abandons a fetch still running.
+    // Abandons a fetch still running (its end is still posted, for an id no slot has).
     ~TMFHttpGet();
     TMFHttpGet(const TMFHttpGet&) = delete;
     TMFHttpGet& operator=(const TMFHttpGet&) = delete;
@@ -73,6 +75,9 @@ class TMFHttpGet {
     bool HtmlOnly = false;
     // What the page analysis of a received body produced on the network thread (may be null).
     std::shared_ptr<const void> Analysis;
+    // The page analysis, run on the network thread over a received body; its result becomes
+    // Analysis. Copied into each fetch at its start; may be empty.
+    std::function<std::shared_ptr<const void>(const std::string& body)> Analyse;
 
   private:
     http::FetchService& m_service;
