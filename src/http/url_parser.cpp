@@ -67,13 +67,13 @@ bool HasEmptyQuery(std::string_view address) {
 // becomes "+") and refuses control characters. Combined addresses keep every character as
 // written, so each such byte, and every "%" (which makes the way back exact), travels as an
 // escape that Unescape turns back.
-std::string Escape(std::string_view text, bool percent = true) {
+std::string Escape(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string result;
     result.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if ((percent && byte == '%') || byte <= ' ' || byte >= 0x7f) {
+        if (byte == '%' || byte <= ' ' || byte >= 0x7f) {
             result += '%';
             result += kHex[byte >> 4];
             result += kHex[byte & 0x0f];
@@ -230,10 +230,6 @@ std::optional<std::string> CombineUrl(const std::string& base, const std::string
         result += '#';
     }
     return result;
-}
-
-std::string EscapeUnsafe(std::string_view address) {
-    return Escape(address, false);
 }
 
 }  // namespace quendrix::http

@@ -39,10 +39,4 @@ std::optional<UrlParts> SplitUrl(const std::string& address);
 // nothing decoded. Nothing when the two do not make an address.
 std::optional<std::string> CombineUrl(const std::string& base, const std::string& reference);
 
-// The address made fit for a request: blanks, control characters and bytes above 126 become
-// percent escapes (bytes above 126 as they are, so UTF-8 stays UTF-8); everything else, "%"
-// included, stays. Combined addresses keep such characters as written, and libcurl's transfers
-// refuse an address with a blank.
-std::string EscapeUnsafe(std::string_view address);
-
 }  // namespace quendrix::http

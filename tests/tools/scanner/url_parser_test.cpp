@@ -77,12 +77,5 @@ TEST(CombineUrl, KeepsEveryCharacterAsWritten) {
     }
 }
 
-TEST(EscapeUnsafe, EscapesWhatARequestCannotCarry) {
-    EXPECT_EQ(EscapeUnsafe("http://h/a b\xc3\xa9\x01\x7f"
-                           "%41?q r#f"),
-              "http://h/a%20b%C3%A9%01%7F%41?q%20r#f");
-    EXPECT_EQ(EscapeUnsafe("http://h/{}|\"<>"), "http://h/{}|\"<>");
-}
-
 }  // namespace
 }  // namespace quendrix::http
