@@ -3,7 +3,7 @@
 // query is blocked in connect or in read.
 #include "net/whois_client.h"
 
-#include "net/whois_fixture_server.h"
+#include "support/scripted_server.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -2,8 +2,8 @@
 // the reply's bytes on standard output as they arrive (made visible on a terminal), the --out
 // file the window writes, failures, Ctrl-C and the cut with their statuses, and the
 // referrals --follow refuses (those it follows need names: whois_lab_test).
-#include "net/whois_fixture_server.h"
 #include "support/cli_runner.h"
+#include "support/scripted_server.h"
 #include "support/test_files.h"
 #include "tools/whois/whois_export.h"
 #include "tools/whois/whois_query.h"

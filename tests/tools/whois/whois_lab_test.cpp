@@ -3,10 +3,10 @@
 // namespace. SlowDns.* run in a lab whose DNS answers after 300 ms: Stop while the server's
 // name is being looked up. Never run outside the lab.
 #include "net/whois_client.h"
-#include "net/whois_fixture_server.h"
 #include "support/cli_runner.h"
 #include "support/dns_lab.h"
 #include "support/fake_host.h"
+#include "support/scripted_server.h"
 #include "support/test_files.h"
 #include "tools/whois/whois_page.h"
 

@@ -3,9 +3,9 @@
 // closes, the empty-server message, a failed query, and the server choice in settings.ini.
 #include "tools/whois/whois_page.h"
 
-#include "net/whois_fixture_server.h"
 #include "support/fake_host.h"
 #include "support/find_child.h"
+#include "support/scripted_server.h"
 #include "support/test_files.h"
 #include "tools/whois/whois_reply_view.h"
 #include "tools/whois/whois_text.h"
