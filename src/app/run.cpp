@@ -47,6 +47,9 @@ QPixmap splashPicture() {
 // the process for its whole time-out (30 s and more with several name servers). When the
 // teardown stalls while such a look-up is in progress, the process ends at once: the
 // settings and every export are written by then, and the look-up holds no user data.
+// libcurl's look-ups (the website scanner's network thread) need no watching: their transfers
+// are set to quick exit, so closing one leaves its resolver thread behind instead of joining
+// it, and nothing in the teardown waits for them.
 class EndWhenStalledByLookups {
   public:
     explicit EndWhenStalledByLookups(int status) : m_thread([this, status] { watch(status); }) {}

@@ -8,6 +8,7 @@
 #include "cli/ping_command.h"
 #include "cli/resolve_command.h"
 #include "cli/whois_command.h"
+#include "http/fetch_service.h"
 
 #include <QCoreApplication>
 
@@ -44,6 +45,8 @@ int run(const Words& arguments) {
 }  // namespace quendrix::cli
 
 int main(int argc, char** argv) {
+    // libcurl's global start comes before any thread of the program exists.
+    quendrix::http::GlobalInit();
     // A reader that goes away shows up as a failed write (EPIPE), which ends the program
     // quietly; the signal would end it without a word too, but before anything is tidied.
     std::signal(SIGPIPE, SIG_IGN);

@@ -8,6 +8,7 @@
 #include "tools/scanner/crack_url.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -73,6 +74,9 @@ class TMFHttpGet {
     bool HtmlOnly = false;
     // What the page analysis of a received body produced on the network thread (may be null).
     std::shared_ptr<const void> Analysis;
+    // The page analysis, run on the network thread over a received body; its result becomes
+    // Analysis. Copied into each fetch at its start; may be empty.
+    std::function<std::shared_ptr<const void>(const std::string& body)> Analyse;
 
   private:
     http::FetchService& m_service;
