@@ -166,7 +166,7 @@ int BatchEndStatus(const Interruption& interruption, const BatchEngineBase& batc
         return interruption.status();
     }
     if (batch.outcome().failed()) {
-        Message(batch.outcome().text);
+        Message(batch.outcome().text());
         return kFailed;
     }
     // The run is complete: its counts, then the file (whose failure is the last word).

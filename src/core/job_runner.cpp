@@ -38,7 +38,7 @@ constexpr std::size_t kFirstSliceRows = 64;
 
 void ShowJobFailure(Prompts& prompts, const JobOutcome& outcome) {
     if (outcome.failed()) {
-        prompts.message(QStringLiteral("Quendrix"), outcome.text, Prompts::Icon::Error);
+        prompts.message(QStringLiteral("Quendrix"), outcome.text(), Prompts::Icon::Error);
     }
 }
 
@@ -70,18 +70,22 @@ JobId JobRunnerBase::launch(
         try {
             work(*context);
             if (context->m_failed) {
-                end.outcome = {JobOutcome::Kind::Failed, context->m_code, context->m_text};
+                end.outcome = JobOutcome::Failure(std::move(context->m_error));
             } else if (context->stopRequested()) {
                 end.outcome.kind = JobOutcome::Kind::Stopped;
             }
         } catch (const UserError& error) {
-            end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException, error.message()};
+            end.outcome =
+                JobOutcome::Failure({ErrorCode::System, 0, error.message().toStdString()}, true);
+        } catch (const std::system_error& error) {
+            const bool errnoValue = error.code().category() == std::generic_category() ||
+                                    error.code().category() == std::system_category();
+            end.outcome = JobOutcome::Failure(
+                {ErrorCode::System, errnoValue ? error.code().value() : 0, error.what()}, true);
         } catch (const std::exception& error) {
-            end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException,
-                           QString::fromUtf8(error.what())};
+            end.outcome = JobOutcome::Failure({ErrorCode::System, 0, error.what()}, true);
         } catch (...) {
-            end.outcome = {JobOutcome::Kind::Failed, JobOutcome::kException,
-                           QStringLiteral("unknown exception")};
+            end.outcome = JobOutcome::Failure({ErrorCode::System, 0, "unknown exception"}, true);
         }
         std::lock_guard lock(m_mutex);
         m_ends.push_back(std::move(end));
@@ -230,6 +234,7 @@ void JobRunnerBase::finishJob(const End& end) {
     if (!stopped) {
         Q_EMIT ended(end.id, end.outcome);
     }
+    Q_EMIT workerReturned(end.id);
 }
 
 const JobRunnerBase::Job* JobRunnerBase::findJob(JobId id) const {
@@ -251,7 +256,7 @@ void JobRunnerBase::stop(JobId id) {
         if (job->id == id && !job->stopped) {
             job->stopSource.request_stop();
             job->stopped = true;
-            Q_EMIT ended(id, {JobOutcome::Kind::Stopped, 0, {}});
+            Q_EMIT ended(id, {JobOutcome::Kind::Stopped, {}, false});
             return;
         }
     }
@@ -275,6 +280,10 @@ bool JobRunnerBase::isRunning(JobId id) const {
     return live(id);
 }
 
+bool JobRunnerBase::isWorkerBusy(JobId id) const {
+    return findJob(id) != nullptr;
+}
+
 namespace {
 
 // Runs an event loop until done() holds after a job's end, or the time is up.
@@ -287,11 +296,13 @@ bool waitUntil(JobRunnerBase* runner, int timeoutMs, Done done) {
     QTimer timer;
     timer.setSingleShot(true);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(runner, &JobRunnerBase::ended, &loop, [&] {
+    const auto check = [&] {
         if (done()) {
             loop.quit();
         }
-    });
+    };
+    QObject::connect(runner, &JobRunnerBase::ended, &loop, check);
+    QObject::connect(runner, &JobRunnerBase::workerReturned, &loop, check);
     timer.start(timeoutMs);
     loop.exec();
     return done();
@@ -305,6 +316,10 @@ bool JobRunnerBase::wait(JobId id, int timeoutMs) {
 
 bool JobRunnerBase::waitForIdle(int timeoutMs) {
     return waitUntil(this, timeoutMs, [this] { return !isRunning(); });
+}
+
+bool JobRunnerBase::waitForWorkers(int timeoutMs) {
+    return waitUntil(this, timeoutMs, [this] { return !isWorkerBusy(); });
 }
 
 void JobRunnerBase::shutdown() {

@@ -6,10 +6,13 @@
 // hundreds of rows and no per-row call across threads. Applying them takes at most a few
 // milliseconds of each event-loop turn (see setApplyBudget); what is left waits, in order, for
 // the next turns, so a backlog never freezes the window. Each job ends exactly once: done,
-// stopped, or failed with a code and a text (an exception escaping the body becomes such a
-// failure). After stop() has returned, nothing that job produced is applied: the UI thread
-// drops rows whose job is stopped.
+// stopped, or failed with the error value of Result<T> (an exception escaping the body becomes
+// such a failure, marked as one). After stop() has returned, nothing that job produced is
+// applied: the UI thread drops rows whose job is stopped. A stopped job's worker may still be
+// inside a call; workerReturned() and isWorkerBusy() tell its owner when it is back.
 #pragma once
+
+#include "net/result.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -53,15 +56,24 @@ struct BatchCounters {
 // How a job ended.
 struct JobOutcome {
     enum class Kind { Done, Stopped, Failed };
-    // The code of a failure that escaped the body as an exception.
-    static constexpr int kException = 1;
 
     Kind kind = Kind::Done;
-    int code = 0;  // failures only
-    QString text;  // failures only
+    // Failures only: what ended the job, the value a Result<T> carries (code, errno, text).
+    // When an exception ended it, text is the exception's message, systemError its errno where
+    // it carried one (std::system_error), and code means nothing: read `exception` first.
+    Error error;
+    // Failures only: an exception escaped the body (rather than the body calling fail()).
+    bool exception = false;
 
     bool done() const { return kind == Kind::Done; }
+    bool stopped() const { return kind == Kind::Stopped; }
     bool failed() const { return kind == Kind::Failed; }
+    // The failure's text, to be shown.
+    QString text() const { return QString::fromStdString(error.text); }
+
+    static JobOutcome Failure(Error error, bool exception = false) {
+        return {Kind::Failed, std::move(error), exception};
+    }
 };
 
 // Shows a failed job's text as the general error report does (caption "Quendrix", error
@@ -77,8 +89,8 @@ class JobRunnerBase : public QObject {
 
     // Stops one job: its stop token is set (which also ends any wait that watches it), its
     // end is reported at once as stopped, and nothing it hands over afterwards is applied.
-    // Returns at once: a worker still blocked in a look-up is joined when it comes back, or
-    // when the runner goes. Unknown or ended ids are ignored.
+    // Returns at once: a worker still blocked in a look-up is joined when it comes back (then
+    // workerReturned is emitted), or when the runner goes. Unknown or ended ids are ignored.
     void stop(JobId id);
     void stopAll();
 
@@ -86,6 +98,11 @@ class JobRunnerBase : public QObject {
     bool isRunning() const;
     bool isRunning(JobId id) const;
     bool hasStarted() const { return m_nextId > 1; }
+    // True from a job's start until its worker has returned from the body and its thread is
+    // joined, which the UI thread learns in the event-loop turn after the return: unlike
+    // isRunning(), a stopped job stays busy while its worker is still inside a call.
+    bool isWorkerBusy(JobId id) const;
+    bool isWorkerBusy() const { return !m_jobs.empty(); }
     // How long one event-loop turn may spend applying rows; the rest is applied in the turns
     // after it. Each turn applies at least one row, so zero applies one row per turn.
     void setApplyBudget(std::chrono::nanoseconds budget) { m_budget = budget; }
@@ -93,6 +110,8 @@ class JobRunnerBase : public QObject {
     // For tests and the command line; the window never waits.
     bool wait(JobId id, int timeoutMs);
     bool waitForIdle(int timeoutMs);
+    // Waits, processing events, until every worker has returned (stopped jobs' included).
+    bool waitForWorkers(int timeoutMs);
     // Stops every job and joins every thread (a look-up in progress is waited for); nothing
     // is applied afterwards and no end is reported. Owners whose jobs read their members call
     // it first thing in their destructor.
@@ -104,6 +123,10 @@ class JobRunnerBase : public QObject {
     // Exactly once per job: from the turn that applied its last row (done, failed), or from
     // stop() (stopped).
     void ended(quendrix::JobId id, const quendrix::JobOutcome& outcome);
+    // Exactly once per job, when its worker has returned and its thread is joined: after the
+    // job's ended() for a job that ended by itself, later than it for a stopped one. Not
+    // emitted for the workers that shutdown() joins.
+    void workerReturned(quendrix::JobId id);
 
   protected:
     explicit JobRunnerBase(QObject* parent);
@@ -115,11 +138,11 @@ class JobRunnerBase : public QObject {
         JobId id() const { return m_id; }
         bool stopRequested() const { return m_token.stop_requested(); }
         std::stop_token stopToken() const { return m_token; }
-        // Ends the job as failed once the body returns (its rows so far are applied).
-        void fail(int code, QString text) {
+        // Ends the job as failed with this error once the body returns (its rows so far are
+        // applied).
+        void fail(Error error) {
             m_failed = true;
-            m_code = code;
-            m_text = std::move(text);
+            m_error = std::move(error);
         }
 
       protected:
@@ -130,8 +153,7 @@ class JobRunnerBase : public QObject {
         JobId m_id;
         std::stop_token m_token;
         bool m_failed = false;
-        int m_code = 0;
-        QString m_text;
+        Error m_error;
     };
 
     // Starts work on a new thread with the context made for it.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -17,6 +18,8 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string>
+#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -196,22 +199,42 @@ TEST(JobRunner, ABacklogIsAppliedOverSeveralTurnsInOrderAndTheEndComesAfterItsLa
     EXPECT_EQ(rowsAtEnd, (std::vector<std::size_t>{5, static_cast<size_t>(kRows)}));
 }
 
-TEST(JobRunner, AnExceptionOrAFailEndsTheJobFailedWithItsText) {
+TEST(JobRunner, AnExceptionOrAFailEndsTheJobFailedWithItsErrorAndOnlyAnExceptionIsMarked) {
+    // The failure carries the error value of Result<T>; an exception is told apart by its mark,
+    // never by a code an error could have too (a failed look-up ends with HostNotFound).
     struct Case {
         const char* name;
         std::function<void(Runner::Context&)> end;
-        int code;
-        QString text;
+        bool exception;
+        Error error;  // code compared only where no exception ended the job
     };
     const Case cases[] = {
-        {"std exception", [](Runner::Context&) { throw std::runtime_error("disk on fire"); },
-         JobOutcome::kException, "disk on fire"},
+        {"std exception",
+         [](Runner::Context&) { throw std::runtime_error("disk on fire"); },
+         true,
+         {ErrorCode::System, 0, "disk on fire"}},
         {"user error",
          [](Runner::Context&) { throw UserError("'x' is not a valid integer value"); },
-         JobOutcome::kException, "'x' is not a valid integer value"},
-        {"anything else", [](Runner::Context&) { throw 42; }, JobOutcome::kException,
-         "unknown exception"},
-        {"fail", [](Runner::Context& job) { job.fail(3, "Access denied."); }, 3, "Access denied."},
+         true,
+         {ErrorCode::System, 0, "'x' is not a valid integer value"}},
+        {"system error keeps its errno",
+         [](Runner::Context&) { throw std::system_error(EMFILE, std::generic_category(), "pipe"); },
+         true,
+         {ErrorCode::System, EMFILE, "pipe: " + Error::errorText(EMFILE)}},
+        {"anything else",
+         [](Runner::Context&) { throw 42; },
+         true,
+         {ErrorCode::System, 0, "unknown exception"}},
+        {"fail with a look-up error",
+         [](Runner::Context& job) {
+             job.fail({ErrorCode::HostNotFound, 1, "Unknown host"});
+         },
+         false,
+         {ErrorCode::HostNotFound, 1, "Unknown host"}},
+        {"fail with a system error",
+         [](Runner::Context& job) { job.fail(Error::fromErrno(EACCES)); },
+         false,
+         {ErrorCode::System, EACCES, Error::errorText(EACCES)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,8 +252,13 @@ TEST(JobRunner, AnExceptionOrAFailEndsTheJobFailedWithItsText) {
         ASSERT_EQ(record.ends[id].size(), 1u);
         const JobOutcome& outcome = record.ends[id].front();
         EXPECT_TRUE(outcome.failed());
-        EXPECT_EQ(outcome.code, c.code);
-        EXPECT_EQ(outcome.text, c.text);
+        EXPECT_EQ(outcome.exception, c.exception);
+        if (!c.exception) {
+            EXPECT_EQ(outcome.error.code, c.error.code);
+        }
+        EXPECT_EQ(outcome.error.systemError, c.error.systemError);
+        EXPECT_EQ(outcome.error.text, c.error.text);
+        EXPECT_EQ(outcome.text(), QString::fromStdString(c.error.text));
     }
 }
 
@@ -310,6 +338,51 @@ TEST(JobRunner, NothingIsAppliedAfterStopReturned) {
     EXPECT_EQ(static_cast<int>(record.rows[id].size()), appliedAtStop);
     ASSERT_EQ(record.ends[id].size(), 1u);
     EXPECT_EQ(record.ends[id].front().kind, JobOutcome::Kind::Stopped);
+}
+
+TEST(JobRunner, AStoppedJobsWorkerIsBusyUntilItReturnsFromItsBlockingCall) {
+    // Stop ends the job at once, but its worker may still be inside a call that watches no
+    // stop token (a look-up): the owner learns when it is back.
+    Record record;
+    Runner runner(record.apply());
+    record.follow(runner);
+    std::vector<JobId> returned;
+    QObject::connect(&runner, &JobRunnerBase::workerReturned,
+                     [&](JobId id) { returned.push_back(id); });
+    Gate blocked;
+    std::atomic<bool> back{false};
+    const JobId id = runner.start([&](Runner::Context& job) {
+        job.push(1);
+        blocked.arriveAndWait();  // deaf to the stop token
+        back = true;
+    });
+    blocked.waitArrived();
+    runner.stop(id);
+    EXPECT_FALSE(runner.isRunning(id));
+    EXPECT_TRUE(runner.isWorkerBusy(id));
+    EXPECT_TRUE(runner.isWorkerBusy());
+    EXPECT_FALSE(runner.waitForWorkers(50));  // still inside its call
+    EXPECT_TRUE(returned.empty());
+
+    blocked.open();
+    ASSERT_TRUE(runner.waitForWorkers(30000));
+    EXPECT_TRUE(back.load());  // read after the join: the worker really returned
+    EXPECT_FALSE(runner.isWorkerBusy(id));
+    EXPECT_EQ(returned, std::vector<JobId>{id});
+    ASSERT_EQ(record.ends[id].size(), 1u);  // stopped, and nothing more
+    EXPECT_TRUE(record.ends[id].front().stopped());
+    EXPECT_TRUE(record.rows[id].empty());
+
+    // A job that ends by itself: its worker is back by its end, and said so once, after it.
+    std::vector<std::string> order;
+    QObject::connect(&runner, &JobRunnerBase::ended,
+                     [&](JobId, const JobOutcome&) { order.push_back("ended"); });
+    QObject::connect(&runner, &JobRunnerBase::workerReturned,
+                     [&](JobId) { order.push_back("returned"); });
+    const JobId done = runner.start([](Runner::Context&) {});
+    ASSERT_TRUE(runner.wait(done, 30000));
+    EXPECT_FALSE(runner.isWorkerBusy(done));
+    EXPECT_EQ(order, (std::vector<std::string>{"ended", "returned"}));
 }
 
 TEST(JobRunner, DestroyedMidJobJoinsAndAppliesNothing) {

@@ -4,11 +4,9 @@
 #include "core/target.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLocale>
 #include <QStringBuilder>
 
-#include <thread>
 #include <utility>
 
 namespace quendrix::monitor {
@@ -22,18 +20,6 @@ QString connectionKey(const TTcpConnStatus& connection) {
     return connection.localPort % QLatin1Char('\n') % connection.remoteAddress % QLatin1Char('\n') %
            connection.remotePort % QLatin1Char('\n') % connection.status;
 }
-
-// Clears a flag when the worker leaves the tick, whatever way it leaves.
-class BusyGuard {
-  public:
-    explicit BusyGuard(std::atomic<bool>& busy) : m_busy(busy) {}
-    ~BusyGuard() { m_busy.store(false); }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-  private:
-    std::atomic<bool>& m_busy;
-};
 
 }  // namespace
 
@@ -156,17 +142,17 @@ void ConnectionMonitor::restartCount() {
 }
 
 bool ConnectionMonitor::TimerTimer() {
-    if (m_busy.load()) {
+    // A stopped tick's worker may still be inside the table read or a look-up: ticks never
+    // overlap.
+    if (m_runner.isWorkerBusy()) {
         return false;
     }
-    m_busy.store(true);
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(m_knownMutex);
         generation = m_generation;
     }
     m_tick = m_runner.start([this, generation](JobRunner<HistoryRow>::Context& context) {
-        BusyGuard guard(m_busy);
         runTick(context, generation);
     });
     return true;
@@ -176,7 +162,7 @@ void ConnectionMonitor::runTick(JobRunner<HistoryRow>::Context& context, std::ui
     Result<std::vector<TTcpConnStatus>> table = m_source->read();
     if (!table) {
         // Nothing this time; the next tick reads again. The owner learns why.
-        context.fail(static_cast<int>(table.code()), QString::fromStdString(table.error().text));
+        context.fail(table.error());
         return;
     }
     // Every row of one tick carries the time of the read, its texts made once: each local
@@ -225,28 +211,15 @@ void ConnectionMonitor::onEnded(JobId id, const JobOutcome& outcome) {
         return;
     }
     if (outcome.failed()) {
-        Q_EMIT readFailed(outcome.text);
+        Q_EMIT readFailed(outcome.text());
     }
     // The grid counts its trailing empty row as well.
     Q_EMIT tickEnded(m_recorded + 1 > m_historyLimit);
 }
 
 bool ConnectionMonitor::waitForTick(int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (m_tick != 0) {
-        if (deadline.hasExpired() ||
-            !m_runner.wait(m_tick, static_cast<int>(deadline.remainingTime()))) {
-            return false;
-        }
-    }
-    // A stopped tick's worker may still be on its way back.
-    while (m_busy.load()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        std::this_thread::yield();
-    }
-    return true;
+    // A tick that ends by itself has its worker back by its end; a stopped one's is waited for.
+    return m_runner.waitForWorkers(timeoutMs);
 }
 
 }  // namespace quendrix::monitor

@@ -104,14 +104,15 @@ class ConnectionMonitor : public QObject {
     // come back yet counts as in progress): `Timer` calls it twice a second. Returns whether
     // it started.
     bool TimerTimer();
-    bool tickRunning() const { return m_busy.load(); }
+    bool tickRunning() const { return m_runner.isWorkerBusy(); }
 
     // History rows recorded since the last clear (or restartCount).
     int historyCount() const { return m_recorded; }
     // More rows than this, the grid's empty row counted, and the history is full: tests set
     // a smaller limit.
     void setHistoryLimit(int rows) { m_historyLimit = rows; }
-    // Waits, processing events, until no tick runs; for tests and the command line.
+    // Waits, processing events, until no tick runs and the worker of a stopped one is back;
+    // for tests and the command line.
     bool waitForTick(int timeoutMs);
 
   Q_SIGNALS:
@@ -133,7 +134,6 @@ class ConnectionMonitor : public QObject {
     QTimer m_timer{this};  // `Timer`
     std::atomic<bool> m_showListeners{false};
     std::atomic<bool> m_resolveHosts{false};
-    std::atomic<bool> m_busy{false};  // from a tick's start until its worker is done
     JobId m_tick = 0;
     int m_recorded = 0;  // UI thread
     int m_historyLimit = kHistoryLimit;

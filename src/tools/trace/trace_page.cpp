@@ -321,7 +321,7 @@ void TracePage::startTrace() {
             end = acTraceExecute(run);
         }
         if (!end) {
-            job.fail(static_cast<int>(end.code()), QString::fromLocal8Bit(end.error().text));
+            job.fail(end.error());
         }
     });
 }

@@ -67,7 +67,7 @@ TEST_F(CountryBatchTest, ALookUpThatThrowsEndsTheJobFailedWithItsText) {
     ASSERT_TRUE(batch->waitForIdle(60000));
     EXPECT_EQ(ends, 1);
     ASSERT_TRUE(batch->outcome().failed());
-    EXPECT_EQ(batch->outcome().text, QStringLiteral("owner table unreadable"));
+    EXPECT_EQ(batch->outcome().text(), QStringLiteral("owner table unreadable"));
     // The rows before the failure stay; the entry it failed on is still shown as taken.
     ASSERT_EQ(grid.resultCount(), 1);
     EXPECT_EQ(grid.cell(0, 1), QStringLiteral("France"));
