@@ -100,12 +100,16 @@ void TMFDwnld::Tick(std::uint32_t now) {
     m_inTick = true;
     takeInPosted(now);
 
-    const long hostLimit = static_cast<long>(targetSize());
+    ResizePool();
+    // Connections to one server: the value for HTTP/1.0 servers (our requests are HTTP/1.0),
+    // ConcurrentDownloads + 2, but never fewer than the pool holds: a slot still finishing its
+    // fetch after ConcurrentDownloads was lowered must not wait for a connection behind the
+    // others until it times out.
+    const long hostLimit = static_cast<long>(std::max(targetSize() + 2, m_pool.size()));
     if (hostLimit != m_hostLimit) {
         m_service->setMaxHostConnections(hostLimit);
         m_hostLimit = hostLimit;
     }
-    ResizePool();
 
     if (Stopping) {
         m_queue.Clear();
@@ -241,6 +245,7 @@ void TMFDwnld::StartSlot(std::size_t index, std::uint32_t now) {
     slot.ProxyUser = ProxyUser;
     slot.ProxyPassword = ProxyPassword;
     slot.HtmlOnly = HtmlOnly;
+    slot.Analyse = Analyse;
     if (Stopping) {
         slot.SlotState = TSlotState::Idle;
         return;

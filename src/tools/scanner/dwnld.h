@@ -76,8 +76,8 @@ class TMFDwnld {
     // The network thread the slots share (tests wait on it for posts).
     http::FetchService& Service() { return *m_service; }
 
-    // Slots the pool is brought to; also the limit of connections to one host on the network
-    // thread. A value below 1 counts as 1.
+    // Slots the pool is brought to; it also sets the network thread's limit of connections to
+    // one server (this + 2, never below the pool's length). A value below 1 counts as 1.
     int ConcurrentDownloads = 3;
     // Attempts after the first before an address is given up.
     int Retries = 3;
@@ -99,6 +99,9 @@ class TMFDwnld {
     int ProxyPort = 80;
     std::string ProxyUser;
     std::string ProxyPassword;
+    // The page analysis run on the network thread over each received body; copied into each
+    // slot at assignment. May be empty.
+    std::function<std::shared_ptr<const void>(const std::string& body)> Analyse;
 
     bool Working = false;
     bool Stopping = false;
