@@ -7,10 +7,12 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -19,13 +21,29 @@ namespace {
 
 // A response whose raw header block is longer than this ends the fetch as a failure.
 constexpr std::size_t kMaxHeadLength = 2048;
-// A kept body stops here: a server that streams forever cannot exhaust memory.
+// A body stops here (the page is skipped): a server that streams forever cannot exhaust
+// memory or hold a slot.
 constexpr std::size_t kMaxBodyLength = std::size_t{32} * 1024 * 1024;
 // Redirects followed within one request, as a browser's client does.
 constexpr long kMaxRedirects = 10;
 
 // Why the transfer was stopped from inside a callback, or what its head decided.
 enum class Verdict { Go, AuthRound, Skip, Fail };
+
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+long StatusOf(CURL* easy) {
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
 
 }  // namespace
 
@@ -42,6 +60,7 @@ struct FetchService::State {
         // Per request (reset for the authentication round).
         std::string head;
         bool headTooLong = false;
+        bool headComplete = false;
         bool decided = false;
         Verdict verdict = Verdict::Go;
         bool capped = false;
@@ -81,11 +100,16 @@ struct FetchService::State {
     void resetForRequest(Transfer& transfer);
     Verdict decide(Transfer& transfer);
     void completed(Transfer& transfer, CURLcode result);
+    void authRound(Transfer& transfer, bool proxy);
     void finish(Transfer& transfer, bool succeeded, bool skipped);
     void close(Transfer& transfer);
 
+    // libcurl's callbacks: nothing may be thrown through libcurl, so a failure to store (no
+    // memory) ends the fetch as a plain failure.
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user);
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user);
+    static std::size_t takeHeader(char* data, std::size_t size, std::size_t count, void* user);
+    static std::size_t takeBody(char* data, std::size_t size, std::size_t count, void* user);
 };
 
 void FetchService::State::run() {
@@ -161,12 +185,21 @@ bool FetchService::State::configure(Transfer& transfer) {
     const FetchRequest& request = transfer.request;
     // Headers libcurl would add on its own that the request does not carry: an empty value
     // removes one.
-    transfer.headers = curl_slist_append(nullptr, "Accept:");
-    transfer.headers = curl_slist_append(transfer.headers, "Proxy-Connection:");
+    for (const char* header : {"Accept:", "Proxy-Connection:"}) {
+        curl_slist* longer = curl_slist_append(transfer.headers, header);
+        if (longer == nullptr) {
+            return false;
+        }
+        transfer.headers = longer;
+    }
     transfer.proxyHeaders = curl_slist_append(nullptr, "Proxy-Connection:");
-    if (transfer.headers == nullptr || transfer.proxyHeaders == nullptr) {
+    if (transfer.proxyHeaders == nullptr) {
         return false;
     }
+    // A header value never ends its line early: a control character in the settings or in a
+    // page's address becomes a blank.
+    const std::string agent = OneLine(request.agent);
+    const std::string referrer = OneLine(request.referrer);
     const std::string url = EscapeForRequest(request.url);
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer) == CURLE_OK;
@@ -180,9 +213,9 @@ bool FetchService::State::configure(Transfer& transfer) {
     ok = ok && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_PROXYHEADER, transfer.proxyHeaders) == CURLE_OK;
-    ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, request.agent.c_str()) == CURLE_OK;
-    if (!request.referrer.empty()) {
-        ok = ok && curl_easy_setopt(easy, CURLOPT_REFERER, request.referrer.c_str()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK;
+    if (!referrer.empty()) {
+        ok = ok && curl_easy_setopt(easy, CURLOPT_REFERER, referrer.c_str()) == CURLE_OK;
     }
     // Credentials are sent only as written in the address until a 401 or 407 asks for more.
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC) == CURLE_OK;
@@ -214,6 +247,7 @@ bool FetchService::State::configure(Transfer& transfer) {
 void FetchService::State::resetForRequest(Transfer& transfer) {
     transfer.head.clear();
     transfer.headTooLong = false;
+    transfer.headComplete = false;
     transfer.decided = false;
     transfer.verdict = Verdict::Go;
     transfer.capped = false;
@@ -223,8 +257,8 @@ void FetchService::State::resetForRequest(Transfer& transfer) {
     transfer.chunks = 0;
 }
 
-std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::size_t count,
-                                          void* user) {
+std::size_t FetchService::State::takeHeader(char* data, std::size_t size, std::size_t count,
+                                            void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t length = size * count;
     std::string_view line(data, length);
@@ -233,24 +267,54 @@ std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::siz
     if (line.size() >= 5 && line.substr(0, 5) == "HTTP/") {
         transfer.head.clear();
         transfer.headTooLong = false;
+        transfer.headComplete = false;
+    }
+    if (transfer.headComplete) {
+        // Trailers of a chunked body are not part of the head.
+        return length;
     }
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
+    transfer.headComplete = line.empty();
     if (!transfer.headTooLong) {
-        transfer.head.append(line);
-        transfer.head.append("\r\n");
-        if (transfer.head.size() > kMaxHeadLength) {
+        if (transfer.head.size() + line.size() + 2 > kMaxHeadLength) {
             transfer.headTooLong = true;
             transfer.head.clear();
+        } else {
+            transfer.head.append(line);
+            transfer.head.append("\r\n");
         }
     }
     return length;
 }
 
+std::size_t FetchService::State::onHeader(char* data, std::size_t size, std::size_t count,
+                                          void* user) {
+    try {
+        return takeHeader(data, size, count, user);
+    } catch (...) {
+        auto& transfer = *static_cast<Transfer*>(user);
+        transfer.decided = true;
+        transfer.verdict = Verdict::Fail;
+        return 0;
+    }
+}
+
+std::size_t FetchService::State::onBody(char* data, std::size_t size, std::size_t count,
+                                        void* user) {
+    try {
+        return takeBody(data, size, count, user);
+    } catch (...) {
+        auto& transfer = *static_cast<Transfer*>(user);
+        transfer.decided = true;
+        transfer.verdict = Verdict::Fail;
+        return CURL_WRITEFUNC_ERROR;
+    }
+}
+
 Verdict FetchService::State::decide(Transfer& transfer) {
-    long status = 0;
-    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+    const long status = StatusOf(transfer.easy);
     if (status == 401 || status == 407) {
         return transfer.authAnswered ? Verdict::Fail : Verdict::AuthRound;
     }
@@ -273,8 +337,8 @@ Verdict FetchService::State::decide(Transfer& transfer) {
     return Verdict::Go;
 }
 
-std::size_t FetchService::State::onBody(char* data, std::size_t size, std::size_t count,
-                                        void* user) {
+std::size_t FetchService::State::takeBody(char* data, std::size_t size, std::size_t count,
+                                          void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t length = size * count;
     if (!transfer.decided) {
@@ -284,10 +348,16 @@ std::size_t FetchService::State::onBody(char* data, std::size_t size, std::size_
     if (transfer.verdict != Verdict::Go) {
         return CURL_WRITEFUNC_ERROR;
     }
+    // Kept or not, a body stops at the cap: a server that streams forever neither exhausts
+    // memory nor holds a slot (its alive posts would keep the deadline away for ever).
+    if (transfer.bytes + length > kMaxBodyLength) {
+        transfer.capped = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
     if (transfer.request.keepBody) {
-        if (transfer.body.size() + length > kMaxBodyLength) {
-            transfer.capped = true;
-            return CURL_WRITEFUNC_ERROR;
+        if (transfer.body.empty() && transfer.contentLength > 0) {
+            transfer.body.reserve(static_cast<std::size_t>(
+                std::min<long long>(transfer.contentLength, kMaxBodyLength)));
         }
         transfer.body.append(data, length);
     }
@@ -313,40 +383,9 @@ void FetchService::State::completed(Transfer& transfer, CURLcode result) {
     }
     if (transfer.decided) {
         switch (transfer.verdict) {
-            case Verdict::AuthRound: {
-                const bool proxy = [&] {
-                    long status = 0;
-                    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
-                    return status == 407;
-                }();
-                const FetchRequest& request = transfer.request;
-                const std::string& user = proxy ? request.proxyUser : request.userName;
-                const std::string& password = proxy ? request.proxyPassword : request.password;
-                transfer.authAnswered = true;
-                if (user.empty() && password.empty()) {
-                    // Nothing to answer with: asking again would only be refused again.
-                    finish(transfer, false, false);
-                    return;
-                }
-                curl_multi_remove_handle(multi, transfer.easy);
-                bool ok = true;
-                if (proxy) {
-                    ok = curl_easy_setopt(transfer.easy, CURLOPT_PROXYUSERNAME, user.c_str()) ==
-                             CURLE_OK &&
-                         curl_easy_setopt(transfer.easy, CURLOPT_PROXYPASSWORD, password.c_str()) ==
-                             CURLE_OK;
-                } else {
-                    ok = curl_easy_setopt(transfer.easy, CURLOPT_USERNAME, user.c_str()) ==
-                             CURLE_OK &&
-                         curl_easy_setopt(transfer.easy, CURLOPT_PASSWORD, password.c_str()) ==
-                             CURLE_OK;
-                }
-                resetForRequest(transfer);
-                if (!ok || curl_multi_add_handle(multi, transfer.easy) != CURLM_OK) {
-                    finish(transfer, false, false);
-                }
+            case Verdict::AuthRound:
+                authRound(transfer, StatusOf(transfer.easy) == 407);
                 return;
-            }
             case Verdict::Skip:
                 finish(transfer, false, true);
                 return;
@@ -358,6 +397,14 @@ void FetchService::State::completed(Transfer& transfer, CURLcode result) {
         }
     }
     if (result != CURLE_OK) {
+        // A proxy that refuses to open a tunnel (https through a named proxy) without its
+        // credentials: the same round as a 407 to a plain request.
+        long connectCode = 0;
+        curl_easy_getinfo(transfer.easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+        if (!transfer.decided && connectCode == 407 && !transfer.authAnswered) {
+            authRound(transfer, true);
+            return;
+        }
         // Network errors, a redirect loop, a read error.
         finish(transfer, false, false);
         return;
@@ -367,6 +414,34 @@ void FetchService::State::completed(Transfer& transfer, CURLcode result) {
     finish(transfer, succeeded, false);
 }
 
+void FetchService::State::authRound(Transfer& transfer, bool proxy) {
+    const FetchRequest& request = transfer.request;
+    const std::string& user = proxy ? request.proxyUser : request.userName;
+    const std::string& password = proxy ? request.proxyPassword : request.password;
+    transfer.authAnswered = true;
+    if (user.empty() && password.empty()) {
+        // Nothing to answer with: asking again would only be refused again.
+        finish(transfer, false, false);
+        return;
+    }
+    // Asked again where the answer came from (after redirects: the last address), with the
+    // credentials sent at once (Basic).
+    const char* last = nullptr;
+    curl_easy_getinfo(transfer.easy, CURLINFO_EFFECTIVE_URL, &last);
+    const std::string address = last != nullptr ? last : EscapeForRequest(request.url);
+    curl_multi_remove_handle(multi, transfer.easy);
+    CURL* easy = transfer.easy;
+    const bool ok = curl_easy_setopt(easy, CURLOPT_URL, address.c_str()) == CURLE_OK &&
+                    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME,
+                                     user.c_str()) == CURLE_OK &&
+                    curl_easy_setopt(easy, proxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
+                                     password.c_str()) == CURLE_OK;
+    resetForRequest(transfer);
+    if (!ok || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        finish(transfer, false, false);
+    }
+}
+
 void FetchService::State::finish(Transfer& transfer, bool succeeded, bool skipped) {
     FetchPost end;
     end.id = transfer.id;
@@ -374,8 +449,11 @@ void FetchService::State::finish(Transfer& transfer, bool succeeded, bool skippe
     end.succeeded = succeeded;
     end.skipped = skipped;
     if (transfer.easy != nullptr) {
-        long status = 0;
-        curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+        long status = StatusOf(transfer.easy);
+        if (status == 0) {
+            // A proxy's refusal to open a tunnel.
+            curl_easy_getinfo(transfer.easy, CURLINFO_HTTP_CONNECTCODE, &status);
+        }
         end.statusCode = static_cast<int>(status);
     }
     if (transfer.decided && transfer.verdict == Verdict::Go) {
@@ -385,7 +463,14 @@ void FetchService::State::finish(Transfer& transfer, bool succeeded, bool skippe
     if (succeeded) {
         end.body = std::move(transfer.body);
         if (transfer.request.analyse) {
-            end.analysis = transfer.request.analyse(end.body);
+            // Nothing may escape into the network thread: an analysis that throws makes the
+            // fetch a plain failure (tried again, like any other).
+            try {
+                end.analysis = transfer.request.analyse(end.body);
+            } catch (...) {
+                end.succeeded = false;
+                end.body.clear();
+            }
         }
     }
     close(transfer);
@@ -406,6 +491,10 @@ void FetchService::State::close(Transfer& transfer) {
 
 FetchService::FetchService() : m_state(std::make_unique<State>()) {
     m_state->multi = curl_multi_init();
+    if (m_state->multi == nullptr) {
+        // libcurl fails here only when it cannot allocate.
+        throw std::bad_alloc();
+    }
     m_state->thread = std::thread([state = m_state.get()] { state->run(); });
 }
 

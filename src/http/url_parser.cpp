@@ -67,13 +67,13 @@ bool HasEmptyQuery(std::string_view address) {
 // becomes "+") and refuses control characters. Combined addresses keep every character as
 // written, so each such byte, and every "%" (which makes the way back exact), travels as an
 // escape that Unescape turns back.
-std::string Escape(std::string_view text) {
+std::string Escape(std::string_view text, bool percent = true) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string result;
     result.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '%' || byte <= ' ' || byte >= 0x7f) {
+        if ((percent && byte == '%') || byte <= ' ' || byte >= 0x7f) {
             result += '%';
             result += kHex[byte >> 4];
             result += kHex[byte & 0x0f];
@@ -191,14 +191,26 @@ std::optional<std::string> CombineUrl(const std::string& base, const std::string
     if (!handle) {
         return std::nullopt;
     }
-    if (curl_url_set(handle.get(), CURLUPART_URL, Escape(base).c_str(), kFlags) != CURLUE_OK) {
+    const bool based =
+        curl_url_set(handle.get(), CURLUPART_URL, Escape(base).c_str(), kFlags) == CURLUE_OK;
+    if (!based) {
         // Without a usable base only an absolute reference makes an address.
         handle.reset(curl_url());
         if (!handle) {
             return std::nullopt;
         }
     }
-    if (curl_url_set(handle.get(), CURLUPART_URL, Escape(reference).c_str(), kFlags) != CURLUE_OK) {
+    // libcurl reads an empty reference or a lone fragment as an empty last segment (the base's
+    // folder); either stands for the base itself, with the reference's fragment.
+    const bool sameDocument = reference.empty() || reference.front() == '#';
+    if (sameDocument && based) {
+        const std::string fragment = reference.size() > 1 ? Escape(reference.substr(1)) : "";
+        if (curl_url_set(handle.get(), CURLUPART_FRAGMENT,
+                         fragment.empty() ? nullptr : fragment.c_str(), 0) != CURLUE_OK) {
+            return std::nullopt;
+        }
+    } else if (curl_url_set(handle.get(), CURLUPART_URL, Escape(reference).c_str(), kFlags) !=
+               CURLUE_OK) {
         return std::nullopt;
     }
     bool failed = false;
@@ -207,14 +219,21 @@ std::optional<std::string> CombineUrl(const std::string& base, const std::string
         return std::nullopt;
     }
     std::string result = Unescape(*combined);
-    // libcurl drops a "?" with nothing after it; the reference's "?" stays.
+    // libcurl drops a "?" or a "#" with nothing after it; the reference's stays.
     if (HasEmptyQuery(reference) && !HasEmptyQuery(result)) {
         const std::size_t hash = result.find('#');
         if (std::string_view(result).substr(0, hash).find('?') == std::string_view::npos) {
             result.insert(hash == std::string::npos ? result.size() : hash, "?");
         }
     }
+    if (!reference.empty() && reference.back() == '#' && result.find('#') == std::string::npos) {
+        result += '#';
+    }
     return result;
+}
+
+std::string EscapeUnsafe(std::string_view address) {
+    return Escape(address, false);
 }
 
 }  // namespace quendrix::http

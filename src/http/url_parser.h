@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quendrix::http {
 
@@ -28,8 +29,8 @@ struct UrlParts {
 };
 
 // Splits an absolute address of a scheme libcurl knows. Nothing when libcurl refuses the address
-// (no scheme or one it does not know, no host, a bad port, control characters or an escape that
-// decodes to one: a decoded component must be safe to print and to send).
+// (no scheme or one it does not know, no host, a bad port, a NUL, a control character below 32
+// as written or as an escape: no decoded component holds one, so none can end a line).
 std::optional<UrlParts> SplitUrl(const std::string& address);
 
 // Resolves `reference` against the absolute address `base` the standard way (a relative path
@@ -37,5 +38,11 @@ std::optional<UrlParts> SplitUrl(const std::string& address);
 // stands for itself). Every character stays as written in either text: nothing is escaped and
 // nothing decoded. Nothing when the two do not make an address.
 std::optional<std::string> CombineUrl(const std::string& base, const std::string& reference);
+
+// The address made fit for a request: blanks, control characters and bytes above 126 become
+// percent escapes (bytes above 126 as they are, so UTF-8 stays UTF-8); everything else, "%"
+// included, stays. Combined addresses keep such characters as written, and libcurl's transfers
+// refuse an address with a blank.
+std::string EscapeUnsafe(std::string_view address);
 
 }  // namespace quendrix::http

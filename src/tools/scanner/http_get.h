@@ -23,8 +23,9 @@ class TMFHttpGet {
     static constexpr const char* kDefaultAgent =
         "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT; DigExt)";
 
+    // The service outlives its slots.
     explicit TMFHttpGet(http::FetchService& service) : m_service(service) {}
-    // Abandons a fetch still running.
+    // Abandons a fetch still running (its end is still posted, for an id no slot has).
     ~TMFHttpGet();
     TMFHttpGet(const TMFHttpGet&) = delete;
     TMFHttpGet& operator=(const TMFHttpGet&) = delete;

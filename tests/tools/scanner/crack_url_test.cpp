@@ -116,6 +116,7 @@ TEST(CrackUrl, AComponentOf1024CharactersDoesNotFit) {
         {"decoded path", "http://h.example.com/", "%41", ""},
         {"extra information", "http://h.example.com/p?", "q", ""},
         {"extra information with fragment", "http://h.example.com/p#", "f", ""},
+        {"host name", "http://h", "h", "/"},
         {"user name", "http://u", "u", "@h.example.com/"},
         {"password", "http://u:p", "p", "@h.example.com/"},
     };
