@@ -42,6 +42,8 @@ using Stats = std::array<int, 6>;  // InQueue, Downloading, ToAnalyze, Done, Ret
 class Scan {
   public:
     explicit Scan(bool withStatistics = true) {
+        // Straight to the fixture, whatever proxy the environment names.
+        dwnld.ProxyType = PROXY_DIRECT;
         dwnld.OnPageReceived = [this](TMFHttpGet& slot) {
             pages.push_back(slot.Url.GetUrl());
             bodies.push_back(slot.Body);
