@@ -97,7 +97,14 @@ void TMFDwnld::Tick(std::uint32_t now) {
     if (m_inTick) {
         return;
     }
-    m_inTick = true;
+    // Cleared however the tick ends: a handler that throws must not stop every later tick.
+    struct InTick {
+        bool& flag;
+        explicit InTick(bool& inTick) : flag(inTick) { flag = true; }
+        ~InTick() { flag = false; }
+        InTick(const InTick&) = delete;
+        InTick& operator=(const InTick&) = delete;
+    } inTick(m_inTick);
     takeInPosted(now);
 
     ResizePool();
@@ -123,7 +130,6 @@ void TMFDwnld::Tick(std::uint32_t now) {
     for (std::size_t i = 0; i < m_pool.size(); ++i) {
         step(*m_pool[i], i, now);
     }
-    m_inTick = false;
 }
 
 void TMFDwnld::step(TMFHttpGet& slot, std::size_t index, std::uint32_t now) {

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -598,6 +599,43 @@ TEST(TMFDwnld, EnqueueRefusesWhenDisabledDropsWhenStoppingAndStartsAScan) {
     scan.dwnld.SetWorking(false);
     EXPECT_FALSE(scan.dwnld.Stopping);
     EXPECT_FALSE(scan.dwnld.Working);
+    EXPECT_EQ(scan.working, (std::vector<bool>{true, false}));
+}
+
+// A page handler that throws leaves the scheduler able to tick on; one that ticks again from
+// inside (an event loop run during analysis) changes nothing.
+TEST(TMFDwnld, AHandlerThatThrowsOrTicksAgainLeavesTheSchedulerTicking) {
+    Scan scan;
+    scan.dwnld.ConcurrentDownloads = 1;
+    scan.fixture.script("/a", HttpReply::Html(200, "<p>a"));
+    scan.fixture.script("/b", HttpReply::Html(200, "<p>b"));
+    ASSERT_TRUE(scan.enqueue("/a"));
+    ASSERT_TRUE(scan.enqueue("/b"));
+    int handled = 0;
+    scan.dwnld.OnPageReceived = [&](TMFHttpGet& slot) {
+        if (++handled == 1) {
+            throw std::runtime_error("analysis failed");
+        }
+        const TSlotState before = slot.SlotState;
+        scan.dwnld.Tick(scan.now + 100);
+        EXPECT_EQ(slot.SlotState, before);
+        scan.pages.push_back(slot.Url.GetUrl());
+    };
+    bool thrown = false;
+    for (int ticks = 0; ticks < 20 && !thrown; ++ticks) {
+        if (scan.anyIn(TSlotState::Downloading)) {
+            ASSERT_TRUE(scan.waitForPost());
+        }
+        try {
+            scan.tick();
+        } catch (const std::runtime_error&) {
+            thrown = true;
+        }
+    }
+    ASSERT_TRUE(thrown);
+    scan.runToEnd();
+    EXPECT_EQ(scan.pages, std::vector<std::string>{scan.fixture.url("/b")});
+    EXPECT_EQ(scan.dwnld.DoneCount, 2);
     EXPECT_EQ(scan.working, (std::vector<bool>{true, false}));
 }
 
