@@ -338,6 +338,43 @@ TEST(TMFDwnld, AnswersAreHandedOnRetriedOrReportedByStatus) {
     }
 }
 
+// The scheduler's credentials and proxy settings reach the request through the slot that
+// fetches: a first 401 answered with UserName/Password, a first 407 from a named proxy (the
+// fixture serves as one) with ProxyUser/ProxyPassword.
+TEST(TMFDwnld, CredentialsAndProxySettingsAreCopiedIntoTheSlots) {
+    struct Case {
+        const char* name;
+        int refusal;
+        bool throughProxy;
+        const char* header;
+        const char* expected;  // Basic "u:p" / "pu:pp"
+    };
+    for (const Case& c :
+         {Case{"401", 401, false, "Authorization", "Basic dTpw"},
+          Case{"407 from a named proxy", 407, true, "Proxy-Authorization", "Basic cHU6cHA="}}) {
+        SCOPED_TRACE(c.name);
+        Scan scan;
+        scan.dwnld.UserName = "u";
+        scan.dwnld.Password = "p";
+        scan.dwnld.ProxyUser = "pu";
+        scan.dwnld.ProxyPassword = "pp";
+        if (c.throughProxy) {
+            scan.dwnld.ProxyType = PROXY_USEPROXY;
+            scan.dwnld.ProxyAddress = "127.0.0.1";
+            scan.dwnld.ProxyPort = scan.fixture.port();
+        }
+        scan.fixture.script("/page",
+                            {HttpReply::Html(c.refusal, "<p>who"), HttpReply::Html(200, "<p>in")});
+        ASSERT_TRUE(scan.enqueue("/page"));
+        scan.runToEnd();
+        EXPECT_EQ(scan.pages, std::vector<std::string>{scan.fixture.url("/page")});
+        const std::vector<test::HttpRequest> requests = scan.fixture.requests("/page");
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(requests[1].header(c.header), c.expected);
+        EXPECT_EQ(requests[0].target.rfind("http://", 0) == 0, c.throughProxy);
+    }
+}
+
 // A retried address goes behind everything that waited meanwhile.
 TEST(TMFDwnld, RetriesGoToTheBackOfTheQueue) {
     Scan scan;
