@@ -53,7 +53,8 @@ class TMFDwnld {
                  bool keepBody, char linkKind, int retryCount, int depth);
     // One pass over the pool at tick count `now` (milliseconds): everything posted by the
     // network thread is taken in first, then each slot takes one step. Nothing is taken in
-    // during a tick, so one tick sees one consistent picture.
+    // during a tick, so one tick sees one consistent picture. A Tick from inside a handler of a
+    // tick does nothing.
     void Tick(std::uint32_t now);
     // False when the scan has ended (the eleventh quiet tick in a row); reports statistics.
     // Run after every Tick while Working.
