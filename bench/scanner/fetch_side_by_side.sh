@@ -10,12 +10,12 @@
 # start-up included.
 #
 #   bench/scanner/fetch_side_by_side.sh [build-dir] [count] [rounds]
-# defaults: build/release, 1000, 5.
+# defaults: build/bench, 1000, 5.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-build=${1:-$source_dir/build/release}
+build=${1:-$source_dir/build/bench}
 count=${2:-1000}
 rounds=${3:-5}
 bin=$build/bin
