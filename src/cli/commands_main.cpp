@@ -1,13 +1,9 @@
 // quendrix-cli-commands: the commands of quendrix-cli that run on Qt (every one but trace).
 // quendrix-cli starts it in its own place with the same words; it is not meant to be run by
-// hand, and answers only the commands below.
+// hand. It answers the same words as the front from the same table (cli/command_table.h),
+// except the commands that only the front runs.
 #include "cli/cli_io.h"
-#include "cli/convert_command.h"
-#include "cli/country_command.h"
-#include "cli/monitor_command.h"
-#include "cli/ping_command.h"
-#include "cli/resolve_command.h"
-#include "cli/whois_command.h"
+#include "cli/command_table.h"
 #include "http/fetch_service.h"
 
 #include <QCoreApplication>
@@ -16,28 +12,18 @@
 #include <vector>
 
 namespace quendrix::cli {
+
+// The handlers of the commands this program runs.
+QUENDRIX_CLI_COMMAND_TABLE(QUENDRIX_CLI_SKIP, QUENDRIX_CLI_DECLARE)
+
 namespace {
 
-struct Command {
-    const CommandSpec& (*grammar)();
-    int (*run)(const Words&);
-};
+constexpr CommandHandlers kHandlers = {
+    QUENDRIX_CLI_COMMAND_TABLE(QUENDRIX_CLI_NO_HANDLER, QUENDRIX_CLI_HANDLER)};
 
-int run(const Words& arguments) {
-    static const std::vector<Command> commands = {
-        {ResolveCommandSpec, RunResolveCommand}, {ReverseCommandSpec, RunReverseCommand},
-        {ConvertCommandSpec, RunConvertCommand}, {PingCommandSpec, RunPingCommand},
-        {CountryCommandSpec, RunCountryCommand}, {WhoisCommandSpec, RunWhoisCommand},
-        {MonitorCommandSpec, RunMonitorCommand},
-    };
-    const std::string name = arguments.empty() ? std::string() : arguments.front();
-    for (const Command& command : commands) {
-        if (name == command.grammar().name) {
-            SetCommandName(name);
-            return command.run(Words(arguments.begin() + 1, arguments.end()));
-        }
-    }
-    Message("unknown command '" + name + "'");
+// A command of the front, given to this program directly.
+int FrontCommand(const CommandEntry& command) {
+    Message("'" + std::string(command.name) + "' is run by quendrix-cli itself");
     return kUsage;
 }
 
@@ -54,7 +40,9 @@ int main(int argc, char** argv) {
     // text, which changes a path that is not.
     const quendrix::cli::Words words(argv + 1, argv + argc);
     QCoreApplication app(argc, argv);
-    const int status = quendrix::cli::run(words);
+    const int status =
+        quendrix::cli::RunCommandLine(quendrix::cli::Program::Commands, quendrix::cli::kHandlers,
+                                      words, quendrix::cli::FrontCommand);
     // Whatever is still buffered; a failure here ends the program with its own status.
     quendrix::cli::out().flush();
     quendrix::cli::err().flush();

@@ -3,9 +3,10 @@
 // This front starts without Qt, so that a short command costs what the system's own tools
 // cost: it answers --help and --version and runs the trace itself, and hands every other
 // command, with the same words, to quendrix-cli-commands beside it (the commands that run on
-// Qt). Both share the grammar, the messages and the exit statuses (cli/terminal.h).
+// Qt). Both share the command table (cli/command_table.h), the grammar, the messages and the
+// exit statuses (cli/terminal.h).
+#include "cli/command_table.h"
 #include "cli/terminal.h"
-#include "cli/trace_command.h"
 #include "net/result.h"
 
 #include <cerrno>
@@ -18,63 +19,14 @@
 #include <unistd.h>
 
 namespace quendrix::cli {
+
+// The handlers of the commands this program runs.
+QUENDRIX_CLI_COMMAND_TABLE(QUENDRIX_CLI_DECLARE, QUENDRIX_CLI_SKIP)
+
 namespace {
 
-struct Command {
-    const char* name;
-    const char* summary;
-    // Runs here; null: handed to quendrix-cli-commands.
-    int (*run)(const std::vector<std::string>&) = nullptr;
-};
-
-const std::vector<Command>& commands() {
-    static const std::vector<Command> list = {
-        {"resolve", "every address of a name, or X"},
-        {"reverse", "the official name of an address, or X"},
-        {"convert", "convert a list in batch, names to addresses or back"},
-        {"ping", "ping every entry of a list"},
-        {"country", "the owner or country of every entry of a list"},
-        {"trace", "trace the route to a host, hop by hop", RunTraceCommand},
-        {"whois", "ask a whois server about a domain"},
-        {"monitor", "record the machine's new TCP connections"},
-    };
-    return list;
-}
-
-std::string usage() {
-    std::string text =
-        "Usage: quendrix-cli COMMAND [ARGUMENTS]\n"
-        "       quendrix-cli COMMAND --help\n"
-        "\n"
-        "Commands:\n";
-    for (const Command& command : commands()) {
-        const std::string name = command.name;
-        text += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 0, ' ') +
-                command.summary + '\n';
-    }
-    text +=
-        "\n"
-        "Options:\n"
-        "  --help, -h  show this help\n"
-        "  --version   show the version\n"
-        "\n"
-        "Rows go to standard output as CSV with LF line ends, while they come; --out\n"
-        "writes a file with the window's bytes (CR LF). Messages and the counts line\n"
-        "go to standard error.\n"
-        "\n"
-        "Exit status (every command):\n"
-        "  0  done; a batch whose look-ups failed is done (failures are rows)\n"
-        "  1  the one answer asked for is a failure (X from resolve, reverse or country\n"
-        "     --address; a whois query that failed or was cut; a trace whose target\n"
-        "     does not resolve or that an error ended; a monitor that cannot read the\n"
-        "     connection table), or the output could not be written (a full disk, an\n"
-        "     export file that cannot be replaced, a reader that closed the pipe early)\n"
-        "  2  bad usage, a list that cannot be read, or an empty list\n"
-        "  3  the system refused (ping, trace: no ICMP socket)\n"
-        "  130, 143  every command but resolve and reverse: interrupted by Ctrl-C\n"
-        "            (SIGINT) or ended by SIGTERM\n";
-    return text;
-}
+constexpr CommandHandlers kHandlers = {
+    QUENDRIX_CLI_COMMAND_TABLE(QUENDRIX_CLI_HANDLER, QUENDRIX_CLI_NO_HANDLER)};
 
 // The folder this program was started from, "/"-terminated, as the system knows it; nothing
 // when the system cannot say (no /proc, as in some chroots and containers). Never the
@@ -110,31 +62,9 @@ int HandOver(char** argv) {
 }
 
 int run(int argc, char** argv) {
-    if (argc < 2) {
-        WriteError(usage());
-        return kUsage;
-    }
-    const std::string name = argv[1];
-    if (name == "--help" || name == "-h") {
-        out().write(usage());
-        return kOk;
-    }
-    if (name == "--version") {
-        out().line("quendrix-cli " QUENDRIX_VERSION);
-        return kOk;
-    }
-    for (const Command& command : commands()) {
-        if (name == command.name) {
-            if (command.run == nullptr) {
-                return HandOver(argv);
-            }
-            SetCommandName(name);
-            return command.run(std::vector<std::string>(argv + 2, argv + argc));
-        }
-    }
-    Message("unknown command '" + name + "'");
-    WriteError("Try 'quendrix-cli --help'.\n");
-    return kUsage;
+    return RunCommandLine(Program::Front, kHandlers,
+                          std::vector<std::string>(argv + 1, argv + argc),
+                          [argv](const CommandEntry&) { return HandOver(argv); });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // only): one grammar with help everywhere, the same exit status for the same situation, and
 // standard output that is never reported as written when it was not: a full device is a
 // failure with a message, a reader that goes away ends the command quietly.
+#include "cli/command_table.h"
 #include "support/cli_runner.h"
 #include "support/test_files.h"
 
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -111,13 +113,15 @@ TEST_F(CliOutputTest, AReaderThatGoesAwayEndsTheCommandQuietly) {
     }
 }
 
+// Every command of the table, so a command added there is held to this without a word here.
 TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
-    for (const char* command : {"resolve", "reverse", "convert", "ping", "country", "trace"}) {
-        SCOPED_TRACE(command);
+    for (const cli::CommandEntry& entry : cli::kCommandTable) {
+        const QByteArray command(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+        SCOPED_TRACE(command.toStdString());
         const QString name = QString::fromLatin1(command);
         test::CliRun run = runCli({name, "--help"});
         EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(run.out.startsWith("Usage: quendrix-cli " + QByteArray(command) + " "));
+        EXPECT_TRUE(run.out.startsWith("Usage: quendrix-cli " + command + " "));
         EXPECT_TRUE(run.out.contains("\nExit status:\n  0  ")) << run.out.toStdString();
         EXPECT_TRUE(run.out.contains("\n  2  bad usage")) << run.out.toStdString();
         EXPECT_FALSE(run.out.contains('\r'));
@@ -126,12 +130,11 @@ TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
         run = runCli({name, "--frobnicate", "x"});
         EXPECT_EQ(run.status, 2);
         EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.startsWith("quendrix-cli " + QByteArray(command) +
+        EXPECT_TRUE(run.err.startsWith("quendrix-cli " + command +
                                        ": unknown option '--frobnicate'\nUsage: quendrix-cli " +
                                        command + " "))
             << run.err.toStdString();
-        EXPECT_TRUE(
-            run.err.endsWith("Try 'quendrix-cli " + QByteArray(command) + " --help' for more.\n"));
+        EXPECT_TRUE(run.err.endsWith("Try 'quendrix-cli " + command + " --help' for more.\n"));
     }
 
     const struct {
@@ -164,6 +167,62 @@ TEST_F(CliOutputTest, EveryCommandHasHelpAndTheSameGrammar) {
         const test::CliRun run = runCli(c.words);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.err.split('\n').at(0), c.err) << run.err.toStdString();
+    }
+}
+
+// The overall help lists the table: each command with its summary, in the table's order, the
+// summaries in one column.
+TEST_F(CliOutputTest, TheOverallHelpListsEveryCommandOfTheTable) {
+    const test::CliRun run = runCli({"--help"});
+    EXPECT_EQ(run.status, 0);
+    const QList<QByteArray> lines = run.out.split('\n');
+    const qsizetype first = lines.indexOf("Commands:") + 1;
+    ASSERT_GT(first, 0) << run.out.toStdString();
+    const qsizetype count = static_cast<qsizetype>(std::size(cli::kCommandTable));
+    ASSERT_GT(lines.size(), first + count);
+    EXPECT_EQ(lines.at(first + count), "") << "no line beyond the table's";
+    qsizetype column = -1;
+    for (qsizetype index = 0; index < count; ++index) {
+        const cli::CommandEntry& entry = cli::kCommandTable[index];
+        const QByteArray line = lines.at(first + index);
+        const QByteArray name(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+        const QByteArray summary(entry.summary.data(),
+                                 static_cast<qsizetype>(entry.summary.size()));
+        EXPECT_TRUE(line.startsWith("  " + name + "  ")) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(summary)) << line.toStdString();
+        EXPECT_EQ(line.mid(2 + name.size()).trimmed(), summary) << line.toStdString();
+        if (column < 0) {
+            column = line.size() - summary.size();
+        }
+        EXPECT_EQ(line.size() - summary.size(), column) << line.toStdString();
+    }
+}
+
+// quendrix-cli-commands, which the front starts with the same words, answers them as the front
+// does: the help, the version, no command and an unknown one. A command that only the front
+// runs is not run there.
+TEST_F(CliOutputTest, TheCommandsProgramAnswersAsTheFront) {
+    const QString commands =
+        QFileInfo(QStringLiteral(QUENDRIX_CLI_PATH)).absolutePath() + "/quendrix-cli-commands";
+    const QStringList cases[] = {{}, {"--help"}, {"-h"}, {"--version"}, {"frobnicate"}, {""}};
+    for (const QStringList& words : cases) {
+        SCOPED_TRACE(words.join(' ').toStdString());
+        const test::CliRun front = runCli(words);
+        const test::CliRun handed = runCli(words, {}, commands);
+        EXPECT_EQ(handed.status, front.status);
+        EXPECT_EQ(handed.out.toStdString(), front.out.toStdString());
+        EXPECT_EQ(handed.err.toStdString(), front.err.toStdString());
+    }
+    for (const cli::CommandEntry& entry : cli::kCommandTable) {
+        if (entry.program == cli::Program::Front) {
+            const QString name =
+                QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+            const test::CliRun run = runCli({name, "--help"}, {}, commands);
+            EXPECT_EQ(run.status, 2);
+            EXPECT_TRUE(run.out.isEmpty());
+            EXPECT_EQ(run.err,
+                      "quendrix-cli: '" + name.toLatin1() + "' is run by quendrix-cli itself\n");
+        }
     }
 }
 
