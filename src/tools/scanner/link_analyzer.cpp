@@ -96,12 +96,29 @@ void TLinkAnalyzer::ProcessPage(TMFHttpGet& slot) {
         if (link.Marker == kMarkBase) {
             // From here on the page's address for resolving, for FromUrl, as the Referrer of
             // what it queues and for the current-site tests.
-            slot.Url.Crack(link.Value);
+            SetBase(slot, link.Value);
         }
         HandleLink(slot, link.Value, splitter, link.Marker);
     }
     // The page's links are all handled: the slot need not keep them until its next fetch.
     slot.Analysis.reset();
+}
+
+void TLinkAnalyzer::SetBase(TMFHttpGet& slot, const std::string& value) {
+    TCrackUrl base;
+    if (!base.Crack(value)) {
+        // A relative base ("/", "../") names an address relative to the page: split as it
+        // stands it would leave the page without a host, and every later relative link would
+        // resolve to nothing.
+        const ResolvedLink resolved = ResolveLink(value, slot.Url);
+        if (resolved.type.empty() && !resolved.address.empty()) {
+            base.Crack(resolved.address);
+        }
+    }
+    // A base that names no web address at all leaves the page's address as it was.
+    if (base.Valid) {
+        slot.Url = std::move(base);
+    }
 }
 
 void TLinkAnalyzer::HandleLink(TMFHttpGet& slot, const std::string& raw, TCrackUrl& splitter,

@@ -94,6 +94,10 @@ class TLinkAnalyzer {
     TResultsLineSink ResultsFile;
 
   private:
+    // A BASE HREF value becomes the slot's Url: as written when it splits, else resolved
+    // against the page (a relative base); a value that gives no address changes nothing.
+    void SetBase(TMFHttpGet& slot, const std::string& value);
+
     TMFDwnld& m_scheduler;
 };
 

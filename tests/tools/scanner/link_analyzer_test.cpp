@@ -200,6 +200,18 @@ TEST(LinkAnalyzer, ReportsAndQueuesAsTheRulesSay) {
          {"htm " + a + " H", "htm " + kSite + "sub/  ", "htm " + kSite + "sub/b.html H"},
          {a + fromSite + " d2 k4 r0", kSite + "sub/ <- " + kSite + "sub/ d2 k7 r0",
           kSite + "sub/b.html <- " + kSite + "sub/ d2 k4 r0"}},
+        // A relative base is taken relative to the page; one that names no web address
+        // leaves the page's address in place.
+        {"relative base href",
+         NoSetup,
+         {{kSite + "dir/page.html", "<base href=\"/\"><a href=a.html>"}},
+         {"htm " + kSite + "  ", "htm " + a + " H"},
+         {kSite + fromSite + " d2 k7 r0", a + fromSite + " d2 k4 r0"}},
+        {"mail base href",
+         NoSetup,
+         {{kSite + "dir/", "<base href=mailto:x@y.org><a href=a.html>"}},
+         {"mail x@y.org  ", "htm " + kSite + "dir/a.html H"},
+         {kSite + "dir/a.html <- " + kSite + "dir/ d2 k4 r0"}},
         {"a robots.txt page reports itself",
          NoSetup,
          {{kSite + "robots.txt", "User-agent: *\nDisallow: /private/\n", 2}},
