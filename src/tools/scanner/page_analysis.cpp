@@ -1,8 +1,11 @@
 // The website scanner's text work on a received page (see page_analysis.h).
 #include "tools/scanner/page_analysis.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <utility>
 
 namespace quendrix {
 
@@ -85,29 +88,60 @@ std::string CompactText(std::string_view text, bool quotesToBlank, bool lineFeed
     return out;
 }
 
+// The marker pass looks at every character against every pattern, restarting a pattern that
+// fails at its first character. No pattern's first character occurs again inside it, so that
+// finds exactly the pattern's occurrences in the text: each occurrence is found here from one
+// character of it that every page has few of ("<", "/", "=" or "("), and checked whole against
+// the text as it was before any marker.
 bool MarkTags(std::string& text) {
-    constexpr std::size_t kCount = std::size(kTagPatterns);
-    std::array<std::size_t, kCount> position{};
-    bool marked = false;
+    struct Anchor {
+        std::uint8_t pattern;
+        std::uint8_t offset;
+    };
+    struct AnchorTable {
+        std::array<std::uint8_t, 256> count{};
+        std::array<std::array<Anchor, std::size(kTagPatterns)>, 256> anchors{};
+    };
+    static const AnchorTable kAnchors = [] {
+        AnchorTable table;
+        for (std::size_t p = 0; p < std::size(kTagPatterns); ++p) {
+            const std::string_view pattern = kTagPatterns[p].Pattern;
+            const std::size_t offset = pattern.find_first_of("</=(");
+            const auto c = static_cast<unsigned char>(pattern[offset]);
+            table.anchors[c][table.count[c]++] =
+                Anchor{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(offset)};
+        }
+        return table;
+    }();
+
+    // (last character, pattern) of every occurrence; written once all are found.
+    std::vector<std::pair<std::size_t, std::size_t>> found;
     const std::size_t size = text.size();
     for (std::size_t i = 0; i < size; ++i) {
-        // Read before any pattern writes here: the match runs on the text as it was.
-        const char c = Upper(text[i]);
-        for (std::size_t p = 0; p < kCount; ++p) {
-            const std::string_view pattern = kTagPatterns[p].Pattern;
-            if (c == pattern[position[p]]) {
-                if (++position[p] == pattern.size()) {
-                    text[i] = kTagPatterns[p].Marker;
-                    position[p] = 0;
-                    marked = true;
-                }
-            } else {
-                // No fall-back inside the pattern beyond its first character.
-                position[p] = (c == pattern[0]) ? 1 : 0;
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t count = kAnchors.count[c];
+        for (std::size_t a = 0; a < count; ++a) {
+            const Anchor anchor = kAnchors.anchors[c][a];
+            const std::string_view pattern = kTagPatterns[anchor.pattern].Pattern;
+            if (i < anchor.offset || i - anchor.offset + pattern.size() > size) {
+                continue;
+            }
+            const std::size_t start = i - anchor.offset;
+            std::size_t k = 0;
+            while (k < pattern.size() && Upper(text[start + k]) == pattern[k]) {
+                ++k;
+            }
+            if (k == pattern.size()) {
+                found.emplace_back(start + pattern.size() - 1, anchor.pattern);
             }
         }
     }
-    return marked;
+    // Where two patterns end on one character, the later in the table is written last.
+    std::sort(found.begin(), found.end());
+    for (const auto& [last, pattern] : found) {
+        text[last] = kTagPatterns[pattern].Marker;
+    }
+    return !found.empty();
 }
 
 void CloseAreas(std::string& text) {

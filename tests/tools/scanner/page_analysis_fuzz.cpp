@@ -1,9 +1,11 @@
 // Fuzz target for the scanner's text work on a page body: any bytes. Compaction leaves no
-// control character and no blank after "="; the markers written are only the table's; every link
-// value found is cleaned (no blank, control character, bracket, "+", "<" or ">"; never "="; a
-// VALUE= path has a "/" and no ";") and carries a value marker; head tags have a type of at
-// most four characters.
+// control character and no blank after "="; the markers written are only the table's, and
+// exactly those of the character-by-character matcher; every link value found is cleaned (no
+// blank, control character, bracket, "+", "<" or ">"; never "="; a VALUE= path has a "/" and no
+// ";") and carries a value marker; head tags have a type of at most five characters.
 #include "tools/scanner/page_analysis.h"
+
+#include "tools/scanner/mark_tags_reference.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -49,6 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         Check(seen == any);
+        std::string reference = compact;
+        Check(quendrix::test::MarkTagsReference(reference) == any);
+        Check(reference == marked);
         quendrix::CloseAreas(marked);
     }
 

@@ -2,11 +2,14 @@
 // cleaning, the head's title and tags. Page texts in, candidates and tags out.
 #include "tools/scanner/page_analysis.h"
 
+#include "tools/scanner/mark_tags_reference.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <memory>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -103,6 +106,24 @@ TEST(MarkTags, WritesEachPatternsMarkerOnItsLastCharacter) {
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         }
         EXPECT_EQ(shown, expectedUpper) << "input: " << input;
+    }
+}
+
+// The pass finds each pattern from one character of it; the result must be the character by
+// character matcher's, on texts crowded with partial and overlapping patterns.
+TEST(MarkTags, WritesWhatTheCharacterByCharacterMatcherWrites) {
+    const std::string alphabet = "<>/=( AaHhRrEeFfSsCcOoPpNnWwIiTtLlVvUuBbMm\"x";
+    std::mt19937 random(19);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text(random() % 40, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string expected = text;
+        const bool expectedMarked = test::MarkTagsReference(expected);
+        std::string marked = text;
+        ASSERT_EQ(MarkTags(marked), expectedMarked) << text;
+        ASSERT_EQ(marked, expected) << text;
     }
 }
 
