@@ -369,6 +369,26 @@ TEST(LinkAnalyzer, WritesTheResultsFileAsTheHandlerLeavesIt) {
     EXPECT_TRUE(kept.Queued().empty());
 }
 
+// The first link that shows a host decides: when that one is not followed (here the handler
+// keeps it), the host is known and its robots.txt is never asked for.
+TEST(LinkAnalyzer, QueuesRobotsTxtOnlyWithTheFirstLinkOfAHost) {
+    Scanner scanner;
+    scanner.analyzer.SeekRobotsTxt = true;
+    scanner.analyzer.LinkScan = scanAllLinks;
+    scanner.analyzer.LinkReport = reportAllLinks;
+    scanner.onLink = [](const std::string& url, std::string&, bool& follow) {
+        follow = url.find("kept") == std::string::npos;
+    };
+    scanner.Page(kSite,
+                 "<a href=http://other.org/kept.html><a href=http://other.org/a.html>"
+                 "<a href=http://third.org/a.html><a href=http://third.org/b.html>");
+    EXPECT_EQ(scanner.Queued(),
+              (std::vector<std::string>{"http://other.org/a.html <- " + kSite + " d2 k4 r0",
+                                        "http://third.org/robots.txt <-  d2 k4 r3",
+                                        "http://third.org/a.html <- " + kSite + " d2 k4 r0",
+                                        "http://third.org/b.html <- " + kSite + " d2 k4 r0"}));
+}
+
 TEST(LinkAnalyzer, StopsBeforeTheNextLinkOnceStopping) {
     for (const bool withNetworkAnalysis : {true, false}) {
         Scanner scanner;
