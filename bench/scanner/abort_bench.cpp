@@ -42,11 +42,3 @@ void BM_AbortOfAWaitingFetch(benchmark::State& state) {
 BENCHMARK(BM_AbortOfAWaitingFetch)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    quendrix::http::GlobalInit();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

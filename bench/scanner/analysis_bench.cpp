@@ -9,7 +9,6 @@
 //                and links all known (a binary search each)
 //   ProcessLargePage  the same for one 2 MiB page of about 14,000 link values: the longest
 //                tick such a page gives the window
-#include "http/fetch_service.h"
 #include "tools/scanner/dwnld.h"
 #include "tools/scanner/link_analyzer.h"
 #include "tools/scanner/page_analysis.h"
@@ -166,11 +165,3 @@ BENCHMARK(BM_ProcessLargePage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quendrix
-
-int main(int argc, char** argv) {
-    quendrix::http::GlobalInit();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -13,7 +13,6 @@
 //                (takes in ends, moves bodies, starts fetches)
 // The clock advances 1 ms per tick here: the figure does not depend on the step, and the
 // deadline of a fetch stays ahead for the whole run.
-#include "http/fetch_service.h"
 #include "support/http_fixture.h"
 #include "tools/scanner/dwnld.h"
 
@@ -128,11 +127,3 @@ BENCHMARK(BM_TickLiveScan)->UseManualTime()->Iterations(3000)->Unit(benchmark::k
 
 }  // namespace
 }  // namespace quendrix
-
-int main(int argc, char** argv) {
-    quendrix::http::GlobalInit();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

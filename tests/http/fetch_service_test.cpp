@@ -237,6 +237,20 @@ TEST(FetchService, RedirectLoopIsAPlainFailure) {
     EXPECT_EQ(fixture.requests().size(), 11u);
 }
 
+// A page's link or a server's redirect never makes the client read a local file or speak
+// another protocol: only http and https are fetched.
+TEST(FetchService, OnlyHttpAndHttpsAreFetched) {
+    HttpFixture fixture;
+    fixture.script("/away", HttpReply::Redirect("file:///etc/hostname"));
+    FetchService service;
+    for (const std::string& url : {std::string("file:///etc/hostname"), fixture.url("/away")}) {
+        const Collected got = WaitForEnd(service, service.start(Request(url)));
+        ASSERT_TRUE(got.end) << url;
+        EXPECT_FALSE(got.end->succeeded) << url;
+        EXPECT_TRUE(got.end->body.empty()) << url;
+    }
+}
+
 // Exactly the request line, Host, User-Agent and Referer; no Accept, no cache headers, and
 // no Referer at all for an empty referrer.
 TEST(FetchService, SendsExactlyTheDocumentedRequest) {
@@ -312,6 +326,15 @@ TEST(FetchService, AnswersOne401WithTheConfiguredCredentials) {
     EXPECT_EQ(requests[0].header("Authorization"), "Basic YW5uOnB3");
 }
 
+// The request through the named proxy `proxy`, with the proxy credentials puser / psecret.
+void ThroughProxy(FetchRequest& request, const HttpFixture& proxy) {
+    request.proxy = ProxyMode::Named;
+    request.proxyAddress = "127.0.0.1";
+    request.proxyPort = proxy.port();
+    request.proxyUser = "puser";
+    request.proxyPassword = "psecret";
+}
+
 // A 401 after a redirect is answered where it came from: the page redirected to.
 TEST(FetchService, AuthenticationRoundAfterARedirectAsksTheLastAddress) {
     HttpFixture fixture;
@@ -341,11 +364,7 @@ TEST(FetchService, TunnelRefused407IsAnsweredOnce) {
     proxy.script(tunnel, HttpReply::Html(407, "<p>proxy</p>"));
     FetchService service;
     FetchRequest request = Request("https://" + tunnel + "/page.htm");
-    request.proxy = ProxyMode::Named;
-    request.proxyAddress = "127.0.0.1";
-    request.proxyPort = proxy.port();
-    request.proxyUser = "puser";
-    request.proxyPassword = "psecret";
+    ThroughProxy(request, proxy);
     const Collected got = WaitForEnd(service, service.start(request));
     ASSERT_TRUE(got.end);
     EXPECT_FALSE(got.end->succeeded);
@@ -368,11 +387,7 @@ TEST(FetchService, NamedProxyAnswers407Once) {
                  {HttpReply::Html(407, "<p>proxy</p>"), HttpReply::Html(200, "<p>via</p>")});
     FetchService service;
     FetchRequest request = Request(target.url("/page.htm"));
-    request.proxy = ProxyMode::Named;
-    request.proxyAddress = "127.0.0.1";
-    request.proxyPort = proxy.port();
-    request.proxyUser = "puser";
-    request.proxyPassword = "psecret";
+    ThroughProxy(request, proxy);
     const Collected got = WaitForEnd(service, service.start(request));
     ASSERT_TRUE(got.end);
     EXPECT_TRUE(got.end->succeeded);
