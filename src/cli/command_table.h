@@ -27,7 +27,8 @@
     COMMANDS("country", "the owner or country of every entry of a list", RunCountryCommand)       \
     FRONT("trace", "trace the route to a host, hop by hop", RunTraceCommand)                      \
     COMMANDS("whois", "ask a whois server about a domain", RunWhoisCommand)                       \
-    COMMANDS("monitor", "record the machine's new TCP connections", RunMonitorCommand)
+    COMMANDS("monitor", "record the machine's new TCP connections", RunMonitorCommand)            \
+    COMMANDS("scan", "list the links of a web site, crawling it", RunScanCommand)
 
 namespace quendrix::cli {
 
