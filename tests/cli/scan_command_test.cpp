@@ -217,6 +217,11 @@ TEST_F(ScanCommandTest, OutWritesThePagesExportAndAFailedOneIsStatusOne) {
     Started written = Start({address(), "--depth", "1", "--out", path});
     // A folder cannot be replaced by the export.
     Started failed = Start({address(), "--depth", "1", "--out", dir.path()});
+    // A standard output that fails ends the scan; the export still gets what was found.
+    const QString kept = dir.filePath("kept.txt");
+    Started full{std::make_unique<QProcess>(), {"scan", address(), "--out", kept}};
+    full.process->setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.process->start(QStringLiteral(QUENDRIX_CLI_PATH), full.words);
 
     const QByteArray latin1 = QByteArray::fromStdString(url("/caf\xe9.htm"));
     const QByteArray utf8 = QByteArray::fromStdString(url("/caf\xc3\xa9.gif"));
@@ -233,6 +238,13 @@ TEST_F(ScanCommandTest, OutWritesThePagesExportAndAFailedOneIsStatusOne) {
     EXPECT_TRUE(refused.err.endsWith(
         "Links found 3\nquendrix-cli scan: " + dir.path().toLocal8Bit() + ": Invalid filename\n"))
         << refused.err.toStdString();
+
+    const test::CliRun cut = Finish(full);
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.err,
+              "quendrix-cli scan: cannot write to standard output: No space left on "
+              "device\n");
+    EXPECT_EQ(test::ReadBytes(kept), test::ReadBytes(path));
 }
 
 TEST_F(ScanCommandTest, BadUsageIsTwoAndAnAddressWithoutAHostIsOne) {
