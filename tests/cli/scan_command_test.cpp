@@ -20,9 +20,11 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace quendrix {
@@ -245,6 +247,39 @@ TEST_F(ScanCommandTest, OutWritesThePagesExportAndAFailedOneIsStatusOne) {
               "quendrix-cli scan: cannot write to standard output: No space left on "
               "device\n");
     EXPECT_EQ(test::ReadBytes(kept), test::ReadBytes(path));
+}
+
+// On a terminal (a pty in raw mode, so the bytes read are the bytes written; a UTF-8 locale)
+// a byte that is no character is shown as cat -v shows it; the UTF-8 character stays.
+TEST_F(ScanCommandTest, ATerminalSeesBytesThatAreNoCharacterMadeVisible) {
+    site.script("/", HttpReply::Html(200,
+                                     "<a href=\"caf\xe9.htm\">x</a>"
+                                     "<img src=\"caf\xc3\xa9.gif\">"));
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LC_ALL", "C.UTF-8");
+    process.setProcessEnvironment(environment);
+    process.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
+    process.start(QStringLiteral(QUENDRIX_CLI_PATH), {"scan", address(), "--depth", "1"});
+    EXPECT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 0);
+    ::close(slave);
+    QByteArray out;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = ::read(master, buffer, sizeof buffer)) > 0) {  // EIO once drained
+        out.append(buffer, n);
+    }
+    ::close(master);
+    EXPECT_EQ(out, "\"htm\";\"" + QByteArray::fromStdString(url("/cafM-i.htm")) + "\"\n\"gif\";\"" +
+                       QByteArray::fromStdString(url("/caf\xc3\xa9.gif")) + "\"\n");
 }
 
 TEST_F(ScanCommandTest, BadUsageIsTwoAndAnAddressWithoutAHostIsOne) {
