@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <array>
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <string>
@@ -122,7 +123,7 @@ const CommandSpec& ScanCommandSpec() {
                  .arg(kMostConcurrent)
                  .arg(kDefaultConcurrent)
                  .toStdString()},
-            {kRobots, {}, "also fetch the robots.txt of every host met"},
+            {kRobots, {}, "also fetch http://HOST/robots.txt (port 80) of each new host"},
             {kOut, {"PATH"}, "also write the page's export to PATH (addresses, CR LF)"},
         },
         "ADDRESS",
@@ -131,7 +132,10 @@ const CommandSpec& ScanCommandSpec() {
         {DoneStatus("the scan ran, whatever its pages answered"),
          FailedStatus("the scan could not start (the message says why), or an output "
                       "could not be written"),
-         UsageStatus(false), InterruptedStatus(), TerminatedStatus()},
+         UsageStatus(false),
+         {kInterruptedBase + SIGINT,
+          "interrupted by Ctrl-C (SIGINT): the links so far are printed and written to --out"},
+         TerminatedStatus()},
     };
     return grammar;
 }
