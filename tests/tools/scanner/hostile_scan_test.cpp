@@ -151,5 +151,21 @@ TEST(HostileScan, TheScanSurvivesEveryBadServerAndStopEndsItInBoundedTicks) {
     EXPECT_TRUE(fixture.waitForConnectionsEnded(asked, 20s));
 }
 
+// Closing the program while a fetch is held: the component goes at once, and the connection
+// it held is closed.
+TEST(HostileScan, TheComponentGoesAtOnceWhileAFetchIsHeld) {
+    HttpFixture fixture;
+    fixture.script("/", HttpReply::Never());
+    {
+        ScanDriver driver(100ms);
+        ASSERT_TRUE(driver.scan.StartScan(fixture.url("/")));
+        driver.tick();
+        ASSERT_TRUE(fixture.waitForRequests(1, 20s));
+        driver.tick();
+        EXPECT_TRUE(driver.anySlotDownloading());
+    }
+    EXPECT_TRUE(fixture.waitForConnectionsEnded(1, 20s));
+}
+
 }  // namespace
 }  // namespace quendrix

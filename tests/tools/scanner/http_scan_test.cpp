@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <fstream>
 #include <functional>
@@ -373,6 +375,33 @@ TEST(HttpScan, ShutDownEndsTheProgramOnTheTenthTickWithoutReportingTheEnd) {
     // Nothing starts any more.
     EXPECT_TRUE(driver.scan.StartScan(fixture.url("/b.html")));
     EXPECT_EQ(driver.scan.Scheduler().QueueCount(), 0u);
+}
+
+// The component's own 200 ms timer runs the scan to its end, also with no statistics handler.
+TEST(HttpScan, ItsOwnTimerRunsAScanToItsEnd) {
+    HttpFixture fixture;
+    fixture.script("/", HttpReply::Html(200, "<a href='a.html'>a</a>"));
+    fixture.script("/a.html", HttpReply::Html(200, "<p>a</p>"));
+    THttpScan scan;
+    scan.SetProxyType(PROXY_DIRECT);
+    QEventLoop loop;
+    std::vector<std::string> log;
+    scan.OnLinkFound = [&](const std::string& url, const std::string&, const std::string&,
+                           const std::string&, const std::string&, const std::string&,
+                           const std::string&, std::string&, char, int,
+                           bool&) { log.push_back("link " + url); };
+    scan.OnWorking = [&](bool working) {
+        log.push_back(working ? "working 1" : "working 0");
+        if (!working) {
+            loop.quit();
+        }
+    };
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // a bound, not an expectation
+    ASSERT_TRUE(scan.StartScan(fixture.url("/")));
+    loop.exec();
+    EXPECT_EQ(log, (std::vector<std::string>{"working 1", "link " + fixture.url("/a.html"),
+                                             "working 0"}));
+    EXPECT_EQ(fixture.requests().size(), 2u);
 }
 
 }  // namespace

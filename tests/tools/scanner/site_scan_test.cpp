@@ -452,5 +452,29 @@ TEST(SiteScan, RobotsTxtIsAskedOfTheSitesOwnPort) {
             "txt http://shop.site.test/robots.txt", "txt http://www.site.test:8080/robots.txt"}));
 }
 
+// Links are queued only while the queue is shorter than MaxQueueSize; all are reported.
+TEST(SiteScan, AFullQueueTakesNoMoreLinksButAllAreReported) {
+    HttpFixture fixture;
+    std::string start;
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 30; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".html";
+        start += "<a href='" + name + "'>" + name + "</a>";
+        fixture.script("/dir/" + name, Leaf());
+        if (i <= 10) {
+            expected.push_back(S + "/dir/" + name);
+        }
+    }
+    fixture.script("/dir/", HttpReply::Html(200, start));
+    expected.push_back(kStart);
+    ScanDriver driver;
+    ThroughFixture(driver.scan, fixture);
+    driver.scan.SetMaxQueueSize(10);
+    ASSERT_TRUE(driver.scan.StartScan(kStart));
+    ASSERT_TRUE(driver.runToEnd());
+    EXPECT_EQ(driver.links.size(), 30u);
+    EXPECT_EQ(Fetched(fixture), Sorted(expected));
+}
+
 }  // namespace
 }  // namespace quendrix
