@@ -476,5 +476,39 @@ TEST(SiteScan, AFullQueueTakesNoMoreLinksButAllAreReported) {
     EXPECT_EQ(Fetched(fixture), Sorted(expected));
 }
 
+// Without the proxy: a host's site key is its last two labels, so the loopback addresses
+// 127.0.0.1 and 127.1.0.1 are one site ("0.1") and 127.0.0.2 is another ("0.2"). Each has a
+// fixture of its own; robots.txt is asked of each followed host on its own port.
+TEST(SiteScan, LoopbackAddressesWithTheSameLastTwoNumbersAreOneSite) {
+    HttpFixture start;
+    HttpFixture sameSite("127.1.0.1");
+    HttpFixture otherSite("127.0.0.2");
+    start.script(
+        "/", HttpReply::Html(200, "<a href='a.html'>a</a><a href='" + sameSite.url("/b.html") +
+                                      "'>b</a><a href='" + otherSite.url("/c.html") + "'>c</a>"));
+    start.script("/a.html", Leaf());
+    start.script("/robots.txt", HttpReply::Html(200, "User-agent: *"));
+    sameSite.script("/b.html", Leaf());
+    sameSite.script("/robots.txt", HttpReply::Html(200, "User-agent: *"));
+    ScanDriver driver;
+    RichChoices(driver.scan);
+    ASSERT_TRUE(driver.scan.StartScan(start.url("/")));
+    ASSERT_TRUE(driver.runToEnd());
+
+    EXPECT_EQ(Sorted(Reported(driver.links)),
+              Sorted({"htm " + start.url("/a.html"), "htm " + sameSite.url("/b.html"),
+                      "txt " + start.url("/robots.txt"), "txt " + sameSite.url("/robots.txt")}));
+    std::vector<std::string> paths;
+    for (const auto* fixture : {&start, &sameSite}) {
+        for (const test::HttpRequest& request : fixture->requests()) {
+            paths.push_back(fixture->url(request.target));
+        }
+    }
+    EXPECT_EQ(Sorted(paths), Sorted({start.url("/"), start.url("/a.html"), start.url("/robots.txt"),
+                                     sameSite.url("/b.html"), sameSite.url("/robots.txt")}));
+    EXPECT_TRUE(otherSite.requests().empty());
+    EXPECT_TRUE(driver.errors.empty());
+}
+
 }  // namespace
 }  // namespace quendrix
