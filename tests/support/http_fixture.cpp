@@ -209,9 +209,10 @@ std::vector<std::string> HttpRequest::headerNames() const {
     return names;
 }
 
-HttpFixture::HttpFixture() : ScriptedServer("127.0.0.1", 0, Serving::Concurrently, 128) {
+HttpFixture::HttpFixture(const std::string& address)
+    : ScriptedServer(address.c_str(), 0, Serving::Concurrently, 128), m_address(address) {
     if (!listening()) {
-        throw std::runtime_error("HttpFixture: cannot listen on 127.0.0.1");
+        throw std::runtime_error("HttpFixture: cannot listen on " + address);
     }
     start();
 }
@@ -225,7 +226,7 @@ std::string HttpFixture::url(const std::string& path) const {
 }
 
 std::string HttpFixture::hostPort() const {
-    return "127.0.0.1:" + std::to_string(port());
+    return m_address + ":" + std::to_string(port());
 }
 
 void HttpFixture::script(const std::string& path, std::vector<HttpReply> replies) {

@@ -105,11 +105,12 @@ struct HttpRequest {
 
 class HttpFixture : public ScriptedServer {
   public:
-    // Listens on 127.0.0.1, a free port; throws std::runtime_error when it cannot.
-    HttpFixture();
+    // Listens on 127.0.0.1 (or another loopback address, such as 127.1.0.1: a second host of
+    // the tests' own), a free port; throws std::runtime_error when it cannot.
+    explicit HttpFixture(const std::string& address = "127.0.0.1");
     ~HttpFixture() override;
 
-    // "http://127.0.0.1:PORT" + path.
+    // "http://127.0.0.1:PORT" + path (the address listened on).
     std::string url(const std::string& path) const;
     // "127.0.0.1:PORT", what a client sends as Host.
     std::string hostPort() const;
@@ -138,6 +139,7 @@ class HttpFixture : public ScriptedServer {
     HttpReply answerFor(HttpRequest& request);
     void connectionEnded();
 
+    std::string m_address;
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::map<std::string, std::vector<HttpReply>> m_scripts;

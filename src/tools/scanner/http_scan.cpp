@@ -69,9 +69,10 @@ bool THttpScan::StartScan(const std::string& address) {
             return false;
         }
         m_analyzer.ResultsFile = [this](const std::string& line) {
+            // CR LF, as every text file the program writes.
             if (m_results != nullptr) {
                 std::fwrite(line.data(), 1, line.size(), m_results);
-                std::fputc('\n', m_results);
+                std::fputs("\r\n", m_results);
             }
         };
     }

@@ -37,6 +37,18 @@ char HrefOrSrcOf(char marker) {
     return ' ';
 }
 
+// The robots.txt of the link's site: its scheme, host and port. A site served on another port
+// than its scheme's own keeps it, so the file is asked of the server that serves the site,
+// never of whatever listens on port 80 of the same host.
+std::string RobotsTxtOf(const std::string& scheme, const TCrackUrl& link) {
+    std::string address = scheme + "://" + link.HostName;
+    const unsigned defaultPort = scheme == "https" ? 443 : 80;
+    if (link.Port != 0 && link.Port != defaultPort) {
+        address += ":" + std::to_string(link.Port);
+    }
+    return address + "/robots.txt";
+}
+
 }  // namespace
 
 std::string ResultsFileLine(const std::string& type, const std::string& address) {
@@ -240,8 +252,8 @@ void TLinkAnalyzer::HandleLink(TMFHttpGet& slot, const std::string& raw, TCrackU
     if (followIfHtmlLink && isWeb && type == "htm" && follow) {
         if (newHost && SeekRobotsTxt) {
             // One attempt only: its retry count starts used up.
-            m_scheduler.Enqueue("http://" + splitter.HostName + "/robots.txt", std::string(), 0,
-                                true, marker, m_scheduler.Retries, slot.Depth + 1);
+            m_scheduler.Enqueue(RobotsTxtOf(scheme, splitter), std::string(), 0, true, marker,
+                                m_scheduler.Retries, slot.Depth + 1);
         }
         if (m_scheduler.QueueCount() <
                 static_cast<std::size_t>(MaxQueueSize > 0 ? MaxQueueSize : 0) &&
