@@ -123,7 +123,7 @@ const CommandSpec& ScanCommandSpec() {
                  .arg(kMostConcurrent)
                  .arg(kDefaultConcurrent)
                  .toStdString()},
-            {kRobots, {}, "also fetch http://HOST/robots.txt (port 80) of each new host"},
+            {kRobots, {}, "also fetch the robots.txt of each new host (on the site's own port)"},
             {kOut, {"PATH"}, "also write the page's export to PATH (addresses, CR LF)"},
         },
         "ADDRESS",

@@ -1,7 +1,6 @@
 // quendrix-cli scan run as a user runs it, against a small site served by the HTTP fixture on
 // 127.0.0.1 and a second site on "localhost" (another fixture: a host with another site key).
-// Only loopback is ever asked: no link of the site names another host, and robots.txt (which
-// the scanner asks for on port 80) is never switched on here.
+// Only loopback is ever asked: no link of the site names another host.
 #include "support/cli_runner.h"
 #include "support/http_fixture.h"
 #include "support/test_files.h"
