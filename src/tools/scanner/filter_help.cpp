@@ -28,10 +28,10 @@ Tfilter_help::Tfilter_help(QWidget* parent) : QDialog(parent) {
         label->setMinimumWidth(300);
         return label;
     };
-    QLabel* types = text("Label1", QStringLiteral(
-                                       "Please enter the file type name. For example, if you enter "
-                                       "\"gif\" and \"htm\", Website Scanner will only scan the "
-                                       "gif file and htm file.  "));
+    QLabel* types =
+        text("Label1", QStringLiteral("Please enter the file type name. For example, if you enter "
+                                      "\"gif\" and \"htm\", Website Scanner will only scan the "
+                                      "gif file and htm file.  "));
     QLabel* mail = text("Label2", QStringLiteral("If you want to scan the email address, you must "
                                                  "enter \"mail\" in the Filter Box"));
     QLabel* format = text("Label3", QStringLiteral("Please note:  You must enter the filter words "

@@ -77,10 +77,19 @@ std::optional<QString> OpenableAddress(const QString& type, const QString& addre
     if (address.isEmpty()) {
         return std::nullopt;
     }
-    // Back to the bytes found; bytes beyond ASCII are sent percent-encoded.
-    const QByteArray bytes = type == QStringLiteral("mail")
+    // Back to the bytes found; bytes beyond ASCII (and blanks) go on percent-encoded, as found.
+    const QByteArray found = type == QStringLiteral("mail")
                                  ? QByteArrayLiteral("mailto:") + address.toLatin1()
                                  : address.toLatin1();
+    QByteArray bytes;
+    for (const char c : found) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            bytes.append('%').append(QByteArray::number(byte, 16).toUpper().rightJustified(2, '0'));
+        } else {
+            bytes.append(c);
+        }
+    }
     const QUrl url = QUrl::fromEncoded(bytes, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
     const bool web = scheme == QStringLiteral("http") || scheme == QStringLiteral("https");
@@ -92,8 +101,13 @@ std::optional<QString> OpenableAddress(const QString& type, const QString& addre
 }
 
 const ExportKind& ScanExportKind() {
-    static const ExportKind kind{0,           QString(), QString(), ExportFormat::Txt,
-                                 ExportRows::All, QStringLiteral("txt"), 1,
+    static const ExportKind kind{0,
+                                 QString(),
+                                 QString(),
+                                 ExportFormat::Txt,
+                                 ExportRows::All,
+                                 QStringLiteral("txt"),
+                                 1,
                                  QStringLiteral("SaveDialog4")};
     return kind;
 }
@@ -137,8 +151,8 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
     body()->addWidget(Label55);
 
     // The two choices; a button's position in its group is the scanner's option value.
-    const auto radioGroup = [this](const char* name, const QString& title,
-                                   const QStringList& items, QButtonGroup*& buttons) {
+    const auto radioGroup = [this](const char* name, const QString& title, const QStringList& items,
+                                   QButtonGroup*& buttons) {
         auto* group = new QGroupBox(title, this);
         group->setObjectName(QString::fromLatin1(name));
         buttons = new QButtonGroup(group);
@@ -240,8 +254,7 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
                                  const std::string&, const std::string&, const std::string&,
                                  const std::string&, const std::string&, std::string&, char, int,
                                  bool&) { HttpScan1LinkFound(UrlFound, TypeLink); };
-    m_scan->OnPageReceived = [this](const std::string&, const std::string&,
-                                    const std::string& Head,
+    m_scan->OnPageReceived = [this](const std::string&, const std::string&, const std::string& Head,
                                     const std::string&) { HttpScan1PageReceived(Head); };
     m_scan->OnWorking = [this](bool working) { HttpScan1Working(working); };
     m_scan->ShowMessage = [this](const std::string& text) {
@@ -273,9 +286,9 @@ ScannerPage::~ScannerPage() {
 }
 
 void ScannerPage::applySettings() {
-    m_scan->SetConcurrentDownloads(SettingNumber(
-        m_host.setting(QStringLiteral("scanner/ConcurrentDownloads")), 1,
-        kMaxConcurrentDownloads, kDefaultConcurrentDownloads));
+    m_scan->SetConcurrentDownloads(
+        SettingNumber(m_host.setting(QStringLiteral("scanner/ConcurrentDownloads")), 1,
+                      kMaxConcurrentDownloads, kDefaultConcurrentDownloads));
     m_scan->SetDepthSearchLevel(
         SettingNumber(m_host.setting(QStringLiteral("scanner/DepthSearchLevel")), 1,
                       std::numeric_limits<int>::max(), kDefaultDepthSearchLevel));
@@ -284,10 +297,11 @@ void ScannerPage::applySettings() {
 QMenu* ScannerPage::makeHandOffMenu() {
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("pop_scanner"));
-    const std::pair<const char*, const char*> items[] = {
-        {"Convert Domain to IP", "MenuItem22"}, {"Ping", "MenuItem24"},
-        {"Country Lookup", "MenuItem26"},       {"Tracert", "MenuItem27"},
-        {"Whois", "MenuItem25"}};
+    const std::pair<const char*, const char*> items[] = {{"Convert Domain to IP", "MenuItem22"},
+                                                         {"Ping", "MenuItem24"},
+                                                         {"Country Lookup", "MenuItem26"},
+                                                         {"Tracert", "MenuItem27"},
+                                                         {"Whois", "MenuItem25"}};
     for (const auto& [caption, name] : items) {
         QAction* action = menu->addAction(QString::fromLatin1(caption));
         action->setObjectName(QString::fromLatin1(name));
