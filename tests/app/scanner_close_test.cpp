@@ -9,9 +9,11 @@
 #include "support/recording_prompts.h"
 #include "tools/scanner/scanner_page.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -36,13 +38,15 @@ class ScannerCloseTest : public ::testing::Test {
         file.close();
         open();
     }
-    void open() {
+    void open(bool recordEnd = true) {
         window.reset();
         MainWindowOptions options;
         options.executableDirectory = dir.path();
         options.settingsFiles = {settingsPath(), settingsPath()};
         options.prompts = &prompts;
-        options.endProgram = [this] { ++ends; };
+        if (recordEnd) {
+            options.endProgram = [this] { ++ends; };
+        }
         window = std::make_unique<Tmain>(options);
         window->show();
         window->showPage(5);
@@ -136,6 +140,19 @@ TEST_F(ScannerCloseTest, ExitEndsTheProgramRightAfterTheAnswer) {
         EXPECT_EQ(settings(), QByteArray(kSettings));
     }
     EXPECT_EQ(questions(), 2);
+}
+
+// The program's own end, in a running event loop: Exit leaves it after one question. (A quit
+// request would ask the window to close again, and, refused, would not end the loop at all.)
+TEST_F(ScannerCloseTest, ExitLeavesTheEventLoopAfterOneQuestion) {
+    open(false);
+    startScan();
+    prompts.answers = {Prompts::Answer::Cancel, Prompts::Answer::Cancel};
+    QTimer::singleShot(0, window.get(), [this] { window->Exit1Click(); });
+    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(questions(), 1);
+    EXPECT_EQ(settings(), QByteArray(kSettings));
 }
 
 TEST_F(ScannerCloseTest, AfterStopTheCloseGoesAheadAndWritesTheSettings) {
