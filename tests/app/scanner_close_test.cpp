@@ -10,6 +10,7 @@
 #include "tools/scanner/scanner_page.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -151,6 +152,25 @@ TEST_F(ScannerCloseTest, ExitLeavesTheEventLoopAfterOneQuestion) {
     QTimer::singleShot(0, window.get(), [this] { window->Exit1Click(); });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(questions(), 1);
+    EXPECT_EQ(settings(), QByteArray(kSettings));
+}
+
+// The same for Yes with the scanner's own timer: the program's loop ends about two seconds
+// after the answer, and the settings stay as they were.
+TEST_F(ScannerCloseTest, YesEndsTheRunningProgramAboutTwoSecondsLater) {
+    open(false);
+    startScan();
+    prompts.answers = {Prompts::Answer::Yes};
+    scan().Timer().start();
+    QElapsedTimer clock;
+    QTimer::singleShot(0, window.get(), [this, &clock] {
+        clock.start();
+        EXPECT_FALSE(window->close());
+    });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_GE(clock.elapsed(), (THttpScan::kShutdownTicks - 1) * THttpScan::kTickMs);
     EXPECT_EQ(questions(), 1);
     EXPECT_EQ(settings(), QByteArray(kSettings));
 }
