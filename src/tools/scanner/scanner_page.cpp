@@ -183,6 +183,10 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
     Memo11->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo11->setTabChangesFocus(true);
     Memo11->setMaximumWidth(120);
+    // The memos take the height of the row the choices make, so the list below gets the rest.
+    const int memoHeight = Memo11->fontMetrics().lineSpacing() * 6 + 2 * Memo11->frameWidth() + 8;
+    Memo11->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    Memo11->setMinimumHeight(memoHeight);
     auto* filterHead = new QHBoxLayout;
     filterHead->addWidget(CheckBox5);
     filterHead->addWidget(SpeedButton16);
@@ -196,6 +200,8 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
     Memo222->setObjectName(QStringLiteral("Memo222"));
     Memo222->setReadOnly(true);
     Memo222->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo222->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    Memo222->setMinimumHeight(memoHeight);
     Label36->setBuddy(Memo222);
     auto* head = new QVBoxLayout;
     head->addWidget(Label36);
