@@ -289,6 +289,34 @@ TEST_F(ScannerPageTest, EnterDuringAScanClearsTheListAndAddsTheNewSiteToTheCrawl
     EXPECT_EQ(finishedMessages(), 1);
 }
 
+// What the hand-off of another page does: Stop, the box, Start. While the scan still winds
+// down, the new address is dropped: the list is cleared, and no new scan runs.
+TEST_F(ScannerPageTest, AHandOffWhileStoppingClearsTheListAndStartsNothing) {
+    HttpFixture first;
+    first.script("/", HttpReply::Html(200, "<a href=never.html>N</a>"));
+    first.script("/never.html", HttpReply::Never());
+    HttpFixture second;
+    second.script("/", HttpReply::Html(200, "<a href=b.html>B</a>"));
+    page();
+    type(QString::fromStdString(first.hostPort()));
+    pressEnter();
+    tickUntil([&] { return first.requests().size() == 2; });
+    EXPECT_EQ(rows().size(), 1);
+
+    const HandOffPoints& points = page().handOffPoints();
+    ASSERT_TRUE(points.run("Button11Click"));
+    ASSERT_TRUE(points.setText("Edit111", QString::fromStdString(second.hostPort())));
+    ASSERT_TRUE(points.run("Button22Click"));
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_FALSE(startEnabled());
+    scanToEnd();
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_TRUE(second.requests().empty());
+    EXPECT_EQ(finishedMessages(), 1);
+    EXPECT_TRUE(startEnabled());
+    EXPECT_TRUE(status().endsWith("    stopping...     Done.")) << status().toStdString();
+}
+
 TEST_F(ScannerPageTest, OptionsActOnTheScannerAtOnce) {
     page();
     const auto items = [&](const char* group) {
