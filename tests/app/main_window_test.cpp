@@ -3,6 +3,7 @@
 #include "core/widgets/grid_view.h"
 #include "core/widgets/target_list_panel.h"
 #include "core/widgets/tool_page.h"
+#include "support/http_global_init.h"
 #include "support/recording_prompts.h"
 
 #include <QAccessible>
