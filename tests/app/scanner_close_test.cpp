@@ -93,7 +93,7 @@ class ScannerCloseTest : public ::testing::Test {
         return count;
     }
 
-    static constexpr const char* kSettings = "[tab]\ntab=2\n";
+    static constexpr const char* kSettings = "[scanner]\nConcurrentDownloads=12\n[tab]\ntab=2\n";
     HttpFixture site;
     QTemporaryDir dir;
     test::RecordingPrompts prompts;
@@ -176,12 +176,16 @@ TEST_F(ScannerCloseTest, YesEndsTheRunningProgramAboutTwoSecondsLater) {
 }
 
 TEST_F(ScannerCloseTest, AfterStopTheCloseGoesAheadAndWritesTheSettings) {
+    // Read at start-up; kept in the file, never written by the program.
+    EXPECT_EQ(scan().ConcurrentDownloads(), 12);
     startScan();
     page->Button11Click();
     ASSERT_TRUE(scan().IsStopping());
     EXPECT_TRUE(window->close());
     EXPECT_EQ(questions(), 0);
     EXPECT_TRUE(settings().contains("tab=5")) << settings().toStdString();
+    EXPECT_TRUE(settings().contains("[scanner]\nConcurrentDownloads=12\n"))
+        << settings().toStdString();
     EXPECT_EQ(ends, 0);
 }
 
