@@ -26,6 +26,7 @@ class SilentHost : public PageHost {
     QString setting(const QString&) const override { return {}; }
     void setSetting(const QString&, const QString&) override {}
     const HandOffRouter& handOff() const override { return m_router; }
+    void endProgramWithoutSettings() override {}
 
   private:
     SilentPrompts m_prompts;

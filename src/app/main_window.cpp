@@ -265,6 +265,10 @@ void Tmain::FormClose() {
 }
 
 void Tmain::closeEvent(QCloseEvent* event) {
+    if (m_endingWithoutSettings) {
+        event->accept();
+        return;
+    }
     if (!FormCloseQuery()) {
         event->ignore();
         return;
@@ -274,9 +278,28 @@ void Tmain::closeEvent(QCloseEvent* event) {
 }
 
 void Tmain::Exit1Click() {
-    close();
-    // The program ends whatever the close query answered.
-    QCoreApplication::quit();
+    // The program ends whatever the close query answered; a refused close wrote no settings
+    // and none are written now.
+    if (!close()) {
+        endProgramWithoutSettings();
+        return;
+    }
+    endProgram();
+}
+
+void Tmain::endProgramWithoutSettings() {
+    m_endingWithoutSettings = true;
+    endProgram();
+}
+
+void Tmain::endProgram() {
+    if (m_options.endProgram) {
+        m_options.endProgram();
+        return;
+    }
+    // Straight out of every event loop: a quit request would ask the windows to close first,
+    // and so the close query again.
+    QCoreApplication::exit(0);
 }
 
 void Tmain::Help2Click() {

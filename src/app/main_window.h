@@ -11,6 +11,8 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <functional>
+
 #include <memory>
 #include <vector>
 
@@ -31,6 +33,9 @@ struct MainWindowOptions {
     Prompts* prompts = nullptr;  // nullptr: real dialogs
     // The pages; empty: the program's own registry.
     std::vector<PageEntry> pages;
+    // How the program ends at once (Exit, the scanner's shut-down); empty: the application
+    // leaves its event loop.
+    std::function<void()> endProgram;
 };
 
 class Tmain : public QMainWindow, public PageHost {
@@ -49,6 +54,7 @@ class Tmain : public QMainWindow, public PageHost {
     QString setting(const QString& key) const override { return m_settings.value(key); }
     void setSetting(const QString& key, const QString& value) override;
     const HandOffRouter& handOff() const override { return m_router; }
+    void endProgramWithoutSettings() override;
 
     // The shown page index, -1 when none.
     int activePage() const;
@@ -73,6 +79,7 @@ class Tmain : public QMainWindow, public PageHost {
     void buildMenus(const std::vector<PageEntry>& pages);
     bool FormCloseQuery();
     void FormClose();
+    void endProgram();
 
     MainWindowOptions m_options;
     std::unique_ptr<Prompts> m_ownPrompts;
@@ -87,6 +94,8 @@ class Tmain : public QMainWindow, public PageHost {
     QList<QAction*> m_pageActions;
     QList<ToolPage*> m_pages;
     std::shared_ptr<net::IcmpEcho> m_echo;
+    // Set when the program ends without the settings write: a close after it writes nothing.
+    bool m_endingWithoutSettings = false;
 };
 
 }  // namespace quendrix

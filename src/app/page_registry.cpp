@@ -5,6 +5,7 @@
 #include "tools/country/country_page.h"
 #include "tools/monitor/monitor_page.h"
 #include "tools/ping/ping_page.h"
+#include "tools/scanner/scanner_page.h"
 #include "tools/trace/trace_page.h"
 #include "tools/whois/whois_page.h"
 
@@ -67,16 +68,12 @@ std::vector<PageEntry> PageRegistry() {
                      [](const PageServices& services, QWidget* parent) -> ToolPage* {
                          return new WhoisPage(services.host, parent);
                      }});
-    pages.push_back(placeholder({5,
-                                 text("website_scanner_tab"),
-                                 text("Website Scanner"),
-                                 text("Website Scanner"),
-                                 text("Website Scanner"),
-                                 text("WebsiteScanner5"),
-                                 false,
-                                 Bar::Tools,
-                                 text("Website Scanner"),
-                                 {}}));
+    pages.push_back({5, text("website_scanner_tab"), text("Website Scanner"),
+                     text("Website Scanner"), text("Website Scanner"), text("WebsiteScanner5"),
+                     false, Bar::Tools, text("Website Scanner"),
+                     [](const PageServices& services, QWidget* parent) -> ToolPage* {
+                         return new ScannerPage(services.host, parent);
+                     }});
     pages.push_back({6, text("connection_monitor_tab"), text("Connection Monitor"),
                      text("Connection Monitor"), text("Connection Monitor"),
                      text("ConnectionMonitor1"), false, Bar::Tools, text("Connection Monitor"),

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/run.h"
 #include "core/hand_off.h"
+#include "http/fetch_service.h"
 #include "net/resolver.h"
 
 #include <QElapsedTimer>
@@ -14,6 +15,9 @@
 
 int main(int argc, char** argv) {
     using namespace quendrix;
+    // The window holds the website scanner's network thread: libcurl's start comes first, as
+    // in the program.
+    http::GlobalInit();
     RunOptions options;
     if (argc > 1) {
         options.executableDirectory = QString::fromLocal8Bit(argv[1]);

@@ -3,6 +3,7 @@
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/target_list_panel.h"
 #include "core/widgets/widget_prompts.h"
+#include "support/http_global_init.h"
 #include "support/recording_prompts.h"
 #include "tools/convert/converter_page.h"
 

@@ -22,11 +22,13 @@ class FakeHost : public PageHost {
         settings.insert(key, value);
     }
     const HandOffRouter& handOff() const override { return router; }
+    void endProgramWithoutSettings() override { ++programEnds; }
 
     RecordingPrompts recording;
     bool navigationEnabled = true;
     QString directory = QStringLiteral("/start");
     QMap<QString, QString> settings;
+    int programEnds = 0;  // calls of endProgramWithoutSettings
     // The pages shown through the router, in order.
     QStringList shownPages;
     HandOffRouter router{[this](const QString& page) {
