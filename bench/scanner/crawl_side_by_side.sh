@@ -202,9 +202,15 @@ for n in $concurrency; do
     show_output=$([ -z "${OURS:-}" ] && echo 1 || echo 0)
     # shellcheck disable=SC2086  # the command is words on purpose
     run "quendrix --concurrent $n" "$limit" $command
-    show_output=0
     ceiling=$(awk -v n="$n" 'BEGIN { printf "%.2f", n / 0.6 }')
     ours_rows+=("$(awk -v r="$LAST_RATE" -v c="$ceiling" -v n="$n" 'BEGIN { printf "quendrix --concurrent %d: %.2f pages/s, %.2fx the model ceiling of %.2f (target >= 0.9x)", n, r, r / c, c }')")
+    # scanner_crawl_rate's own figures: the rate up to the last page (without the quiet ticks
+    # that end a scan) and the mean time from one tick's end to the next (200 ms when nothing
+    # of ours adds to the timer).
+    if [ "$show_output" -eq 1 ]; then
+        ours_rows+=("$(awk -v c="$ceiling" '{ for (i = 1; i < NF; i++) v[$i] = $(i + 1) } END { if (v["last_page_seconds"] > 0) printf "  up to the last page: %.2f pages/s, %.2fx the ceiling; mean tick gap %s ms, longest %s ms", v["pages"] / v["last_page_seconds"], v["pages"] / v["last_page_seconds"] / c, v["tick_gap_mean_ms"], v["tick_gap_max_ms"] }' "$temp/stdout")")
+    fi
+    show_output=0
     # The peers run once, after our first run, so load from elsewhere falls on both alike.
     if [ "$peers_done" -eq 0 ]; then
         peers_done=1
