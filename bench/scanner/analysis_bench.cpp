@@ -5,8 +5,8 @@
 //                the other transfers wait that long)
 //   HandleLinks  the user-interface thread's part of one received page of 100 links (the link
 //                decisions, the events, queuing) with 32,000 addresses already known: links all
-//                new (each is inserted into the sorted set, which moves the entries after it)
-//                and links all known (a binary search each)
+//                new (each is inserted into the sorted set, which moves the entries after it
+//                in its block of at most 512) and links all known (a binary search each)
 //   ProcessLargePage  the same for one 2 MiB page of about 14,000 link values: the longest
 //                tick such a page gives the window
 #include "tools/scanner/dwnld.h"
