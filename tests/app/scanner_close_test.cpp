@@ -7,6 +7,7 @@
 #include "support/http_fixture.h"
 #include "support/http_global_init.h"
 #include "support/recording_prompts.h"
+#include "support/scan_tick.h"
 #include "tools/scanner/scanner_page.h"
 
 #include <QCoreApplication>
@@ -62,17 +63,7 @@ class ScannerCloseTest : public ::testing::Test {
         return file.readAll();
     }
     THttpScan& scan() { return page->HttpScan1(); }
-    void tick() {
-        TMFDwnld& scheduler = scan().Scheduler();
-        for (std::size_t i = 0; i < scheduler.PoolSize(); ++i) {
-            if (scheduler.Slot(i).SlotState == TSlotState::Downloading) {
-                scheduler.Service().waitForPosted(1, 200ms);
-                break;
-            }
-        }
-        now += THttpScan::kTickMs;
-        scan().TickAt(now);
-    }
+    void tick() { test::TickScan(scan(), now, 200ms); }
     // Starts the scan and ticks until the page that never answers is asked for.
     void startScan() {
         page->findChild<QLineEdit*>(QStringLiteral("Edit111"))

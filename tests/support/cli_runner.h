@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -17,9 +18,11 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #ifndef QUENDRIX_CLI_PATH
@@ -44,6 +47,44 @@ inline CliRun RunCli(const QString& command, const QStringList& arguments, int t
     const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
     return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+// quendrix-cli COMMAND ARGUMENTS... with its standard output on a terminal (a pty in raw mode,
+// so the bytes read are the bytes written) and a UTF-8 locale. `out` holds what the terminal
+// received.
+inline CliRun RunCliOnTerminal(const QString& command, const QStringList& arguments,
+                               int timeoutMs = 120000) {
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        ADD_FAILURE() << "no pty";
+        return {};
+    }
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    process.setProcessEnvironment(environment);
+    process.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
+    process.start(QStringLiteral(QUENDRIX_CLI_PATH), QStringList{command} + arguments);
+    const bool finished = process.waitForFinished(timeoutMs);
+    EXPECT_TRUE(finished);
+    ::close(slave);
+    QByteArray out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);  // EIO once drained
+        if (n <= 0) {
+            break;
+        }
+        out.append(buffer, n);
+    }
+    ::close(master);
+    const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, out, process.readAllStandardError()};
 }
 
 // The same with every word as bytes, as a shell hands them over: QProcess would take the words

@@ -3,6 +3,7 @@
 // thread's posts while a slot is downloading (never sleeps), so each tick sees a known state.
 #pragma once
 
+#include "support/scan_tick.h"
 #include "tools/scanner/http_scan.h"
 
 #include <gtest/gtest.h>
@@ -89,15 +90,7 @@ class ScanDriver {
         scan.EndProgram = [this] { ++ended; };
     }
 
-    bool anySlotDownloading() {
-        TMFDwnld& dwnld = scan.Scheduler();
-        for (std::size_t i = 0; i < dwnld.PoolSize(); ++i) {
-            if (dwnld.Slot(i).SlotState == TSlotState::Downloading) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool anySlotDownloading() { return AnySlotDownloading(scan); }
 
     bool allSlotsIdle() {
         TMFDwnld& dwnld = scan.Scheduler();
@@ -111,12 +104,8 @@ class ScanDriver {
 
     // One timer event, 200 ms after the last.
     void tick() {
-        if (anySlotDownloading()) {
-            scan.Scheduler().Service().waitForPosted(1, postWait);
-        }
-        now += THttpScan::kTickMs;
         ++ticks;
-        scan.TickAt(now);
+        TickScan(scan, now, postWait);
     }
 
     // Ticks until the scan is no longer working; false when it still is after `maxTicks`.

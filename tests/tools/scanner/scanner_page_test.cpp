@@ -12,6 +12,7 @@
 #include "support/grid_rows.h"
 #include "support/http_fixture.h"
 #include "support/http_global_init.h"
+#include "support/scan_tick.h"
 #include "support/test_files.h"
 #include "tools/scanner/filter_help.h"
 
@@ -92,17 +93,7 @@ class ScannerPageTest : public ::testing::Test {
 
     // One tick of the component at the test's clock, after the network thread has posted
     // something for a slot that downloads (or a short while has passed).
-    void tick() {
-        TMFDwnld& scheduler = scan().Scheduler();
-        for (std::size_t i = 0; i < scheduler.PoolSize(); ++i) {
-            if (scheduler.Slot(i).SlotState == TSlotState::Downloading) {
-                scheduler.Service().waitForPosted(1, 200ms);
-                break;
-            }
-        }
-        m_now += THttpScan::kTickMs;
-        scan().TickAt(m_now);
-    }
+    void tick() { test::TickScan(scan(), m_now, 200ms); }
     // Ticks until done() holds; fails the test after 500 ticks.
     void tickUntil(const std::function<bool()>& done) {
         for (int ticks = 0; !done(); ++ticks) {

@@ -16,9 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
-#include <pty.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -253,41 +251,6 @@ TEST(WhoisCli, OutIsKeptWhenNoReplyCameAndWrittenWhenTextDid) {
     EXPECT_EQ(test::ReadBytes(path), "");
 }
 
-// quendrix-cli whois with its standard output on a terminal (a pty in raw mode, so the
-// bytes read are the bytes written) and a UTF-8 locale.
-test::CliRun RunOnTerminal(const QStringList& words) {
-    int master = -1;
-    int slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        ADD_FAILURE() << "no pty";
-        return {};
-    }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("LC_ALL", "C.UTF-8");
-    process.setProcessEnvironment(environment);
-    process.setChildProcessModifier([slave] { ::dup2(slave, STDOUT_FILENO); });
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH), QStringList{"whois"} + words);
-    const bool finished = process.waitForFinished(120000);
-    EXPECT_TRUE(finished);
-    ::close(slave);
-    QByteArray out;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);  // EIO once drained
-        if (n <= 0) {
-            break;
-        }
-        out.append(buffer, n);
-    }
-    ::close(master);
-    return {finished ? process.exitCode() : -1, out, process.readAllStandardError()};
-}
-
 TEST(WhoisCli, ATerminalSeesControlBytesMadeVisible) {
     // A title and a clipboard write (OSC 52), a bell, a lone CR, a C1 CSI as UTF-8 and as a
     // lone byte, DEL, a byte that is no UTF-8; TAB, CR LF and UTF-8 characters stay.
@@ -299,8 +262,8 @@ TEST(WhoisCli, ATerminalSeesControlBytesMadeVisible) {
         "2J \x9b \x7f \xe9\n"
         "no line end\r";
     WhoisFixtureServer server(WhoisScript{reply});
-    const auto run =
-        RunOnTerminal({"example.com", "--server", "127.0.0.1", "--port", Port(server)});
+    const auto run = test::RunCliOnTerminal(
+        "whois", {"example.com", "--server", "127.0.0.1", "--port", Port(server)});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out,
               "Title: ^[]0;owned^G\r\n"
