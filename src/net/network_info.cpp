@@ -105,11 +105,14 @@ Result<std::vector<Interface>> listInterfaces() {
         if (entry->ifa_name == nullptr) {
             continue;
         }
-        auto found =
-            std::find_if(interfaces.begin(), interfaces.end(),
-                         [entry](const Interface& i) { return i.name == entry->ifa_name; });
+        // An address with an alias label ("eth0:1") is listed under its label; the device is
+        // the name before the colon (a device name never holds one).
+        const std::string_view label = entry->ifa_name;
+        const std::string name(label.substr(0, label.find(':')));
+        auto found = std::find_if(interfaces.begin(), interfaces.end(),
+                                  [&name](const Interface& i) { return i.name == name; });
         if (found == interfaces.end()) {
-            interfaces.push_back({entry->ifa_name, entry->ifa_flags, {}, {}, 0, {}});
+            interfaces.push_back({name, entry->ifa_flags, {}, {}, 0, {}});
             found = interfaces.end() - 1;
         }
         found->flags |= entry->ifa_flags;

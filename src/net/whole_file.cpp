@@ -13,7 +13,8 @@ namespace quendrix::net {
 
 Result<void> readWholeFile(const std::string& path, std::string& text, std::size_t limit) {
     text.clear();
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Non-blocking: a FIFO put where a file is expected gives its empty text, never a hang.
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!file.valid()) {
         return Error::fromErrno(errno);
     }

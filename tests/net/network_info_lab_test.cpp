@@ -95,7 +95,8 @@ class NetworkInfoLab : public ::testing::Test {
                                standIn +
                                "\n"  // with IPv4, down
                                "ip addr add 10.250.10.1/24 dev qxa\n"
-                               "ip addr add 10.250.12.1/28 dev qxa\n"
+                               "ip addr add 10.250.12.1/28 dev qxa label qxa:1\n"  // an alias label
+
                                "ip addr add 10.250.10.2/24 dev qxb\n"
                                "ip addr add 10.250.20.1/16 dev qxd\n"
                                "ip addr add 10.250.30.1/24 dev qxf\n"
