@@ -5,6 +5,7 @@
 #include "net/file_descriptor.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -67,6 +68,13 @@ TEST(WholeFile, ReadsToTheEndAndKeepsToItsLimit) {
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().systemError, ENOENT);
     EXPECT_TRUE(buffer.empty());
+
+    // A FIFO where a file is expected, with no writer: its empty text at once, not a hang.
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const auto fifo = readWholeFile(path);
+    std::remove(path.c_str());
+    ASSERT_TRUE(fifo) << fifo.error().text;
+    EXPECT_EQ(*fifo, "");
 }
 
 }  // namespace
