@@ -285,24 +285,24 @@ StopSignals::StopSignals() {
         sigaddset(&m_set, signal);
     }
     pthread_sigmask(SIG_BLOCK, &m_set, &m_previous);
-    m_fd = signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
+    m_fd.reset(signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK));
 }
 
 StopSignals::~StopSignals() {
-    if (m_fd >= 0) {
+    if (m_fd.valid()) {
         // The command has answered the signals that came (its end is its answer); unblocked
         // while still pending, they would end the program after all, by the signal.
         signalfd_siginfo info{};
-        while (::read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        while (::read(m_fd.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         }
-        ::close(m_fd);
+        m_fd.reset();
     }
     pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
 }
 
 int StopSignals::take() const {
     signalfd_siginfo info{};
-    if (::read(m_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
+    if (::read(m_fd.get(), &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
         return 0;
     }
     return static_cast<int>(info.ssi_signo);
@@ -346,24 +346,20 @@ std::vector<int> WaitReadable(const std::vector<int>& fds,
 
 EndSignal::EndSignal() : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-EndSignal::~EndSignal() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
+EndSignal::~EndSignal() = default;
 
 void EndSignal::raise() const {
-    eventfd_write(m_fd, 1);
+    eventfd_write(m_fd.get(), 1);
 }
 
 bool EndSignal::waitForEndOrSignal(const StopSignals& signals) const {
-    const auto readable = WaitReadable({m_fd, signals.fd()}, std::nullopt);
+    const auto readable = WaitReadable({m_fd.get(), signals.fd()}, std::nullopt);
     // Both at once: the run had ended anyway.
-    return std::find(readable.begin(), readable.end(), m_fd) != readable.end();
+    return std::find(readable.begin(), readable.end(), m_fd.get()) != readable.end();
 }
 
 bool EndSignal::waitFor(std::chrono::milliseconds most) const {
-    return !WaitReadable({m_fd}, most).empty();
+    return !WaitReadable({m_fd.get()}, most).empty();
 }
 
 void ReportInterruption(int signal) {

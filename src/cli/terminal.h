@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cli/grammar.h"
+#include "net/file_descriptor.h"
 
 #include <chrono>
 #include <functional>
@@ -127,14 +128,14 @@ class StopSignals {
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
     // The signal that arrived, or 0.
     int take() const;
 
   private:
     sigset_t m_set{};
     sigset_t m_previous{};
-    int m_fd = -1;
+    net::FileDescriptor m_fd;
 };
 
 // A run that a signal ended exits as a shell reports it: 128 + the signal.
@@ -163,7 +164,7 @@ class EndSignal {
     int endInterrupted(int signal, const std::function<int(int status)>& finish) const;
 
   private:
-    int m_fd;
+    net::FileDescriptor m_fd;
 };
 
 }  // namespace quendrix::cli

@@ -27,6 +27,11 @@ struct AddrEntry {
     bool operator==(const AddrEntry&) const = default;
 };
 
+// On Linux: hostName is the kernel's host name (uname) up to its first dot, or the host name
+// file's when the kernel has none; domainName is resolv.conf's `domain`, else the first `search`
+// name, else the host name's part after its first dot, else empty. The DNS entries carry an
+// empty mask. scopeId is always empty and enableProxy always 0 (no NetBIOS on Linux);
+// enableRouting is ip_forward; enableDns is 1 when a DNS server is configured.
 struct NetworkParams {
     std::string hostName;
     std::string domainName;
@@ -42,6 +47,16 @@ struct NetworkParams {
     bool operator==(const NetworkParams&) const = default;
 };
 
+// On Linux one adapter is an interface that is up, is not the loopback and holds an IPv4
+// address, in the order of the interface index. comboIndex is always 0 (no Linux twin);
+// adapterName is the interface name; description the driver of its device, else the kind of a
+// virtual link ("veth", "bridge", ...), else empty; address the hardware address (empty when it
+// has none or it is all zeros); index the interface index; type the kernel's ARPHRD number (1
+// for Ethernet and Wi-Fi). The IPv4 addresses come in the kernel's order with their masks and
+// the first is the current one. Gateways are the main table's default routes through the
+// interface (lowest metric first), DHCP servers and lease times those of a lease file that
+// names the interface and an address it holds (dhcpEnabled 1 then), both with the mask
+// "255.255.255.255" (a single host). No WINS on Linux: haveWins 0 and no WINS entries.
 struct AdapterInfo {
     unsigned comboIndex = 0;
     std::string adapterName;

@@ -2,15 +2,16 @@
 // sorted IPv4 rows.
 #include "net/tcp_table.h"
 
+#include "net/netlink_dump.h"
+#include "net/whole_file.h"
+
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -81,16 +82,6 @@ Error truncated(const char* text) {
     return {ErrorCode::Truncated, 0, text};
 }
 
-// The kernel's negative errno in an error or end message. Received bytes can hold any number,
-// INT_MIN included, which has no positive counterpart.
-Error kernelError(int status) {
-    constexpr int kLargestErrno = 4095;
-    if (status < -kLargestErrno) {
-        return malformed("netlink error code out of range");
-    }
-    return Error::fromErrno(-status);
-}
-
 // One SOCK_DIAG_BY_FAMILY message's payload.
 Result<void> parseInetDiagMessage(std::span<const std::uint8_t> payload,
                                   std::vector<TcpConnection>& rows) {
@@ -113,17 +104,15 @@ Result<void> parseInetDiagMessage(std::span<const std::uint8_t> payload,
     // The kernel reports INET_DIAG_SKV6ONLY for every full IPv6 socket; without it the
     // socket counts as dual-stack, as the default of net.ipv6.bindv6only makes it.
     bool v6Only = false;
-    std::size_t offset = NLMSG_ALIGN(sizeof message);
-    while (offset + sizeof(rtattr) <= payload.size()) {
-        rtattr attribute{};
-        std::memcpy(&attribute, payload.data() + offset, sizeof attribute);
-        if (attribute.rta_len < sizeof attribute || attribute.rta_len > payload.size() - offset) {
-            return malformed("inet_diag attribute length outside its message");
-        }
-        if (attribute.rta_type == INET_DIAG_SKV6ONLY && attribute.rta_len > sizeof attribute) {
-            v6Only = payload[offset + RTA_LENGTH(0)] != 0;
-        }
-        offset += RTA_ALIGN(attribute.rta_len);
+    const auto attributes = walkNetlinkAttributes(
+        payload.subspan(std::min<std::size_t>(NLMSG_ALIGN(sizeof message), payload.size())),
+        [&v6Only](std::uint16_t type, std::span<const std::uint8_t> data) {
+            if (type == INET_DIAG_SKV6ONLY && !data.empty()) {
+                v6Only = data[0] != 0;
+            }
+        });
+    if (!attributes) {
+        return attributes.error();
     }
     Address6 local{};
     Address6 remote{};
@@ -203,50 +192,6 @@ std::string_view nextField(std::string_view& line) {
     return field;
 }
 
-// Closes a descriptor on every path.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
-// The whole text of a /proc file (its size reads as 0, so it is read to its end).
-Result<void> readWholeFile(const char* path, std::string& text) {
-    text.clear();
-    const FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        return Error::fromErrno(errno);
-    }
-    constexpr std::size_t kChunk = 64 * 1024;
-    for (;;) {
-        const std::size_t used = text.size();
-        text.resize(used + kChunk);
-        const ssize_t count = ::read(file.get(), text.data() + used, kChunk);
-        if (count < 0) {
-            const int error = errno;
-            text.resize(used);
-            if (error == EINTR) {
-                continue;
-            }
-            return Error::fromErrno(error);
-        }
-        text.resize(used + static_cast<std::size_t>(count));
-        if (count == 0) {
-            return {};
-        }
-    }
-}
-
 }  // namespace
 
 TcpState tcpStateFromLinux(int linuxState) {
@@ -277,66 +222,14 @@ void sortTcpTable(std::vector<TcpConnection>& rows) {
 
 Result<bool> parseSockDiagDatagram(std::span<const std::uint8_t> bytes, std::uint32_t sequence,
                                    std::vector<TcpConnection>& rows) {
-    std::size_t offset = 0;
-    while (offset < bytes.size()) {
-        nlmsghdr header{};
-        if (bytes.size() - offset < sizeof header) {
-            return truncated("netlink datagram ends inside a message header");
-        }
-        std::memcpy(&header, bytes.data() + offset, sizeof header);
-        if (header.nlmsg_len < sizeof header) {
-            return malformed("netlink message shorter than its header");
-        }
-        if (header.nlmsg_len > bytes.size() - offset) {
-            return truncated("netlink datagram ends inside a message");
-        }
-        const auto payload =
-            bytes.subspan(offset + NLMSG_HDRLEN,
-                          header.nlmsg_len - std::min<std::size_t>(header.nlmsg_len, NLMSG_HDRLEN));
-        offset += std::min<std::size_t>(NLMSG_ALIGN(header.nlmsg_len), bytes.size() - offset);
-        if (header.nlmsg_seq != sequence) {
-            continue;  // not an answer to this request
-        }
-        switch (header.nlmsg_type) {
-            case NLMSG_DONE: {
-                // A dump that failed part-way ends with the negative errno here.
-                int status = 0;
-                if (payload.size() >= sizeof status) {
-                    std::memcpy(&status, payload.data(), sizeof status);
-                }
-                if (status < 0) {
-                    return kernelError(status);
-                }
-                return true;
+    return walkNetlinkDatagram(
+        bytes, sequence,
+        [&rows](std::uint16_t type, std::span<const std::uint8_t> payload) -> Result<void> {
+            if (type != SOCK_DIAG_BY_FAMILY) {
+                return {};  // kinds this reader does not ask for
             }
-            case NLMSG_ERROR: {
-                int status = 0;
-                if (payload.size() < sizeof status) {
-                    return truncated("netlink error message without its code");
-                }
-                std::memcpy(&status, payload.data(), sizeof status);
-                if (status < 0) {
-                    return kernelError(status);
-                }
-                if (status > 0) {
-                    return malformed("netlink error message with a positive code");
-                }
-                break;  // an acknowledgement
-            }
-            case NLMSG_OVERRUN:
-                return Error::fromErrno(ENOBUFS);
-            case SOCK_DIAG_BY_FAMILY: {
-                const auto parsed = parseInetDiagMessage(payload, rows);
-                if (!parsed) {
-                    return parsed.error();
-                }
-                break;
-            }
-            default:
-                break;  // NLMSG_NOOP and kinds this reader does not ask for
-        }
-    }
-    return false;
+            return parseInetDiagMessage(payload, rows);
+        });
 }
 
 Result<void> parseProcNetTcp(std::string_view text, bool ipv6, std::vector<TcpConnection>& rows) {
@@ -392,62 +285,30 @@ Result<std::vector<TcpConnection>> TcpTable::read() {
 }
 
 Result<std::vector<TcpConnection>> TcpTable::readNetlink() {
-    const FileDescriptor socket(::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG));
-    if (socket.get() < 0) {
-        return Error::fromErrno(errno);
+    auto socket = openNetlinkSocket(NETLINK_SOCK_DIAG);
+    if (!socket) {
+        return socket.error();
     }
-    // The kernel answers at once; the time-out only guards against a read that never ends.
-    const timeval timeout{2, 0};
-    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-
-    // The kernel fills a dump datagram up to the receive size it has seen, at most 32 KiB.
-    m_buffer.resize(64 * 1024);
     std::vector<TcpConnection> rows;
     std::uint32_t sequence = 0;
     for (const int family : {AF_INET, AF_INET6}) {
-        struct {
-            nlmsghdr header;
-            inet_diag_req_v2 request;
-        } message{};
-        message.header.nlmsg_len = sizeof message;
-        message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-        message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-        message.header.nlmsg_seq = ++sequence;
-        message.request.sdiag_family = static_cast<std::uint8_t>(family);
-        message.request.sdiag_protocol = IPPROTO_TCP;
-        message.request.idiag_states = 1U << kLinuxListen | 1U << kLinuxEstablished;
-        sockaddr_nl kernel{};
-        kernel.nl_family = AF_NETLINK;
-        ssize_t sent = -1;
-        do {
-            sent = ::sendto(socket.get(), &message, sizeof message, 0,
-                            reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel);
-        } while (sent < 0 && errno == EINTR);
-        if (sent < 0) {
-            return Error::fromErrno(errno);
-        }
-        for (bool done = false; !done;) {
-            const ssize_t received =
-                ::recv(socket.get(), m_buffer.data(), m_buffer.size(), MSG_TRUNC);
-            if (received < 0) {
-                if (errno == EINTR) {
-                    continue;
+        inet_diag_req_v2 request{};
+        request.sdiag_family = static_cast<std::uint8_t>(family);
+        request.sdiag_protocol = IPPROTO_TCP;
+        request.idiag_states = 1U << kLinuxListen | 1U << kLinuxEstablished;
+        const auto dumped = runNetlinkDump(
+            socket->get(), SOCK_DIAG_BY_FAMILY,
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&request),
+                                          sizeof request),
+            ++sequence, m_buffer,
+            [&rows](std::uint16_t type, std::span<const std::uint8_t> payload) -> Result<void> {
+                if (type != SOCK_DIAG_BY_FAMILY) {
+                    return {};
                 }
-                if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                    return Error{ErrorCode::TimedOut, errno, "the kernel did not finish the dump"};
-                }
-                return Error::fromErrno(errno);
-            }
-            if (static_cast<std::size_t>(received) > m_buffer.size()) {
-                return truncated("netlink datagram larger than the receive buffer");
-            }
-            const auto parsed = parseSockDiagDatagram(
-                std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(received)),
-                sequence, rows);
-            if (!parsed) {
-                return parsed.error();
-            }
-            done = *parsed || received == 0;
+                return parseInetDiagMessage(payload, rows);
+            });
+        if (!dumped) {
+            return dumped.error();
         }
     }
     sortTcpTable(rows);

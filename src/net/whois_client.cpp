@@ -3,6 +3,7 @@
 // worker's feet.
 #include "net/whois_client.h"
 
+#include "net/file_descriptor.h"
 #include "net/resolver.h"
 #include "net/waiter.h"
 
@@ -18,29 +19,6 @@
 
 namespace quendrix::net {
 namespace {
-
-// Owns a socket descriptor; closes it on every path out.
-class Socket {
-  public:
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-    // Gives the descriptor up: the caller owns it from here.
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-  private:
-    int m_fd;
-};
 
 constexpr auto kNoDeadline = Waiter::Clock::time_point::max();
 
@@ -67,7 +45,7 @@ Result<int> connectTo(Waiter& waiter, std::uint32_t address, std::uint16_t port,
     if (fd < 0) {
         return Error::fromErrno(errno);
     }
-    Socket guard(fd);
+    FileDescriptor guard(fd);
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
@@ -194,11 +172,11 @@ Result<WhoisReply> WhoisClient::query(const std::string& server, const std::stri
     if (!connected) {
         return connected.error();
     }
-    Socket socket(*connected);
-    if (auto sent = sendAll(waiter, socket.fd(), query + "\r\n", stop); !sent) {
+    const FileDescriptor socket(*connected);
+    if (auto sent = sendAll(waiter, socket.get(), query + "\r\n", stop); !sent) {
         return sent.error();
     }
-    return readAll(waiter, socket.fd(), stop, arrived);
+    return readAll(waiter, socket.get(), stop, arrived);
 }
 
 }  // namespace quendrix::net
