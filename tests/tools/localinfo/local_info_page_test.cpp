@@ -90,6 +90,10 @@ TEST(LocalInfoPageTest, FillsBothAreasFromTheRecordsOnAJob) {
     EXPECT_EQ(addresses.text(), QStringLiteral("  IP addresses: A: 10.250.0.11 M: 255.255.255.0") +
                                     QChar::LineSeparator +
                                     "                A: 10.250.1.11 M: 255.255.0.0");
+    // Laid out now: the area lays out only what it has painted.
+    auto* layout = qobject_cast<QPlainTextDocumentLayout*>(document->documentLayout());
+    ASSERT_NE(layout, nullptr);
+    layout->ensureBlockLayout(addresses);
     ASSERT_NE(addresses.layout(), nullptr);
     EXPECT_EQ(addresses.layout()->lineCount(), 2);
     EXPECT_EQ(document->findBlockByNumber(5).text(), "  Adapter address: 02-00-0A-FA-00-0B");
