@@ -18,8 +18,9 @@ namespace quendrix {
 InfoTextArea::InfoTextArea(const QString& objectName, QWidget* parent) : QPlainTextEdit(parent) {
     setObjectName(objectName);
     setReadOnly(true);
+    // A vertical scroll bar only: a line wider than the area wraps.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Fixed pitch, so that an address list's later entries stand exactly under its first.
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 }

@@ -68,10 +68,12 @@ TEST(LocalInfoPageTest, FillsBothAreasFromTheRecordsOnAJob) {
     for (InfoTextArea* area : {page.Info, page.info2}) {
         EXPECT_TRUE(area->isReadOnly());
         EXPECT_EQ(area->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        EXPECT_EQ(area->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         EXPECT_TRUE(area->toPlainText().isEmpty());
     }
     // Nothing is read while the page (and the window around it) is being made.
     EXPECT_EQ(recorded->paramReads, 0);
+    page.resize(860, 600);  // about the window's size: no line needs to wrap
     page.show();
     ASSERT_TRUE(test::WaitUntil([&] { return page.isFilled(); }, 30000));
     EXPECT_FALSE(recorded->readOnUiThread);
