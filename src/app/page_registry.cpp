@@ -3,6 +3,7 @@
 #include "core/widgets/tool_page.h"
 #include "tools/convert/converter_page.h"
 #include "tools/country/country_page.h"
+#include "tools/localinfo/local_info_page.h"
 #include "tools/monitor/monitor_page.h"
 #include "tools/ping/ping_page.h"
 #include "tools/scanner/scanner_page.h"
@@ -80,16 +81,12 @@ std::vector<PageEntry> PageRegistry() {
                      [](const PageServices& services, QWidget* parent) -> ToolPage* {
                          return new MonitorPage(services.host, parent);
                      }});
-    pages.push_back(placeholder({7,
-                                 text("local_information_tab"),
-                                 text("Local Infomation"),
-                                 QString(),
-                                 text("Local Information"),
-                                 text("LocalInformation1"),
-                                 true,
-                                 Bar::Information,
-                                 text("Local Information"),
-                                 {}}));
+    pages.push_back(
+        {7, text("local_information_tab"), text("Local Infomation"), QString(),
+         text("Local Information"), text("LocalInformation1"), true, Bar::Information,
+         text("Local Information"), [](const PageServices& services, QWidget* parent) -> ToolPage* {
+             return new LocalInfoPage(services.host, localinfo::SystemSources(), parent);
+         }});
     return pages;
 }
 

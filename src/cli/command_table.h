@@ -28,7 +28,8 @@
     FRONT("trace", "trace the route to a host, hop by hop", RunTraceCommand)                      \
     COMMANDS("whois", "ask a whois server about a domain", RunWhoisCommand)                       \
     COMMANDS("monitor", "record the machine's new TCP connections", RunMonitorCommand)            \
-    COMMANDS("scan", "list the links of a web site, crawling it", RunScanCommand)
+    COMMANDS("scan", "list the links of a web site, crawling it", RunScanCommand)                 \
+    COMMANDS("info", "this computer's network parameters and adapters", RunInfoCommand)
 
 namespace quendrix::cli {
 

@@ -1,10 +1,10 @@
 // The Connection Monitor's tick and its history of known connections.
 #include "tools/monitor/connection_monitor.h"
 
+#include "core/date_time_text.h"
 #include "core/target.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <QStringBuilder>
 
 #include <utility>
@@ -24,60 +24,11 @@ QString connectionKey(const TTcpConnStatus& connection) {
 }  // namespace
 
 QString HistoryDateText(const QDateTime& when) {
-    return QLocale::system().toString(when.date(), QLocale::ShortFormat);
-}
-
-QString TimeFormatWithoutZone(const QString& format) {
-    const auto isSeparator = [](QChar c) { return c.isSpace() || c == QLatin1Char(','); };
-    QString result;
-    bool quoted = false;
-    for (qsizetype i = 0; i < format.size();) {
-        const QChar c = format[i];
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;  // a doubled quote, a literal one, toggles twice
-            result += c;
-            ++i;
-            continue;
-        }
-        if (quoted || c != QLatin1Char('t')) {
-            result += c;
-            ++i;
-            continue;
-        }
-        // The zone: a run of t, with the brackets around it and the separators on each side.
-        qsizetype end = i;
-        while (end < format.size() && format[end] == QLatin1Char('t')) {
-            ++end;
-        }
-        const QChar opening = result.isEmpty() ? QChar() : result.back();
-        const QChar closing = end < format.size() ? format[end] : QChar();
-        if ((opening == QLatin1Char('(') && closing == QLatin1Char(')')) ||
-            (opening == QLatin1Char('[') && closing == QLatin1Char(']'))) {
-            result.chop(1);
-            ++end;
-        }
-        bool separated = false;
-        while (!result.isEmpty() && isSeparator(result.back())) {
-            result.chop(1);
-            separated = true;
-        }
-        while (end < format.size() && isSeparator(format[end])) {
-            ++end;
-            separated = true;
-        }
-        if (separated && !result.isEmpty() && end < format.size()) {
-            result += QLatin1Char(' ');
-        }
-        i = end;
-    }
-    return result;
+    return ShortDateText(when.date());
 }
 
 QString HistoryTimeText(const QDateTime& when) {
-    // The format is the system's, so it is looked up each time: a tick makes one text.
-    const QLocale system = QLocale::system();
-    return system.toString(when.time(),
-                           TimeFormatWithoutZone(system.timeFormat(QLocale::LongFormat)));
+    return LongTimeText(when.time());
 }
 
 QString HistorySinceText(const QDateTime& when) {

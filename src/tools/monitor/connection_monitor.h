@@ -5,6 +5,7 @@
 // line both drive it; it shows nothing itself.
 #pragma once
 
+#include "core/date_time_text.h"
 #include "core/job_runner.h"
 #include "net/result.h"
 #include "net/tcp_table.h"
@@ -56,12 +57,10 @@ struct HistoryRow {
 };
 
 // The date and time texts of a history row: the system's short date format, and its long
-// time format without the time zone.
+// time format without the time zone (core/date_time_text.h).
 QString HistoryDateText(const QDateTime& when);
 QString HistoryTimeText(const QDateTime& when);
-// A time format of QLocale with its time zone taken out, and with it the blanks, comma or
-// brackets that only set the zone apart ("HH:mm:ss t" and "H:mm:ss (t)" keep their times).
-QString TimeFormatWithoutZone(const QString& format);
+using quendrix::TimeFormatWithoutZone;
 // "TCP connection history since : " and the date and time, as one text.
 QString HistorySinceText(const QDateTime& when);
 // The eight grid cells of a row: date, time, local address, local port, remote address,
