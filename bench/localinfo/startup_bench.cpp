@@ -9,6 +9,7 @@
 #include "app/page_registry.h"
 #include "core/prompts.h"
 #include "core/widgets/tool_page.h"
+#include "support/silent_host.h"
 #include "tools/localinfo/local_info_page.h"
 
 #include <QApplication>
@@ -24,16 +25,6 @@
 
 namespace quendrix {
 namespace {
-
-class SilentPrompts : public Prompts {
-  public:
-    bool message(const QString&, const QString&, Icon) override { return true; }
-    Answer askYesNo(const QString&, const QString&) override { return Answer::No; }
-    Answer askYesCancel(const QString&, const QString&) override { return Answer::Cancel; }
-    QString openFile(const QString&, const QStringList&) override { return {}; }
-    QString saveFile(const QString&, const QString&, const QString&) override { return {}; }
-    bool openWithShell(const QString&) override { return false; }
-};
 
 enum class LocalInformation { Empty, Program, Slow };
 
@@ -63,7 +54,7 @@ std::vector<PageEntry> Pages(LocalInformation kind) {
 
 void StartUpToVisibleWindow(benchmark::State& state, LocalInformation kind) {
     QTemporaryDir dir;
-    SilentPrompts prompts;
+    bench::SilentPrompts prompts;
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
