@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "core/widgets/application.h"
 #include "net/resolver.h"
+#include "tools/locator/locator_start.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -85,6 +86,8 @@ class EndWhenStalledByLookups {
 }  // namespace
 
 int RunQuendrix(int argc, char** argv, const RunOptions& options) {
+    // The IP Locator's web view needs its URL scheme before the application object exists.
+    locator::PrepareBeforeApplication();
     Application app(argc, argv);
 
     QSplashScreen splash(splashPicture());
