@@ -2,38 +2,22 @@
 
 #include "core/job_runner.h"
 #include "core/prompts.h"
+#include "tools/locator/locator_start.h"
 
+#include <QGuiApplication>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QUrl>
 
 #include <map>
 
-#ifdef QUENDRIX_HAVE_WEBENGINE
-#include <QBuffer>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineUrlRequestJob>
-#include <QWebEngineUrlSchemeHandler>
-#include <QWebEngineView>
-#endif
+#include <QCoreApplication>
+#include <QLibrary>
 
 namespace quendrix::locator {
 namespace {
 
 const QString kViewName = QStringLiteral("WebBrowser1");
-
-// A query address the views accept: a valid address with a scheme and something after it.
-std::optional<QString> refusal(const QUrl& url, const QString& queryAddress) {
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
-        return QStringLiteral("Cannot open the address \"%1\".").arg(queryAddress);
-    }
-    return std::nullopt;
-}
-
-bool isWebLink(const QUrl& url) {
-    return url.scheme() == QStringLiteral("http") || url.scheme() == QStringLiteral("https");
-}
 
 // The text browser: shows the built-in page's HTML itself, and for another service the query
 // address as a link.
@@ -45,7 +29,7 @@ class TextBrowserView final : public LocatorView {
         QObject::connect(m_browser, &QTextBrowser::anchorClicked, m_browser,
                          [&prompts](const QUrl& url) {
                              // Only web links leave the program; nothing here is fetched.
-                             if (isWebLink(url)) {
+                             if (IsWebLink(url)) {
                                  prompts.openWithShell(url.toString(QUrl::FullyEncoded));
                              }
                          });
@@ -56,7 +40,7 @@ class TextBrowserView final : public LocatorView {
 
     std::optional<QString> show(const QString& queryAddress, const QString& html) override {
         const QUrl url(queryAddress);
-        if (auto refused = refusal(url, queryAddress)) {
+        if (auto refused = RefusedAddress(url, queryAddress)) {
             return refused;
         }
         m_address = queryAddress;
@@ -84,40 +68,30 @@ class TextBrowserView final : public LocatorView {
     QString m_address;
 };
 
-#ifdef QUENDRIX_HAVE_WEBENGINE
-
-// Answers the built-in scheme: the page is made on a worker (the reverse look-up blocks), and
-// handed to the request if the view still wants it.
-class BuiltInSchemeHandler final : public QWebEngineUrlSchemeHandler {
+// Makes the built-in pages for the WebEngine view: each on a worker of its own, handed back on
+// the UI thread.
+class BuiltInAnswers final : public QObject {
   public:
-    BuiltInSchemeHandler(std::shared_ptr<const LocationService> service, QObject* parent)
-        : QWebEngineUrlSchemeHandler(parent),
+    BuiltInAnswers(std::shared_ptr<const LocationService> service, QObject* parent)
+        : QObject(parent),
           m_service(std::move(service)),
           m_runner(new JobRunner<QString>(
               [this](JobId id, std::span<QString> pages) {
-                  for (const QString& page : pages) {
-                      answer(id, page);
+                  for (QString& page : pages) {
+                      finish(id, std::move(page));
                   }
               },
               this)) {
-        QObject::connect(m_runner, &JobRunnerBase::ended, this,
-                         [this](JobId id, const JobOutcome&) {
-                             // A job that ended without a page (it failed) fails the request.
-                             const auto request = m_requests.find(id);
-                             if (request != m_requests.end()) {
-                                 if (request->second) {
-                                     request->second->fail(QWebEngineUrlRequestJob::RequestFailed);
-                                 }
-                                 m_requests.erase(request);
-                             }
-                         });
+        // A job that ended without a page (no query of the service, or it failed) answers
+        // nothing.
+        connect(m_runner, &JobRunnerBase::ended, this,
+                [this](JobId id, const JobOutcome&) { finish(id, std::nullopt); });
     }
-    ~BuiltInSchemeHandler() override { m_runner->shutdown(); }
+    ~BuiltInAnswers() override { m_runner->shutdown(); }
 
-    void requestStarted(QWebEngineUrlRequestJob* request) override {
-        const QUrl url = request->requestUrl();
+    void answer(const QUrl& url, std::function<void(std::optional<QString>)> done) {
         if (!BuiltInQueryAddress(url)) {
-            request->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            done(std::nullopt);
             return;
         }
         const JobId id =
@@ -126,127 +100,73 @@ class BuiltInSchemeHandler final : public QWebEngineUrlSchemeHandler {
                     job.push(std::move(*page));
                 }
             });
-        m_requests[id] = request;
+        m_waiting[id] = std::move(done);
     }
 
   private:
-    void answer(JobId id, const QString& page) {
-        const auto request = m_requests.find(id);
-        if (request == m_requests.end()) {
+    void finish(JobId id, std::optional<QString> page) {
+        const auto waiting = m_waiting.find(id);
+        if (waiting == m_waiting.end()) {
             return;
         }
-        if (QWebEngineUrlRequestJob* job = request->second) {
-            auto* body = new QBuffer(job);
-            body->setData(page.toUtf8());
-            job->reply(QByteArrayLiteral("text/html"), body);
-        }
-        m_requests.erase(request);
+        auto done = std::move(waiting->second);
+        m_waiting.erase(waiting);
+        done(std::move(page));
     }
 
     std::shared_ptr<const LocationService> m_service;
     JobRunner<QString>* m_runner;
-    std::map<JobId, QPointer<QWebEngineUrlRequestJob>> m_requests;
+    std::map<JobId, std::function<void(std::optional<QString>)>> m_waiting;
 };
 
-// Links clicked on the built-in page open in the user's browser, never in the view.
-class LocatorWebPage final : public QWebEnginePage {
-  public:
-    LocatorWebPage(QWebEngineProfile* profile, Prompts& prompts, QObject* parent)
-        : QWebEnginePage(profile, parent), m_prompts(prompts) {}
-
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (type == NavigationTypeLinkClicked &&
-            this->url().scheme() == QString::fromLatin1(kBuiltInScheme) && isWebLink(url)) {
-            m_prompts.openWithShell(url.toString(QUrl::FullyEncoded));
-            return false;
+// The WebEngine module's entry point, loaded once; nullptr where it is missing or refuses.
+MakeWebEngineViewFunction webEngineModule() {
+#ifdef QUENDRIX_LOCATOR_WEBENGINE_MODULE
+    static const MakeWebEngineViewFunction make = [] {
+        const QString name = QStringLiteral(QUENDRIX_LOCATOR_WEBENGINE_MODULE);
+        // Never unloaded: WebEngine cannot be unloaded while the program runs.
+        QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
+        auto symbol = module.resolve(kMakeWebEngineViewSymbol);
+        if (symbol == nullptr) {
+            qWarning("IP Locator: %s", qUtf8Printable(module.errorString()));
+            return MakeWebEngineViewFunction(nullptr);
         }
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-    }
-
-  private:
-    Prompts& m_prompts;
-};
-
-class WebEngineView final : public LocatorView {
-  public:
-    WebEngineView(std::shared_ptr<const LocationService> service, Prompts& prompts, QWidget* parent)
-        : m_view(new QWebEngineView(parent)) {
-        m_view->setObjectName(kViewName);
-        // A profile of the view's own, kept in memory: the built-in scheme's handler lives
-        // there, and nothing of the user's browsing is written to disk.
-        m_profile = new QWebEngineProfile(m_view);
-        m_profile->installUrlSchemeHandler(QByteArray(kBuiltInScheme),
-                                           new BuiltInSchemeHandler(std::move(service), m_profile));
-        m_page = new LocatorWebPage(m_profile, prompts, m_profile);
-        m_view->setPage(m_page);
-        QObject::connect(m_page, &QWebEnginePage::loadFinished, m_view, [this](bool ok) {
-            m_page->toPlainText(
-                [this, page = QPointer<QWebEnginePage>(m_page), ok](const QString& text) {
-                    if (page.isNull()) {
-                        return;
-                    }
-                    m_text = text;
-                    m_textAddress = m_address;
-                    if (loaded) {
-                        loaded(ok);
-                    }
-                });
-        });
-    }
-    ~WebEngineView() override {
-        // The page goes before its profile.
-        delete m_page;
-    }
-
-    QWidget* widget() override { return m_view; }
-    bool needsBuiltInPage() const override { return false; }
-
-    std::optional<QString> show(const QString& queryAddress, const QString&) override {
-        const QUrl url(queryAddress);
-        if (auto refused = refusal(url, queryAddress)) {
-            return refused;
-        }
-        m_address = queryAddress;
-        m_view->load(url);
-        return std::nullopt;
-    }
-
-    QString address() const override { return m_textAddress; }
-    QString plainText() const override { return m_text; }
-
-  private:
-    QWebEngineView* m_view;
-    QWebEngineProfile* m_profile = nullptr;
-    LocatorWebPage* m_page = nullptr;
-    QString m_address;
-    QString m_textAddress;
-    QString m_text;
-};
-
+        return reinterpret_cast<MakeWebEngineViewFunction>(symbol);
+    }();
+    return make;
+#else
+    return nullptr;
 #endif
+}
 
 }  // namespace
 
 bool HaveWebEngine() {
-#ifdef QUENDRIX_HAVE_WEBENGINE
-    return true;
-#else
-    return false;
-#endif
+    return webEngineModule() != nullptr;
 }
 
 std::unique_ptr<LocatorView> MakeLocatorView(LocatorView::Kind kind,
                                              std::shared_ptr<const LocationService> service,
                                              Prompts& prompts, QWidget* parent) {
-#ifdef QUENDRIX_HAVE_WEBENGINE
-    if (kind == LocatorView::Kind::Automatic) {
-        return std::make_unique<WebEngineView>(std::move(service), prompts, parent);
+    // Without a screen (the offscreen and minimal platforms) there is nothing for WebEngine's
+    // processes to draw on: the text browser shows the pages there.
+    const QString platform = QGuiApplication::platformName();
+    if (kind == LocatorView::Kind::Automatic && platform != QStringLiteral("offscreen") &&
+        platform != QStringLiteral("minimal")) {
+        // Normally set at start-up already; WebEngine reads it when it sets itself up.
+        PrepareWebEngineProcess();
+        if (const MakeWebEngineViewFunction make = webEngineModule()) {
+            auto* answers = new BuiltInAnswers(std::move(service), parent);
+            WebEngineViewArguments arguments;
+            arguments.answer = [answers](const QUrl& url,
+                                         std::function<void(std::optional<QString>)> done) {
+                answers->answer(url, std::move(done));
+            };
+            arguments.prompts = &prompts;
+            arguments.parent = parent;
+            return std::unique_ptr<LocatorView>(make(arguments));
+        }
     }
-#else
-    Q_UNUSED(kind);
-    Q_UNUSED(service);
-#endif
     return std::make_unique<TextBrowserView>(prompts, parent);
 }
 

@@ -1,8 +1,8 @@
 // The IP Locator's real view on a private X server: with Qt WebEngine, the page for a loopback
 // HTTP server used as the base (the request arrives with the exact path and query) and the
 // built-in service's page answered through its URL scheme; without WebEngine, the same through
-// the text browser. Its own main(): the scheme must be registered before the application
-// object exists, as the program does.
+// the text browser. Its own main() prepares the process before the application object exists,
+// as the program does.
 #include "core/widgets/application.h"
 #include "support/fake_host.h"
 #include "support/find_child.h"
@@ -58,6 +58,14 @@ class LocatorViewTest : public ::testing::Test {
     bool lastLoadOk = false;
     std::unique_ptr<LocatorPage> m_page;
 };
+
+TEST_F(LocatorViewTest, TheWebEngineModuleLoadsWhereItWasBuilt) {
+#ifdef QUENDRIX_EXPECT_WEBENGINE
+    EXPECT_TRUE(locator::HaveWebEngine());
+#else
+    GTEST_SKIP() << "built without Qt WebEngine";
+#endif
+}
 
 TEST_F(LocatorViewTest, ALoopbackBaseGetsTheExactQuery) {
     test::HttpFixture server;
