@@ -86,7 +86,9 @@ class EndWhenStalledByLookups {
 }  // namespace
 
 int RunQuendrix(int argc, char** argv, const RunOptions& options) {
-    // The IP Locator's web view needs its URL scheme before the application object exists.
+    // What the IP Locator's web view needs from the process (as root: WebEngine's sandbox off),
+    // set before the application object and any thread exist. WebEngine itself is loaded only
+    // when that view is first made.
     locator::PrepareBeforeApplication();
     Application app(argc, argv);
 
