@@ -1,6 +1,6 @@
 // Look-ups per second in the IP owner table, over addresses spread across the whole table:
 // first-level owners, every sub-table, empty slots and a few texts that are not addresses.
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <QString>
 

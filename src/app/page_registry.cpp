@@ -4,6 +4,7 @@
 #include "tools/convert/converter_page.h"
 #include "tools/country/country_page.h"
 #include "tools/localinfo/local_info_page.h"
+#include "tools/locator/locator_page.h"
 #include "tools/monitor/monitor_page.h"
 #include "tools/ping/ping_page.h"
 #include "tools/scanner/scanner_page.h"
@@ -49,16 +50,11 @@ std::vector<PageEntry> PageRegistry() {
                      [](const PageServices& services, QWidget* parent) -> ToolPage* {
                          return new CountryPage(services.host, parent);
                      }});
-    pages.push_back(placeholder({8,
-                                 text("ip_locator_tab"),
-                                 text("IP Locator"),
-                                 text("IP Locator"),
-                                 text("IP Locator"),
-                                 text("IPLocator1"),
-                                 false,
-                                 Bar::None,
-                                 QString(),
-                                 {}}));
+    pages.push_back({8, text("ip_locator_tab"), text("IP Locator"), text("IP Locator"),
+                     text("IP Locator"), text("IPLocator1"), false, Bar::None, QString(),
+                     [](const PageServices& services, QWidget* parent) -> ToolPage* {
+                         return new LocatorPage(services.host, parent);
+                     }});
     pages.push_back({2, text("tracert_tab"), text("Tracert"), text("Traceroute"),
                      text("Traceroute"), text("raceroute1"), false, Bar::Tools, text("Traceroute"),
                      [](const PageServices& services, QWidget* parent) -> ToolPage* {

@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "core/widgets/application.h"
 #include "net/resolver.h"
+#include "tools/locator/locator_start.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -85,6 +86,10 @@ class EndWhenStalledByLookups {
 }  // namespace
 
 int RunQuendrix(int argc, char** argv, const RunOptions& options) {
+    // What the IP Locator's web view needs from the process (as root: WebEngine's sandbox off),
+    // set before the application object and any thread exist. WebEngine itself is loaded only
+    // when that view is first made.
+    locator::PrepareBeforeApplication();
     Application app(argc, argv);
 
     QSplashScreen splash(splashPicture());

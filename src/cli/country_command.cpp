@@ -7,7 +7,7 @@
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <QDateTime>
 #include <QEventLoop>

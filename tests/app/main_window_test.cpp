@@ -97,9 +97,9 @@ TEST_F(MainWindowTest, NinePagesBehindTheMenuAndTheBar) {
         EXPECT_EQ(page->objectName(), QString::fromLatin1(names[i]));
         EXPECT_EQ(page->windowTitle(), QString::fromLatin1(captions[i]));
         // A header the page names after its control (Label63 on Whois, Label65 on the
-        // Website Scanner), or "header".
+        // Website Scanner, Label67 on the IP Locator), or "header".
         auto* header = page->findChild<QLabel*>(QStringLiteral("header"));
-        for (const char* named : {"Label63", "Label65"}) {
+        for (const char* named : {"Label63", "Label65", "Label67"}) {
             if (header == nullptr) {
                 header = page->findChild<QLabel*>(QString::fromLatin1(named));
             }

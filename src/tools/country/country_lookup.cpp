@@ -2,7 +2,7 @@
 
 #include "core/ordered_lookahead.h"
 #include "core/target.h"
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 namespace quendrix::whereis {
 

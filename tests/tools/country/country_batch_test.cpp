@@ -6,7 +6,7 @@
 #include "support/event_loop.h"
 #include "support/loopback_targets.h"
 #include "tools/country/country_grid_model.h"
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // Only literal addresses and localhost are resolved here; names are the lab test's.
 #include "tools/country/country_lookup.h"
 #include "support/live_list.h"
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <QStringList>
 

@@ -194,8 +194,8 @@ class OwnerTable {
 // The table built into the program.
 const OwnerTable& ownerTable();
 
-// The owner text of an address as the country look-up shows it: the given address text is
-// normally a dotted address or "X" (a failed resolution), which gives "X".
+// The owner text of an address as the country look-up and the IP locator show it: the given
+// address text is normally a dotted address or "X" (a failed resolution), which gives "X".
 QString LookupOwner(QStringView address);
 // The same in UTF-8.
 std::string_view LookupOwner(std::string_view address);

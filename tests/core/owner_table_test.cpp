@@ -1,6 +1,6 @@
 // The IP owner table: look-ups in the built-in table, its shape, and the rules for keys and
 // overlapping entries on a small table of our own.
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <QString>
 

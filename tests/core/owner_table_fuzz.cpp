@@ -1,7 +1,7 @@
 // Fuzz target for the owner table's look-up: the same text, read as UTF-8 and as UTF-16,
 // must give the same owner, and the look-up functions must give that owner in both encodings.
 // Built with libFuzzer in the fuzz build; elsewhere the seeds are replayed as a test.
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <QString>
 

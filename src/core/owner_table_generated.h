@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 namespace quendrix::whereis::generated {
 

@@ -1,10 +1,10 @@
 // The IP owner table built into the program, and the look-up over it.
-#include "tools/country/owner_table.h"
+#include "core/owner_table.h"
 
 #include <cstdlib>
 #include <type_traits>
 
-#include "tools/country/owner_table_generated.h"
+#include "core/owner_table_generated.h"
 
 namespace quendrix::whereis {
 
