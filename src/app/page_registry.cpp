@@ -11,23 +11,7 @@
 #include "tools/trace/trace_page.h"
 #include "tools/whois/whois_page.h"
 
-#include <QVBoxLayout>
-
 namespace quendrix {
-namespace {
-
-// A page whose tool is not built yet: its frame and header only.
-PageEntry placeholder(PageEntry entry) {
-    entry.factory = [name = entry.objectName, header = entry.header](const PageServices&,
-                                                                     QWidget* parent) {
-        auto* page = new ToolPage(name, header, parent);
-        page->body()->addStretch();
-        return page;
-    };
-    return entry;
-}
-
-}  // namespace
 
 std::vector<PageEntry> PageRegistry() {
     using Bar = PageEntry::Bar;
