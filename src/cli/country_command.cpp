@@ -2,12 +2,12 @@
 
 #include "cli/cli_io.h"
 #include "cli/export_kinds.h"
+#include "core/owner_table.h"
 #include "core/target_list_model.h"
 #include "tools/country/country_batch.h"
 #include "tools/country/country_export.h"
 #include "tools/country/country_grid_model.h"
 #include "tools/country/country_lookup.h"
-#include "core/owner_table.h"
 
 #include <QDateTime>
 #include <QEventLoop>

@@ -15,13 +15,9 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quendrix {
@@ -307,58 +303,12 @@ struct Spawned {
 
 Spawned Spawn(const QTemporaryDir& dir, const QString& name, const QStringList& words) {
     Spawned spawned{-1, dir.filePath(name + ".out"), dir.filePath(name + ".err")};
-    std::vector<std::string> argv = {QUENDRIX_CLI_PATH, "scan"};
+    std::vector<std::string> argv = {"scan"};
     for (const QString& word : words) {
         argv.push_back(word.toStdString());
     }
-    std::vector<char*> pointers;
-    for (std::string& word : argv) {
-        pointers.push_back(word.data());
-    }
-    pointers.push_back(nullptr);
-    const QByteArray outPath = spawned.out.toLocal8Bit();
-    const QByteArray errPath = spawned.err.toLocal8Bit();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    const int result = posix_spawn(&spawned.pid, pointers.front(), &actions, &attributes,
-                                   pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    EXPECT_EQ(result, 0);
+    spawned.pid = test::SpawnCli(argv, spawned.out.toLocal8Bit(), spawned.err.toLocal8Bit());
     return spawned;
-}
-
-// The exit status, or -1 when it did not end by itself within `most`.
-int WaitFor(pid_t pid, std::chrono::milliseconds most) {
-    const auto deadline = std::chrono::steady_clock::now() + most;
-    int status = 0;
-    pid_t ended = 0;
-    while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(5ms);
-    }
-    if (ended == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Ctrl-C while a page is waited for from a server that never answers: the scan ends at once
@@ -395,7 +345,7 @@ TEST_F(ScanCommandTest, CtrlCEndsTheScanAtOnceWithTheLinksSoFar) {
         for (const int signal : c.signals) {
             ::kill(scan.pid, signal);
         }
-        EXPECT_EQ(WaitFor(scan.pid, 30s), c.status);
+        EXPECT_EQ(test::WaitForCli(scan.pid, 30s), c.status);
         EXPECT_EQ(test::ReadBytes(scan.out), printed);
         // "Downloading 1": the scan ended with the page still asked for, not after a stop had
         // wound it down (which would show no download).

@@ -87,13 +87,13 @@ inline CliRun RunCliOnTerminal(const QString& command, const QStringList& argume
     return {ended ? process.exitCode() : -1, out, process.readAllStandardError()};
 }
 
-// The same with every word as bytes, as a shell hands them over: QProcess would take the words
-// as text and change a path that is not (a Latin-1 "\xe9", say).
-inline CliRun RunCliBytes(const std::vector<std::string>& words, int timeoutMs = 120000) {
-    QTemporaryDir outputs;
-    EXPECT_TRUE(outputs.isValid());
-    const QByteArray outPath = QFile::encodeName(outputs.filePath(QStringLiteral("out")));
-    const QByteArray errPath = QFile::encodeName(outputs.filePath(QStringLiteral("err")));
+// Starts quendrix-cli WORDS... with every word as bytes, as a shell hands them over (QProcess
+// would take the words as text and change a path that is not, a Latin-1 "\xe9" say): standard
+// input from /dev/null, the outputs into the two files, Ctrl-C and SIGTERM at their defaults and
+// no signal blocked (a test runner may have started the test with them ignored). The process
+// id, or -1 when it could not start.
+inline pid_t SpawnCli(const std::vector<std::string>& words, const QByteArray& outPath,
+                      const QByteArray& errPath) {
     std::vector<std::string> argv = {QUENDRIX_CLI_PATH};
     argv.insert(argv.end(), words.begin(), words.end());
     std::vector<char*> pointers;
@@ -108,32 +108,67 @@ inline CliRun RunCliBytes(const std::vector<std::string>& words, int timeoutMs =
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGTERM);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t child = -1;
-    const int spawned =
-        posix_spawn(&child, pointers.front(), &actions, nullptr, pointers.data(), environ);
+    const int result =
+        posix_spawn(&child, pointers.front(), &actions, &attributes, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0);
-    if (spawned != 0) {
-        return {};
-    }
-    int waitStatus = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    posix_spawnattr_destroy(&attributes);
+    EXPECT_EQ(result, 0);
+    return result == 0 ? child : -1;
+}
+
+// The exit status of a spawned quendrix-cli; -1 when a signal ended it, or when it did not end by
+// itself within `most` (it is then killed and `inTime` cleared).
+inline int WaitForCli(pid_t pid, std::chrono::milliseconds most, bool* inTime = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + most;
+    int status = 0;
     pid_t ended = 0;
-    while ((ended = ::waitpid(child, &waitStatus, WNOHANG)) == 0 &&
+    while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 &&
            std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polled, bounded
+    }
+    if (inTime != nullptr) {
+        *inTime = ended != 0;
     }
     if (ended == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+    }
+    return ended == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// quendrix-cli WORDS... run to its end, every word as bytes.
+inline CliRun RunCliBytes(const std::vector<std::string>& words, int timeoutMs = 120000) {
+    QTemporaryDir outputs;
+    EXPECT_TRUE(outputs.isValid());
+    const QByteArray outPath = QFile::encodeName(outputs.filePath(QStringLiteral("out")));
+    const QByteArray errPath = QFile::encodeName(outputs.filePath(QStringLiteral("err")));
+    const pid_t child = SpawnCli(words, outPath, errPath);
+    if (child == -1) {
+        return {};
+    }
+    bool inTime = true;
+    const int status = WaitForCli(child, std::chrono::milliseconds(timeoutMs), &inTime);
+    if (!inTime) {
         ADD_FAILURE() << "quendrix-cli did not end in time";
-        ::kill(child, SIGKILL);
-        ::waitpid(child, &waitStatus, 0);
     }
     const auto readAll = [](const QByteArray& path) {
         QFile file(QFile::decodeName(path));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
-    const bool normal = ended == child && WIFEXITED(waitStatus);
-    return {normal ? WEXITSTATUS(waitStatus) : -1, readAll(outPath), readAll(errPath)};
+    return {status, readAll(outPath), readAll(errPath)};
 }
 
 }  // namespace quendrix::test

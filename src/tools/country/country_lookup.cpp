@@ -1,8 +1,8 @@
 #include "tools/country/country_lookup.h"
 
 #include "core/ordered_lookahead.h"
-#include "core/target.h"
 #include "core/owner_table.h"
+#include "core/target.h"
 
 namespace quendrix::whereis {
 

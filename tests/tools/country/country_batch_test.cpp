@@ -2,11 +2,11 @@
 // end, a look-up that throws ending the job as failed with its text, and a restart or a
 // destruction mid-job leaving nothing of the old job in the grid.
 #include "tools/country/country_batch.h"
+#include "core/owner_table.h"
 #include "core/target_list_model.h"
 #include "support/event_loop.h"
 #include "support/loopback_targets.h"
 #include "tools/country/country_grid_model.h"
-#include "core/owner_table.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // (core/ordered_lookahead, tested on its own): each row's owner and running counts, and stop.
 // Only literal addresses and localhost are resolved here; names are the lab test's.
 #include "tools/country/country_lookup.h"
-#include "support/live_list.h"
 #include "core/owner_table.h"
+#include "support/live_list.h"
 
 #include <QStringList>
 
