@@ -1,6 +1,7 @@
 // A PageHost for benchmarks: prompts that answer No and show nothing.
 #pragma once
 
+#include "core/browser_address.h"
 #include "core/hand_off.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
@@ -27,9 +28,11 @@ class SilentHost : public PageHost {
     void setSetting(const QString&, const QString&) override {}
     const HandOffRouter& handOff() const override { return m_router; }
     void endProgramWithoutSettings() override {}
+    BrowserAddressSource& browserAddress() override { return *m_browser; }
 
   private:
     SilentPrompts m_prompts;
+    std::unique_ptr<BrowserAddressSource> m_browser = MakeSystemBrowserAddressSource();
     HandOffRouter m_router{[](const QString&) { return false; }};
 };
 

@@ -54,6 +54,9 @@ bool isFreeArea(const QWidget* widget) {
 Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
     : QMainWindow(parent),
       m_options(options),
+      m_browser(options.browser
+                    ? options.browser
+                    : std::shared_ptr<BrowserAddressSource>(MakeSystemBrowserAddressSource())),
       m_router([this](const QString& name) { return showPage(name); }) {
     setObjectName(QStringLiteral("Tmain"));
     setWindowTitle(QStringLiteral("Quendrix"));

@@ -5,6 +5,7 @@
 
 #include "app/page_registry.h"
 #include "app/settings.h"
+#include "core/browser_address.h"
 #include "core/hand_off.h"
 #include "core/page_host.h"
 
@@ -36,6 +37,8 @@ struct MainWindowOptions {
     // How the program ends at once (Exit, the scanner's shut-down); empty: the application
     // leaves its event loop.
     std::function<void()> endProgram;
+    // Where the browser buttons find the browser's page; nullptr: the system's browser.
+    std::shared_ptr<BrowserAddressSource> browser;
 };
 
 class Tmain : public QMainWindow, public PageHost {
@@ -55,6 +58,7 @@ class Tmain : public QMainWindow, public PageHost {
     void setSetting(const QString& key, const QString& value) override;
     const HandOffRouter& handOff() const override { return m_router; }
     void endProgramWithoutSettings() override;
+    BrowserAddressSource& browserAddress() override { return *m_browser; }
 
     // The shown page index, -1 when none.
     int activePage() const;
@@ -86,6 +90,7 @@ class Tmain : public QMainWindow, public PageHost {
     Prompts* m_prompts;
     QString m_openDirectory;
     SettingValues m_settings;
+    std::shared_ptr<BrowserAddressSource> m_browser;
     HandOffRouter m_router;
     QStackedWidget* m_mainpage = nullptr;
     QWidget* m_noPage = nullptr;

@@ -7,6 +7,7 @@
 
 namespace quendrix {
 
+class BrowserAddressSource;
 class HandOffRouter;
 class Prompts;
 
@@ -28,6 +29,8 @@ class PageHost {
     // Ends the program at once without writing settings.ini (the website scanner's shut-down
     // after the user chose to exit during a scan). A close that follows writes nothing either.
     virtual void endProgramWithoutSettings() = 0;
+    // The web browser whose open page the browser buttons take.
+    virtual BrowserAddressSource& browserAddress() = 0;
 };
 
 }  // namespace quendrix

@@ -2,6 +2,7 @@
 // hand-off router over the pages a test registers.
 #pragma once
 
+#include "core/browser_address.h"
 #include "core/hand_off.h"
 #include "core/page_host.h"
 #include "support/recording_prompts.h"
@@ -10,6 +11,17 @@
 #include <QStringList>
 
 namespace quendrix::test {
+
+// A browser double: the reply it gives, or none (no browser running).
+class FakeBrowser : public BrowserAddressSource {
+  public:
+    std::optional<QString> windowInfo() override {
+        ++queries;
+        return reply;
+    }
+    std::optional<QString> reply;
+    int queries = 0;
+};
 
 class FakeHost : public PageHost {
   public:
@@ -23,11 +35,13 @@ class FakeHost : public PageHost {
     }
     const HandOffRouter& handOff() const override { return router; }
     void endProgramWithoutSettings() override { ++programEnds; }
+    BrowserAddressSource& browserAddress() override { return browser; }
 
     RecordingPrompts recording;
     bool navigationEnabled = true;
     QString directory = QStringLiteral("/start");
     QMap<QString, QString> settings;
+    FakeBrowser browser;
     int programEnds = 0;  // calls of endProgramWithoutSettings
     // The pages shown through the router, in order.
     QStringList shownPages;
