@@ -1,14 +1,33 @@
 #include "core/browser_address.h"
 
+#include "core/firefox_session.h"
+
+#include <QFile>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
 namespace quendrix {
 
 namespace {
 
-// Stand-in: no browser ever answers.
-class NoBrowser : public BrowserAddressSource {
-  public:
-    std::optional<QString> windowInfo() override { return std::nullopt; }
-};
+// The user's home folder: $HOME, else the password database's entry; empty when neither says.
+QString HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        return QFile::decodeName(home);
+    }
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr) {
+        return QFile::decodeName(found->pw_dir);
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -18,7 +37,13 @@ QString BrowserAddressFromReply(const QString& reply) {
         return kNoBrowserAddress;
     }
     const qsizetype close = reply.indexOf(QLatin1Char('"'), 2);
-    return close < 0 ? QString() : reply.mid(1, close - 1);
+    if (close < 0) {
+        return QString();
+    }
+    // A page whose address has no scheme separator (a new tab, the browser's start page) is no
+    // target, like the blank page.
+    const QString address = reply.mid(1, close - 1);
+    return address.contains(QStringLiteral("://")) ? address : kNoBrowserAddress;
 }
 
 QString GetBrowserAddress(BrowserAddressSource& source) {
@@ -46,7 +71,7 @@ QString AddressWithoutScheme(const QString& address) {
 }
 
 std::unique_ptr<BrowserAddressSource> MakeSystemBrowserAddressSource() {
-    return std::make_unique<NoBrowser>();
+    return std::make_unique<firefox::FirefoxSessionSource>(HomeFolder());
 }
 
 }  // namespace quendrix

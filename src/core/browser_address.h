@@ -28,7 +28,9 @@ class BrowserAddressSource {
 };
 
 // The reply rules on a whole reply (title included): the address between the quotes, or
-// "XXX" for a blank page, a local file or a reply without any double quote.
+// "XXX" for a blank page, a local file, a reply without any double quote or an address
+// without "://" (a new tab or start page); the empty text when the address has no closing
+// quote.
 QString BrowserAddressFromReply(const QString& reply);
 
 // The browser's current address through a source, or "XXX".
@@ -43,8 +45,9 @@ QString HostFromAddress(const QString& address);
 // The address without its scheme: the text after the first "://", path included.
 QString AddressWithoutScheme(const QString& address);
 
-// The source this machine offers (the running web browser's session); it finds nothing when
-// no browser runs.
+// The source this machine offers: the page of the running Firefox, from the session store of
+// its profile under the user's home folder ($HOME, else the password database); it finds
+// nothing when no Firefox runs.
 std::unique_ptr<BrowserAddressSource> MakeSystemBrowserAddressSource();
 
 }  // namespace quendrix
