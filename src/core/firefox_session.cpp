@@ -294,29 +294,35 @@ std::optional<QString> ReadFirefoxWindowInfo(const QString& home) {
     if (home.isEmpty()) {
         return std::nullopt;
     }
-    const std::string profilesFolder = QFile::encodeName(home).toStdString() + "/.mozilla/firefox";
-    const auto ini = net::readWholeFile(profilesFolder + "/profiles.ini", kMaxProfilesIni);
-    if (!ini) {
-        return std::nullopt;
-    }
+    // Firefox from the distribution's package, and Firefox as a snap (which sees the same
+    // process ids, so its lock can be checked).
+    const std::string homeFolder = QFile::encodeName(home).toStdString();
+    const std::string profilesFolders[] = {homeFolder + "/.mozilla/firefox",
+                                           homeFolder + "/snap/firefox/common/.mozilla/firefox"};
     std::string newest;
     timespec newestTime{};
     off_t newestSize = 0;
-    for (const std::string& folder : ProfileFolders(*ini, profilesFolder)) {
-        if (!ProfileInUse(folder)) {
+    for (const std::string& profilesFolder : profilesFolders) {
+        const auto ini = net::readWholeFile(profilesFolder + "/profiles.ini", kMaxProfilesIni);
+        if (!ini) {
             continue;
         }
-        const std::string store = folder + "/sessionstore-backups/recovery.jsonlz4";
-        struct stat status {};
-        if (::stat(store.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-            continue;
-        }
-        const timespec written = status.st_mtim;
-        if (newest.empty() || written.tv_sec > newestTime.tv_sec ||
-            (written.tv_sec == newestTime.tv_sec && written.tv_nsec > newestTime.tv_nsec)) {
-            newest = store;
-            newestTime = written;
-            newestSize = status.st_size;
+        for (const std::string& folder : ProfileFolders(*ini, profilesFolder)) {
+            if (!ProfileInUse(folder)) {
+                continue;
+            }
+            const std::string store = folder + "/sessionstore-backups/recovery.jsonlz4";
+            struct stat status {};
+            if (::stat(store.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+                continue;
+            }
+            const timespec written = status.st_mtim;
+            if (newest.empty() || written.tv_sec > newestTime.tv_sec ||
+                (written.tv_sec == newestTime.tv_sec && written.tv_nsec > newestTime.tv_nsec)) {
+                newest = store;
+                newestTime = written;
+                newestSize = status.st_size;
+            }
         }
     }
     // A store beyond the cap is not read at all.

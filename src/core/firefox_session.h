@@ -31,8 +31,9 @@ std::optional<QByteArray> DecodeMozLz4(std::string_view file,
 // means the first, a missing or 0 entry index the last entry (the one Firefox shows).
 std::optional<QString> WindowInfoFromSessionJson(const QByteArray& json);
 
-// The reply of the Firefox running from a profile under home/.mozilla/firefox. The profiles
-// are the ones profiles.ini names (each install's Default, then the profile marked Default=1,
+// The reply of the Firefox running from a profile under home/.mozilla/firefox (or, for Firefox
+// as a snap, home/snap/firefox/common/.mozilla/firefox). The profiles are the ones each
+// profiles.ini names (each install's Default, then the profile marked Default=1,
 // then the others; relative paths under the profiles folder, absolute ones as given). Of those
 // whose Firefox runs (the profile's `lock` link names "ADDRESS:+PID" of a live process that
 // started no later than the link was made), the one whose session was written last is read.

@@ -179,6 +179,24 @@ TEST_F(FirefoxSessionTest, ProfilePathsRelativeAndAbsolute) {
     EXPECT_EQ(read(), R"("http://here.example/","")");
 }
 
+TEST_F(FirefoxSessionTest, FirefoxAsASnap) {
+    const QString snapFolder = home.home() + "/snap/firefox/common/.mozilla/firefox";
+    const QString snapProfile = home.makeProfile(snapFolder + "/s.default");
+    QFile ini(snapFolder + "/profiles.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Install11457493C5A56847]\nDefault=s.default\n\n[Profile0]\nPath=s.default\n");
+    ini.close();
+    FirefoxHome::lock(snapProfile);
+    FirefoxHome::writeStore(snapProfile, MozLz4(OnePageSession("http://snap.example/", "S")));
+    EXPECT_EQ(read(), R"("http://snap.example/","S")");
+
+    // Both run: the session written last wins here too.
+    FirefoxHome::lock(profile);
+    FirefoxHome::writeStore(profile, MozLz4(OnePageSession("http://deb.example/", "D")));
+    FirefoxHome::ageStore(snapProfile, 60);
+    EXPECT_EQ(read(), R"("http://deb.example/","D")");
+}
+
 TEST_F(FirefoxSessionTest, NoProfileOrNoStore) {
     FirefoxHome::lock(profile);
     EXPECT_EQ(read(), std::nullopt) << "running, but no session written yet";
