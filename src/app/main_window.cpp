@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include "core/browser_buttons.h"
 #include "core/prompts.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/tool_page.h"
 #include "core/widgets/widget_prompts.h"
 #include "net/icmp_echo.h"
@@ -18,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -75,6 +78,7 @@ Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
     resize(882, 645);
     buildPages(pages);
     buildMenus(pages);
+    startBrowserPrefill();
     showPage(PageIndexSetting(setting(QStringLiteral("tab/tab"))));
     CentreOnScreen(this);
     qApp->installEventFilter(this);
@@ -168,6 +172,28 @@ void Tmain::buildPages(const std::vector<PageEntry>& pages) {
     layout->addWidget(m_navigation);
     layout->addWidget(m_mainpage, 1);
     setCentralWidget(central);
+}
+
+void Tmain::startBrowserPrefill() {
+    // The target boxes get the browser's host once the pages are there; the browser is asked
+    // on a job, so the window shows at once however long the answer takes.
+    QList<QLineEdit*> boxes;
+    for (const BrowserButton& row : BrowserButtons()) {
+        if (!row.prefilled) {
+            continue;
+        }
+        for (ToolPage* page : std::as_const(m_pages)) {
+            if (page->objectName() != row.page) {
+                continue;
+            }
+            if (auto* box = page->findChild<QLineEdit*>(row.box)) {
+                boxes.append(box);
+            }
+        }
+    }
+    m_prefill = new BrowserPrefill(m_browser, boxes, this);
+    m_prefill->setObjectName(QStringLiteral("browser_prefill"));
+    m_prefill->start();
 }
 
 void Tmain::buildMenus(const std::vector<PageEntry>& pages) {
