@@ -32,6 +32,7 @@
 #include "core/widgets/centre_on_screen.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace quendrix {
 namespace {
@@ -52,14 +53,31 @@ bool isFreeArea(const QWidget* widget) {
     return qobject_cast<const ToolPage*>(widget) != nullptr;
 }
 
+// One query at a time: the start-up prefill asks from a job, a button from the window, and a
+// source need not take two calls at once.
+class OneQueryAtATime : public BrowserAddressSource {
+  public:
+    explicit OneQueryAtATime(std::shared_ptr<BrowserAddressSource> source)
+        : m_source(std::move(source)) {}
+    std::optional<QString> windowInfo() override {
+        const std::lock_guard lock(m_mutex);
+        return m_source->windowInfo();
+    }
+
+  private:
+    std::shared_ptr<BrowserAddressSource> m_source;
+    std::mutex m_mutex;
+};
+
 }  // namespace
 
 Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
     : QMainWindow(parent),
       m_options(options),
-      m_browser(options.browser
-                    ? options.browser
-                    : std::shared_ptr<BrowserAddressSource>(MakeSystemBrowserAddressSource())),
+      m_browser(std::make_shared<OneQueryAtATime>(
+          options.browser
+              ? options.browser
+              : std::shared_ptr<BrowserAddressSource>(MakeSystemBrowserAddressSource()))),
       m_router([this](const QString& name) { return showPage(name); }) {
     setObjectName(QStringLiteral("Tmain"));
     setWindowTitle(QStringLiteral("Quendrix"));
