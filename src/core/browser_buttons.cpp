@@ -4,6 +4,7 @@
 #include "core/page_host.h"
 #include "core/prompts.h"
 
+#include <exception>
 #include <initializer_list>
 
 namespace quendrix {
@@ -76,7 +77,13 @@ bool PressBrowserButton(PageHost& host, const QString& page) {
     if (row == nullptr) {
         return false;
     }
-    const QString address = GetBrowserAddress(host.browserAddress());
+    QString address;
+    try {
+        address = GetBrowserAddress(host.browserAddress());
+    } catch (const std::exception&) {
+        // The query never shows an error of its own: a source that fails has found nothing.
+        address = kNoBrowserAddress;
+    }
     if (address == kNoBrowserAddress) {
         host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
         return false;

@@ -17,8 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
+#include <thread>
 
 namespace quendrix {
 namespace {
@@ -97,6 +100,48 @@ class GatedBrowser : public BrowserAddressSource {
     std::optional<QString> reply;
 
   private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+};
+
+// A browser whose query fails with an exception.
+class FailingBrowser : public BrowserAddressSource {
+  public:
+    std::optional<QString> windowInfo() override {
+        throw std::runtime_error("session store unreadable");
+    }
+};
+
+// Counts the queries inside the source at once. The first waits until the test opens the
+// gate, so the test can send a second one while the first is still in.
+class OverlapProbe : public BrowserAddressSource {
+  public:
+    std::optional<QString> windowInfo() override {
+        const int inside = ++m_inside;
+        int most = mostInside.load();
+        while (inside > most && !mostInside.compare_exchange_weak(most, inside)) {
+        }
+        ++entered;
+        {
+            std::unique_lock lock(m_mutex);
+            m_opened.wait_for(lock, std::chrono::seconds(10), [this] { return m_open; });
+        }
+        --m_inside;
+        return QString(R"("http://www.example.com/","Example")");
+    }
+    void open() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_opened.notify_all();
+    }
+    std::atomic<int> entered{0};
+    std::atomic<int> mostInside{0};
+
+  private:
+    std::atomic<int> m_inside{0};
     std::mutex m_mutex;
     std::condition_variable m_opened;
     bool m_open = false;
@@ -296,6 +341,36 @@ TEST_F(BrowserButtonsTest, ABoxChangedBeforeTheAnswerKeepsItsText) {
         EXPECT_TRUE(found) << name;
     }
     EXPECT_TRUE(prompts.recorded.isEmpty());
+}
+
+// A source that fails is a browser with no page: the start-up leaves the boxes, a button says
+// the browser is not running; no error of its own reaches the user.
+TEST_F(BrowserButtonsTest, AFailingSourceCountsAsNoBrowser) {
+    auto window = open(std::make_shared<FailingBrowser>());
+    ASSERT_TRUE(window->browserPrefill()->wait(10000));
+    EXPECT_EQ(box(*window, "ip_to_domain_converter_tab", "domain_edit")->text(), "localhost");
+    EXPECT_TRUE(prompts.recorded.isEmpty());
+    page(*window, "whois_tab")->findChild<QToolButton*>("SpeedButton23")->click();
+    EXPECT_EQ(prompts.messages(), QStringList{"|Internet Explorer is not running!"});
+}
+
+// A button pressed while the start-up query is still waiting for the browser asks only once
+// that query is over: the source never has two queries at once.
+TEST_F(BrowserButtonsTest, AButtonWaitsForTheStartUpQuery) {
+    auto probe = std::make_shared<OverlapProbe>();
+    auto window = open(probe);
+    recordActions(*window);
+    ASSERT_TRUE(test::WaitUntil([&] { return probe->entered == 1; }, 10000));
+    // Lets the first query go a little later, from elsewhere: the window is busy pressing.
+    std::thread opener([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        probe->open();
+    });
+    page(*window, "country_lookup_tab")->findChild<QToolButton*>("SpeedButton24")->click();
+    opener.join();
+    EXPECT_EQ(probe->entered, 2);
+    EXPECT_EQ(probe->mostInside, 1);
+    EXPECT_EQ(ran, QStringList{"SpeedButton9Click with www.example.com"});
 }
 
 }  // namespace
