@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include "core/browser_buttons.h"
 #include "core/prompts.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/tool_page.h"
 #include "core/widgets/widget_prompts.h"
 #include "net/icmp_echo.h"
@@ -18,6 +20,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -29,6 +32,7 @@
 #include "core/widgets/centre_on_screen.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace quendrix {
 namespace {
@@ -49,14 +53,31 @@ bool isFreeArea(const QWidget* widget) {
     return qobject_cast<const ToolPage*>(widget) != nullptr;
 }
 
+// One query at a time: the start-up prefill asks from a job, a button from the window, and a
+// source need not take two calls at once.
+class OneQueryAtATime : public BrowserAddressSource {
+  public:
+    explicit OneQueryAtATime(std::shared_ptr<BrowserAddressSource> source)
+        : m_source(std::move(source)) {}
+    std::optional<QString> windowInfo() override {
+        const std::lock_guard lock(m_mutex);
+        return m_source->windowInfo();
+    }
+
+  private:
+    std::shared_ptr<BrowserAddressSource> m_source;
+    std::mutex m_mutex;
+};
+
 }  // namespace
 
 Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
     : QMainWindow(parent),
       m_options(options),
-      m_browser(options.browser
-                    ? options.browser
-                    : std::shared_ptr<BrowserAddressSource>(MakeSystemBrowserAddressSource())),
+      m_browser(std::make_shared<OneQueryAtATime>(
+          options.browser
+              ? options.browser
+              : std::shared_ptr<BrowserAddressSource>(MakeSystemBrowserAddressSource()))),
       m_router([this](const QString& name) { return showPage(name); }) {
     setObjectName(QStringLiteral("Tmain"));
     setWindowTitle(QStringLiteral("Quendrix"));
@@ -75,6 +96,7 @@ Tmain::Tmain(const MainWindowOptions& options, QWidget* parent)
     resize(882, 645);
     buildPages(pages);
     buildMenus(pages);
+    startBrowserPrefill();
     showPage(PageIndexSetting(setting(QStringLiteral("tab/tab"))));
     CentreOnScreen(this);
     qApp->installEventFilter(this);
@@ -168,6 +190,28 @@ void Tmain::buildPages(const std::vector<PageEntry>& pages) {
     layout->addWidget(m_navigation);
     layout->addWidget(m_mainpage, 1);
     setCentralWidget(central);
+}
+
+void Tmain::startBrowserPrefill() {
+    // The target boxes get the browser's host once the pages are there; the browser is asked
+    // on a job, so the window shows at once however long the answer takes.
+    QList<QLineEdit*> boxes;
+    for (const BrowserButton& row : BrowserButtons()) {
+        if (!row.prefilled) {
+            continue;
+        }
+        for (ToolPage* page : std::as_const(m_pages)) {
+            if (page->objectName() != row.page) {
+                continue;
+            }
+            if (auto* box = page->findChild<QLineEdit*>(row.box)) {
+                boxes.append(box);
+            }
+        }
+    }
+    m_prefill = new BrowserPrefill(m_browser, boxes, this);
+    m_prefill->setObjectName(QStringLiteral("browser_prefill"));
+    m_prefill->start();
 }
 
 void Tmain::buildMenus(const std::vector<PageEntry>& pages) {

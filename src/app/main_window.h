@@ -26,6 +26,7 @@ namespace quendrix {
 namespace net {
 class IcmpEcho;
 }
+class BrowserPrefill;
 class Prompts;
 
 struct MainWindowOptions {
@@ -69,6 +70,8 @@ class Tmain : public QMainWindow, public PageHost {
     QWidget* page(int index) const;
     QWidget* navigationBar() const { return m_navigation; }
     QAction* menuItem(int index) const { return m_pageActions.at(index); }
+    // The start-up prefill of the target boxes from the browser.
+    BrowserPrefill* browserPrefill() const { return m_prefill; }
 
     void Exit1Click();
     void Help2Click();
@@ -81,6 +84,7 @@ class Tmain : public QMainWindow, public PageHost {
   private:
     void buildPages(const std::vector<PageEntry>& pages);
     void buildMenus(const std::vector<PageEntry>& pages);
+    void startBrowserPrefill();
     bool FormCloseQuery();
     void FormClose();
     void endProgram();
@@ -99,6 +103,7 @@ class Tmain : public QMainWindow, public PageHost {
     QList<QAction*> m_pageActions;
     QList<ToolPage*> m_pages;
     std::shared_ptr<net::IcmpEcho> m_echo;
+    BrowserPrefill* m_prefill = nullptr;
     // Set when the program ends without the settings write: a close after it writes nothing.
     bool m_endingWithoutSettings = false;
 };

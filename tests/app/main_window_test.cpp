@@ -3,6 +3,7 @@
 #include "core/widgets/grid_view.h"
 #include "core/widgets/target_list_panel.h"
 #include "core/widgets/tool_page.h"
+#include "support/fake_host.h"
 #include "support/http_global_init.h"
 #include "support/recording_prompts.h"
 
@@ -35,6 +36,7 @@ class MainWindowTest : public ::testing::Test {
         options.settingsFiles = {settingsPath(), settingsPath()};
         options.prompts = &prompts;
         options.pages = pages;
+        options.browser = std::make_shared<test::FakeBrowser>();  // no browser running
         return std::make_unique<Tmain>(options);
     }
     QString settingsPath() const { return dir.filePath(QStringLiteral("settings.ini")); }

@@ -4,6 +4,7 @@
 // letting the close go ahead with the settings written. The scanner's timer is stopped and
 // ticked by the test; the program's end is recorded, not carried out.
 #include "app/main_window.h"
+#include "support/fake_host.h"
 #include "support/http_fixture.h"
 #include "support/http_global_init.h"
 #include "support/recording_prompts.h"
@@ -46,6 +47,7 @@ class ScannerCloseTest : public ::testing::Test {
         options.executableDirectory = dir.path();
         options.settingsFiles = {settingsPath(), settingsPath()};
         options.prompts = &prompts;
+        options.browser = std::make_shared<test::FakeBrowser>();  // no browser running
         if (recordEnd) {
             options.endProgram = [this] { ++ends; };
         }

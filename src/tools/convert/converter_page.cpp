@@ -1,6 +1,6 @@
 #include "tools/convert/converter_page.h"
 
-#include "core/browser_address.h"
+#include "core/browser_buttons.h"
 #include "core/errors.h"
 #include "core/neighbourhood.h"
 #include "core/page_host.h"
@@ -8,6 +8,7 @@
 #include "core/result_table_model.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/page_controls.h"
@@ -136,9 +137,7 @@ void ConverterPage::buildUpperPanel() {
     domain_edit->setToolTip(QStringLiteral("Right Click to Get More"));
     nametoip_button = MakeSpeedButton(QStringLiteral("nametoip_button"), QStringLiteral("Convert"),
                                       QStringLiteral("Convert"), panel);
-    SpeedButton20 = MakeSpeedButton(
-        QStringLiteral("SpeedButton20"), QStringLiteral("IE"),
-        QStringLiteral("Convert the domain currently open in the Internet Explorer"), panel);
+    SpeedButton20 = MakeBrowserButton(objectName(), panel);
     Memo1 = new QPlainTextEdit(panel);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -284,13 +283,7 @@ void ConverterPage::nametoip_buttonClick() {
 }
 
 void ConverterPage::SpeedButton20Click() {
-    const QString address = GetBrowserAddress();
-    if (address == kNoBrowserAddress) {
-        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
-        return;
-    }
-    domain_edit->setText(HostFromAddress(address));
-    nametoip_buttonClick();
+    PressBrowserButton(m_host, objectName());
 }
 
 void ConverterPage::iptoname_buttonClick() {

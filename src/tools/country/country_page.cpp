@@ -1,10 +1,11 @@
 #include "tools/country/country_page.h"
 
-#include "core/browser_address.h"
+#include "core/browser_buttons.h"
 #include "core/job_runner.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/target_list_model.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/page_controls.h"
@@ -89,13 +90,7 @@ void CountryPage::declareHandOffPoints() {
 }
 
 void CountryPage::SpeedButton24Click() {
-    const QString address = GetBrowserAddress();
-    if (address == kNoBrowserAddress) {
-        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
-        return;
-    }
-    Edit3->setText(HostFromAddress(address));
-    SpeedButton9Click();
+    PressBrowserButton(m_host, objectName());
 }
 
 void CountryPage::buildUpperPanel() {
@@ -104,9 +99,7 @@ void CountryPage::buildUpperPanel() {
 
     Edit3 = MakeEdit(QStringLiteral("Edit3"), QString(), panel);
     Edit3->setToolTip(QStringLiteral("Right Click to Get More"));
-    SpeedButton24 = MakeSpeedButton(
-        QStringLiteral("SpeedButton24"), QStringLiteral("IE"),
-        QStringLiteral("Query the domain currently open in the Internet Explorer"), panel);
+    SpeedButton24 = MakeBrowserButton(objectName(), panel);
     SpeedButton9 = MakeSpeedButton(QStringLiteral("SpeedButton9"), QStringLiteral("Resolve"),
                                    QStringLiteral("Resolve"), panel);
     Edit6 = MakeEdit(QStringLiteral("Edit6"), QString(), panel);

@@ -1,10 +1,11 @@
 #include "tools/locator/locator_page.h"
 
-#include "core/browser_address.h"
+#include "core/browser_buttons.h"
 #include "core/export_writer.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/target.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/page_controls.h"
 
 #include <QHBoxLayout>
@@ -36,10 +37,7 @@ LocatorPage::LocatorPage(PageHost& host, QWidget* parent, locator::LocatorView::
         MakeLabel(QStringLiteral("Label71"), QStringLiteral("IP Address / Domain Name"), this);
     Edit11 = MakeEdit(QStringLiteral("Edit11"), QString(), this);
     Edit11->setToolTip(QStringLiteral("Right Click to Get More"));
-    SpeedButton26 = MakeSpeedButton(
-        QStringLiteral("SpeedButton26"), QStringLiteral("IE"),
-        QStringLiteral("Query the IP address of the domain currently open in Internet Explorer"),
-        this);
+    SpeedButton26 = MakeBrowserButton(objectName(), this);
     SpeedButton3 = MakeSpeedButton(QStringLiteral("SpeedButton3"), QStringLiteral("Convert"),
                                    QStringLiteral("Convert"), this);
     SpeedButton25 = MakeSpeedButton(QStringLiteral("SpeedButton25"), QStringLiteral("Export"),
@@ -127,13 +125,7 @@ void LocatorPage::navigate(const LocatorAnswer& answer) {
 }
 
 void LocatorPage::SpeedButton26Click() {
-    const QString address = GetBrowserAddress();
-    if (address == kNoBrowserAddress) {
-        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
-        return;
-    }
-    Edit11->setText(HostFromAddress(address));
-    SpeedButton3Click();
+    PressBrowserButton(m_host, objectName());
 }
 
 QStringList LocatorPage::exportLines() const {

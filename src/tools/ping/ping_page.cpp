@@ -1,11 +1,13 @@
 #include "tools/ping/ping_page.h"
 
+#include "core/browser_buttons.h"
 #include "core/errors.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
 #include "core/target_list_model.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/page_controls.h"
@@ -108,6 +110,7 @@ void PingPage::buildGenerationPanel() {
     auto* grid = new QGridLayout(panel);
 
     Edit7 = MakeEdit(QStringLiteral("Edit7"), QString(), panel);
+    SpeedButton21 = MakeBrowserButton(objectName(), panel);
     SpeedButton7 = MakeSpeedButton(QStringLiteral("SpeedButton7"), QStringLiteral("Ping"),
                                    QStringLiteral("Convert"), panel);
     Edit8 = MakeEdit(QStringLiteral("Edit8"), QString(), panel);
@@ -125,7 +128,10 @@ void PingPage::buildGenerationPanel() {
 
     grid->addWidget(new QLabel(QStringLiteral("Domain  Name"), panel), 0, 0);
     grid->addWidget(Edit7, 0, 1);
-    grid->addWidget(SpeedButton7, 0, 2);
+    auto* nameButtons = new QHBoxLayout;
+    nameButtons->addWidget(SpeedButton21);
+    nameButtons->addWidget(SpeedButton7);
+    grid->addLayout(nameButtons, 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("IP Address"), panel), 0, 3);
     grid->addWidget(Edit8, 0, 4);
     grid->addWidget(SpeedButton18, 0, 5);
@@ -148,6 +154,7 @@ void PingPage::buildGenerationPanel() {
     grid->setColumnStretch(4, 1);
     body()->addWidget(panel);
 
+    connect(SpeedButton21, &QToolButton::clicked, this, &PingPage::SpeedButton21Click);
     connect(SpeedButton7, &QToolButton::clicked, this, &PingPage::SpeedButton7Click);
     connect(Edit7, &QLineEdit::returnPressed, this, &PingPage::SpeedButton7Click);
     connect(SpeedButton18, &QToolButton::clicked, this, &PingPage::SpeedButton18Click);
@@ -352,6 +359,10 @@ void PingPage::SpeedButton7Click() {
     // The name goes in exactly as typed; an empty box gives one empty entry.
     fillList({Edit7->text()});
     restartRun();
+}
+
+void PingPage::SpeedButton21Click() {
+    PressBrowserButton(m_host, objectName());
 }
 
 void PingPage::SpeedButton18Click() {

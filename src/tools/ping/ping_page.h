@@ -48,6 +48,8 @@ class PingPage : public ToolPage {
     void SpeedButton7Click();
     void SpeedButton18Click();
     void SpeedButton8Click();
+    // The name of the page open in the web browser, pinged as SpeedButton7 would.
+    void SpeedButton21Click();
 
     // Export of the grid through the "Choose" dialog.
     void SpeedButton12Click();
@@ -73,6 +75,7 @@ class PingPage : public ToolPage {
     PageHost& m_host;
 
     QLineEdit* Edit7;
+    QToolButton* SpeedButton21;
     QToolButton* SpeedButton7;
     QLineEdit* Edit8;
     QCheckBox* CheckBox4;

@@ -1,6 +1,6 @@
 #include "tools/scanner/scanner_page.h"
 
-#include "core/browser_address.h"
+#include "core/browser_buttons.h"
 #include "core/export_kind.h"
 #include "core/export_writer.h"
 #include "core/hand_off.h"
@@ -8,6 +8,7 @@
 #include "core/prompts.h"
 #include "core/result_table_model.h"
 #include "core/target.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/grid_view.h"
 #include "core/widgets/page_controls.h"
 #include "tools/scanner/filter_help.h"
@@ -126,9 +127,7 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
     Edit111 = MakeEdit(QStringLiteral("Edit111"), QString(), this);
     Edit111->setToolTip(QStringLiteral("Right Click to Get More"));
     Label53->setBuddy(Edit111);
-    SpeedButton17 = MakeSpeedButton(
-        QStringLiteral("SpeedButton17"), QStringLiteral("IE"),
-        QStringLiteral("Scan web address currently open in the Internet Explorer"), this);
+    SpeedButton17 = MakeBrowserButton(objectName(), this);
     button22 = MakeSpeedButton(QStringLiteral("button22"), QStringLiteral("Start"),
                                QStringLiteral("Start"), this);
     button11 = MakeSpeedButton(QStringLiteral("button11"), QStringLiteral("Stop"),
@@ -274,11 +273,6 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
         [this](const QString& text) { Edit111->setText(text); });
     points.addAction(QStringLiteral("Button11Click"), [this] { Button11Click(); });
     points.addAction(QStringLiteral("Button22Click"), [this] { Button22Click(); });
-
-    // The browser's host, when it shows a page; no message otherwise.
-    if (const QString browser = GetBrowserAddress(); browser != kNoBrowserAddress) {
-        Edit111->setText(HostFromAddress(browser));
-    }
 }
 
 ScannerPage::~ScannerPage() {
@@ -411,16 +405,7 @@ void ScannerPage::SpeedButton16Click() {
 }
 
 void ScannerPage::SpeedButton17Click() {
-    const QString browser = GetBrowserAddress();
-    if (browser == kNoBrowserAddress) {
-        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
-        return;
-    }
-    // The address without its scheme, path included.
-    const qsizetype scheme = browser.indexOf(QStringLiteral("://"));
-    Edit111->setText(scheme >= 0 ? browser.mid(scheme + 3) : browser.mid(2));
-    Button11Click();
-    Button22Click();
+    PressBrowserButton(m_host, objectName());
 }
 
 void ScannerPage::StringGrid4DblClick() {

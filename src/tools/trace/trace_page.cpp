@@ -1,10 +1,11 @@
 #include "tools/trace/trace_page.h"
 
-#include "core/browser_address.h"
+#include "core/browser_buttons.h"
 #include "core/export_writer.h"
 #include "core/hand_off.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/page_controls.h"
 #include "tools/trace/trace_export.h"
 
@@ -73,9 +74,7 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
     edTarget = MakeEdit(QStringLiteral("edTarget"), QString(), this);
     edTarget->setToolTip(QStringLiteral("Right Click to Get More"));
     m_targetLabel->setBuddy(edTarget);
-    SpeedButton22 = MakeSpeedButton(
-        QStringLiteral("SpeedButton22"), QStringLiteral("IE"),
-        QStringLiteral("Trace the domain currently open in the Internet Explorer"), this);
+    SpeedButton22 = MakeBrowserButton(objectName(), this);
     button1 = MakeSpeedButton(QStringLiteral("button1"), QStringLiteral("Start"),
                               QStringLiteral("Start"), this);
     button2 = MakeSpeedButton(QStringLiteral("button2"), QStringLiteral("Stop"),
@@ -187,11 +186,6 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
     });
     points.addAction(QStringLiteral("acStopExecute"), [this] { acStopExecute(); });
     points.addAction(QStringLiteral("acGoExecute"), [this] { acGoExecute(); });
-
-    // The browser's host, when it shows a page; no message otherwise.
-    if (const QString address = GetBrowserAddress(); address != kNoBrowserAddress) {
-        edTarget->setText(HostFromAddress(address));
-    }
 }
 
 TracePage::~TracePage() {
@@ -419,14 +413,7 @@ void TracePage::writeHop(const HopRow& row) {
 }
 
 void TracePage::SpeedButton22Click() {
-    const QString address = GetBrowserAddress();
-    if (address == kNoBrowserAddress) {
-        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
-        return;
-    }
-    edTarget->setText(HostFromAddress(address));
-    acStopExecute();
-    acGoExecute();
+    PressBrowserButton(m_host, objectName());
 }
 
 void TracePage::SpeedButton13Click() {

@@ -1,11 +1,12 @@
 #include "tools/whois/whois_page.h"
 
-#include "core/browser_address.h"
+#include "core/browser_buttons.h"
 #include "core/export_writer.h"
 #include "core/job_runner.h"
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/target.h"
+#include "core/widgets/browser_button.h"
 #include "core/widgets/page_controls.h"
 #include "tools/whois/whois_export.h"
 #include "tools/whois/whois_query.h"
@@ -40,9 +41,7 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     Label41 = MakeLabel(QStringLiteral("Label41"), QStringLiteral("WWW."), this);
     edDomain = MakeEdit(QStringLiteral("edDomain"), QString(), this);
     edDomain->setToolTip(QStringLiteral("Right Click to Get More"));
-    SpeedButton23 = MakeSpeedButton(
-        QStringLiteral("SpeedButton23"), QStringLiteral("IE"),
-        QStringLiteral("Query the domain currently open in the Internet Explorer"), this);
+    SpeedButton23 = MakeBrowserButton(objectName(), this);
     whois_start_button = MakeSpeedButton(QStringLiteral("whois_start_button"),
                                          QStringLiteral("Whois"), QStringLiteral("Whois"), this);
     button3 = MakeSpeedButton(QStringLiteral("button3"), QStringLiteral("Stop"),
@@ -188,14 +187,7 @@ void WhoisPage::edDomainKeyPress() {
 }
 
 void WhoisPage::SpeedButton23Click() {
-    const QString address = GetBrowserAddress();
-    if (address == kNoBrowserAddress) {
-        m_host.prompts().message(QString(), kBrowserNotRunning, Prompts::Icon::Warning);
-        return;
-    }
-    edDomain->setText(HostFromAddress(address));
-    Button3Click();
-    whois_start_buttonClick();
+    PressBrowserButton(m_host, objectName());
 }
 
 void WhoisPage::CheckBox7Click() {
