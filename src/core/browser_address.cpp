@@ -51,10 +51,6 @@ QString GetBrowserAddress(BrowserAddressSource& source) {
     return reply ? BrowserAddressFromReply(*reply) : kNoBrowserAddress;
 }
 
-QString GetBrowserAddress() {
-    return kNoBrowserAddress;
-}
-
 QString HostFromAddress(const QString& address) {
     QString rest = AddressWithoutScheme(address);
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));

@@ -36,9 +36,6 @@ QString BrowserAddressFromReply(const QString& reply);
 // The browser's current address through a source, or "XXX".
 QString GetBrowserAddress(BrowserAddressSource& source);
 
-// Stand-in until every page asks its host: finds nothing.
-QString GetBrowserAddress();
-
 // The host part of an address: the text after the first "://" up to the first "/".
 QString HostFromAddress(const QString& address);
 
