@@ -14,8 +14,10 @@
 #include "support/recording_prompts.h"
 #include "tools/monitor/monitor_page.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -288,6 +290,33 @@ TEST_F(HandOffMenusTest, ARightClickDoesNotMoveTheCurrentRow) {
                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(view->viewport(), &left);
         EXPECT_EQ(view->currentIndex().row(), other.row());
+    }
+}
+
+// "Ping" on a converter list entry, the actions really run: the entry becomes the ping
+// list's only entry, the running batch ping is stopped and a new one pings that entry alone.
+TEST_F(HandOffMenusTest, PingOnAListEntryRestartsThePingWithThatEntryAlone) {
+    window->handOff().setActionHook({});
+    ToolPage* ping = page("batch_ping_tab");
+    auto* pingList = ping->findChild<TargetListPanel*>();
+    pingList->model()->replaceAll({"127.0.0.2", "127.0.0.3", "127.0.0.4"});
+    ping->findChild<QAbstractButton*>("ping_start_button")->click();
+    ASSERT_FALSE(ping->findChild<QAbstractButton*>("ping_start_button")->isEnabled());
+
+    ToolPage* converter = page("ip_to_domain_converter_tab");
+    setSource(converter, "ListBox1", "127.0.0.1");
+    window->showPage("ip_to_domain_converter_tab");
+    converter->findChild<QAction*>("Ping2")->trigger();
+    EXPECT_EQ(activePage(), "batch_ping_tab");
+    EXPECT_EQ(pingList->model()->entries(), QStringList{"127.0.0.1"});
+    EXPECT_EQ(pingList->countLabel()->text(), "1");
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return ping->findChild<QAbstractButton*>("ping_start_button")->isEnabled(); },
+        60000));
+    const auto* grid = ping->findChild<GridView*>("StringGrid1")->resultModel();
+    ASSERT_GE(grid->resultCount(), 1);
+    for (int row = 0; row < grid->resultCount(); ++row) {
+        EXPECT_EQ(grid->cell(row, 1), "127.0.0.1") << "only the handed entry is pinged";
     }
 }
 
