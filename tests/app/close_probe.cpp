@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
                              poll->stop();
                              if (waiting) {
                                  if (whois) {
-                    std::printf("ticks while waiting: %d\n", *ticksWhileWaiting);
-                }
-                std::printf("look-up waiting\n");
+                                     std::printf("ticks while waiting: %d\n", *ticksWhileWaiting);
+                                 }
+                                 std::printf("look-up waiting\n");
                                  std::fflush(stdout);
                              }
                              window.close();
