@@ -57,7 +57,7 @@ class Tmain : public QMainWindow, public PageHost {
     void setOpenDialogDirectory(const QString& directory) override { m_openDirectory = directory; }
     QString setting(const QString& key) const override { return m_settings.value(key); }
     void setSetting(const QString& key, const QString& value) override;
-    const HandOffRouter& handOff() const override { return m_router; }
+    HandOffRouter& handOff() override { return m_router; }
     void endProgramWithoutSettings() override;
     BrowserAddressSource& browserAddress() override { return *m_browser; }
 

@@ -25,7 +25,7 @@ class PageHost {
     virtual QString setting(const QString& key) const = 0;
     virtual void setSetting(const QString& key, const QString& value) = 0;
     // Sends values between pages (switch page, set box, run action).
-    virtual const HandOffRouter& handOff() const = 0;
+    virtual HandOffRouter& handOff() = 0;
     // Ends the program at once without writing settings.ini (the website scanner's shut-down
     // after the user chose to exit during a scan). A close that follows writes nothing either.
     virtual void endProgramWithoutSettings() = 0;

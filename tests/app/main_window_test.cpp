@@ -298,30 +298,36 @@ TEST_F(MainWindowTest, HelpOpensTheShippedPageWhenTheDocumentIsMissing) {
     EXPECT_EQ(prompts.recorded.at(0).text, dir.filePath(QStringLiteral("quendrix-help.html")));
 }
 
-// The built pages offer every box and action that the hand-off items aim at them.
-TEST_F(MainWindowTest, BuiltPagesOfferTheHandOffTargets) {
+// The pages of the registry offer every box and action that the hand-off items aim at them.
+TEST_F(MainWindowTest, RegisteredPagesOfferTheHandOffTargets) {
     auto window = open();
-    const QStringList builtPages{"ip_to_domain_converter_tab", "batch_ping_tab",
-                                 "country_lookup_tab", "website_scanner_tab"};
-    int checked = 0;
+    QStringList registered;
+    for (const PageEntry& entry : PageRegistry()) {
+        registered << entry.objectName;
+    }
     for (const char* caption : {"Convert Domain to IP", "Convert IP to Domain", "Ping", "Tracert",
                                 "Whois", "Country Lookup", "Website Scanner"}) {
         for (const bool address : {false, true}) {
             const auto target = HandOffTargetFor(QString::fromLatin1(caption), address);
             ASSERT_TRUE(target) << caption;
-            if (!builtPages.contains(target->page)) {
-                continue;
-            }
+            EXPECT_TRUE(registered.contains(target->page)) << caption;
             const HandOffPoints* points = window->handOff().points(target->page);
             ASSERT_NE(points, nullptr) << caption;
             EXPECT_TRUE(points->hasBox(target->box)) << caption;
             for (const QString& action : target->actions) {
                 EXPECT_TRUE(points->hasAction(action)) << caption << " " << action.toStdString();
             }
-            ++checked;
         }
     }
-    EXPECT_EQ(checked, 10);
+    // And every menu's source is declared by the page it is shown on.
+    for (const HandOffMenu& menu : HandOffMenus()) {
+        for (const HandOffPlace& place : menu.places) {
+            EXPECT_TRUE(registered.contains(place.page)) << menu.name.toStdString();
+            const HandOffPoints* points = window->handOff().points(place.page);
+            ASSERT_NE(points, nullptr) << menu.name.toStdString();
+            EXPECT_TRUE(points->hasSource(place.control)) << menu.name.toStdString();
+        }
+    }
 }
 
 // Hand-off between two pages that know nothing of each other: the guard of the source, the
@@ -329,7 +335,7 @@ TEST_F(MainWindowTest, BuiltPagesOfferTheHandOffTargets) {
 TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
     auto window = open();
     window->showPage(1);
-    const HandOffRouter& router = window->handOff();
+    HandOffRouter& router = window->handOff();
     auto* converter = window->page(0);
     auto* list = converter->findChild<TargetListPanel*>();
     ASSERT_NE(list, nullptr);
@@ -343,10 +349,9 @@ TEST_F(MainWindowTest, HandOffSwitchesSetsTheBoxAndRunsTheActionsInOrder) {
     writeFile("list.txt", " first \nsecond\n");
     list->importFile(dir.filePath("list.txt"));
     list->view()->setCurrentIndex(list->view()->model()->index(0, 0));
-    EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "ListBox1", toCountryBox,
-                               [](const QString& value) { return value + "!"; }));
+    EXPECT_TRUE(router.handOff("ip_to_domain_converter_tab", "ListBox1", toCountryBox));
     EXPECT_EQ(window->activePage(), 4);
-    EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString(" first !"));
+    EXPECT_EQ(window->page(4)->findChild<QLineEdit*>("Edit3")->text(), QString(" first "));
 
     // A target page without the box: nothing happens.
     EXPECT_FALSE(router.deliver({"whois_tab", "edNoSuchBox", {}}, "x"));

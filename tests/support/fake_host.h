@@ -33,7 +33,7 @@ class FakeHost : public PageHost {
     void setSetting(const QString& key, const QString& value) override {
         settings.insert(key, value);
     }
-    const HandOffRouter& handOff() const override { return router; }
+    HandOffRouter& handOff() override { return router; }
     void endProgramWithoutSettings() override { ++programEnds; }
     BrowserAddressSource& browserAddress() override { return browser; }
 

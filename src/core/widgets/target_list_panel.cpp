@@ -5,6 +5,7 @@
 #include "core/prompts.h"
 #include "core/target_list_model.h"
 #include "core/widgets/centre_on_screen.h"
+#include "core/widgets/hand_off_menu.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -116,6 +117,9 @@ TargetListPanel::TargetListPanel(const TargetListConfig& config, PageHost& host,
     addItem(config.update, QKeySequence(Qt::CTRL | Qt::Key_F), &TargetListPanel::updateClick);
     addItem(config.remove, QKeySequence(Qt::CTRL | Qt::Key_D), &TargetListPanel::deleteClick);
     addItem(config.clear, QKeySequence(), &TargetListPanel::clearAllClick);
+    // The page appends its hand-off items after these (AppendHandOffItems). The menu acts on
+    // the entry the user selected before: a right click selects nothing.
+    KeepCurrentOnRightClick(m_view);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_menu->popup(m_view->viewport()->mapToGlobal(at)); });

@@ -75,6 +75,7 @@ class TargetListPanel : public QWidget {
     QListView* view() const { return m_view; }
     QLabel* countLabel() const { return m_count; }
     QToolButton* importButton() const { return m_import; }
+    // The editing items; the page appends its hand-off items after a separator.
     QMenu* contextMenu() const { return m_menu; }
     TargetEntryDialog* addDialog() const { return m_addDialog; }
     TargetEntryDialog* updateDialog() const { return m_updateDialog; }

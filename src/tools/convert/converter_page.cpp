@@ -11,6 +11,7 @@
 #include "core/widgets/browser_button.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
 #include "tools/convert/batch_conversion.h"
@@ -120,6 +121,12 @@ void ConverterPage::declareHandOffPoints() {
                      [this] { return StringGrid2->currentRowCell(0); });
     points.addAction(QStringLiteral("nametoip_buttonClick"), [this] { nametoip_buttonClick(); });
     points.addAction(QStringLiteral("iptoname_buttonClick"), [this] { iptoname_buttonClick(); });
+
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_domain"), domain_edit);
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_ip"), ip_edit);
+    AppendHandOffItems(m_list->contextMenu(), *this, m_host, QStringLiteral("PopupMenu1"),
+                       QStringLiteral("ListBox1"));
+    AttachHandOffMenu(*this, m_host, QStringLiteral("Pop_iptodomain_results"), StringGrid2);
 }
 
 ConverterPage::~ConverterPage() {

@@ -8,6 +8,7 @@
 #include "core/widgets/browser_button.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
 #include "tools/country/country_batch.h"
@@ -87,6 +88,11 @@ void CountryPage::declareHandOffPoints() {
     points.addSource(QStringLiteral("StringGrid3"),
                      [this] { return StringGrid3->currentRowCell(0); });
     points.addAction(QStringLiteral("SpeedButton9Click"), [this] { SpeedButton9Click(); });
+
+    AttachHandOffMenu(*this, m_host, QStringLiteral("Pop_country_lookup"), Edit3);
+    AppendHandOffItems(m_list->contextMenu(), *this, m_host, QStringLiteral("PopupMenu3"),
+                       QStringLiteral("ListBox3"));
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_country_results"), StringGrid3);
 }
 
 void CountryPage::SpeedButton24Click() {

@@ -6,6 +6,7 @@
 #include "core/prompts.h"
 #include "core/target.h"
 #include "core/widgets/browser_button.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 
 #include <QHBoxLayout>
@@ -68,6 +69,8 @@ LocatorPage::LocatorPage(PageHost& host, QWidget* parent, locator::LocatorView::
         QStringLiteral("Edit11"), [this] { return Edit11->text(); },
         [this](const QString& text) { Edit11->setText(text); });
     points.addAction(QStringLiteral("SpeedButton3Click"), [this] { SpeedButton3Click(); });
+    // The whois box's menu, sending this box's text.
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_whois"), Edit11);
 }
 
 LocatorPage::~LocatorPage() {

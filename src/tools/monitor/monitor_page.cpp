@@ -5,8 +5,10 @@
 #include "core/result_table_model.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "tools/monitor/monitor_export.h"
+#include "tools/monitor/tcp_conn_status.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -33,6 +35,7 @@ const QStringList kTitles = {
     QStringLiteral("Status"),    QStringLiteral("Remote Host Name"),
 };
 const QList<int> kWidths = {62, 60, 85, 50, 85, 60, 60, 2000};
+constexpr int kRemoteAddressColumn = 4;  // "Remote IP"
 
 QString confirmText(const QString& firstLine) {
     return firstLine + QLatin1Char('\r') + QStringLiteral("be no response! Continue or not?");
@@ -163,6 +166,17 @@ MonitorPage::MonitorPage(PageHost& host, QWidget* parent,
     // On the state change, however it comes: a click, a key, a screen reader's Toggle.
     connect(cbShowListeners, &QCheckBox::toggled, this, &MonitorPage::cbShowListenersClick);
     connect(CheckBox2, &QCheckBox::toggled, this, &MonitorPage::CheckBox2Click);
+
+    // The "Remote IP" cell of the row last selected, compacted to dotted text; nothing when
+    // that cell is empty.
+    declareHandOff().addSource(QStringLiteral("sgConnHist"), [this]() -> std::optional<QString> {
+        const std::optional<QString> padded = sgConnHist->currentRowCell(kRemoteAddressColumn);
+        if (!padded) {
+            return std::nullopt;
+        }
+        return monitor::compactAddress(*padded);
+    });
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_monitor"), sgConnHist);
 
     // The first clearing starts the monitor.
     sbClearClick();

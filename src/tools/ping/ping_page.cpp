@@ -10,6 +10,7 @@
 #include "core/widgets/browser_button.h"
 #include "core/widgets/export_dialog.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "core/widgets/target_list_panel.h"
 #include "tools/ping/ping_export.h"
@@ -103,6 +104,12 @@ void PingPage::declareHandOffPoints() {
     points.addAction(QStringLiteral("ping_start_buttonClick"),
                      [this] { ping_start_buttonClick(); });
     points.addAction(QStringLiteral("ping_stop_buttonClick"), [this] { ping_stop_buttonClick(); });
+
+    AttachHandOffMenu(*this, m_host, QStringLiteral("Pop_domain_ping"), Edit7);
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_ip_ping"), Edit8);
+    AppendHandOffItems(m_list->contextMenu(), *this, m_host, QStringLiteral("PopupMenu2"),
+                       QStringLiteral("ListBox2"));
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_ping_results"), StringGrid1);
 }
 
 void PingPage::buildGenerationPanel() {

@@ -10,6 +10,7 @@
 #include "core/target.h"
 #include "core/widgets/browser_button.h"
 #include "core/widgets/grid_view.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "tools/scanner/filter_help.h"
 
@@ -221,11 +222,6 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
 
     m_filterHelp = new Tfilter_help(this);
 
-    pop_scanner = makeHandOffMenu();
-    Edit111->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Edit111, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { pop_scanner->popup(Edit111->mapToGlobal(at)); });
-
     connect(button22, &QToolButton::clicked, this, &ScannerPage::Button22Click);
     connect(button11, &QToolButton::clicked, this, &ScannerPage::Button11Click);
     connect(SpeedButton15, &QToolButton::clicked, this, &ScannerPage::SpeedButton15Click);
@@ -273,6 +269,7 @@ ScannerPage::ScannerPage(PageHost& host, QWidget* parent)
         [this](const QString& text) { Edit111->setText(text); });
     points.addAction(QStringLiteral("Button11Click"), [this] { Button11Click(); });
     points.addAction(QStringLiteral("Button22Click"), [this] { Button22Click(); });
+    pop_scanner = AttachHandOffMenu(*this, m_host, QStringLiteral("pop_scanner"), Edit111);
 }
 
 ScannerPage::~ScannerPage() {
@@ -292,27 +289,6 @@ void ScannerPage::applySettings() {
     m_scan->SetDepthSearchLevel(
         SettingNumber(m_host.setting(QStringLiteral("scanner/DepthSearchLevel")), 1,
                       std::numeric_limits<int>::max(), kDefaultDepthSearchLevel));
-}
-
-QMenu* ScannerPage::makeHandOffMenu() {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(QStringLiteral("pop_scanner"));
-    const std::pair<const char*, const char*> items[] = {{"Convert Domain to IP", "MenuItem22"},
-                                                         {"Ping", "MenuItem24"},
-                                                         {"Country Lookup", "MenuItem26"},
-                                                         {"Tracert", "MenuItem27"},
-                                                         {"Whois", "MenuItem25"}};
-    for (const auto& [caption, name] : items) {
-        QAction* action = menu->addAction(QString::fromLatin1(caption));
-        action->setObjectName(QString::fromLatin1(name));
-        const std::optional<HandOffTarget> target =
-            HandOffTargetFor(QString::fromLatin1(caption), false);
-        Q_ASSERT(target.has_value());
-        connect(action, &QAction::triggered, this, [this, target = *target] {
-            m_host.handOff().handOff(objectName(), QStringLiteral("Edit111"), target);
-        });
-    }
-    return menu;
 }
 
 QString ScannerPage::spinner() {

@@ -82,7 +82,6 @@ class ScannerPage : public ToolPage {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QMenu* makeHandOffMenu();
     void applySettings();
 
     PageHost& m_host;

@@ -6,6 +6,7 @@
 #include "core/page_host.h"
 #include "core/prompts.h"
 #include "core/widgets/browser_button.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "tools/trace/trace_export.h"
 
@@ -136,29 +137,9 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
     results->setStretchFactor(1, 1);
     body()->addWidget(results, 1);
 
-    pop_tracert = makeHandOffMenu(
-        QStringLiteral("pop_tracert"), QStringLiteral("edTarget"), false,
-        {{QStringLiteral("Convert Domain to IP"), QStringLiteral("ConvertDomaintoIP1")},
-         {QStringLiteral("Convert IP to Domain"), QStringLiteral("MenuItem7")},
-         {QStringLiteral("Ping"), QStringLiteral("MenuItem6")},
-         {QStringLiteral("Country Lookup"), QStringLiteral("MenuItem9")},
-         {QStringLiteral("Whois"), QStringLiteral("MenuItem8")},
-         {QStringLiteral("Website Scanner"), QStringLiteral("MenuItem10")}});
-    // A hop holds an address: "Ping" goes to the ping page's address side. "Tracert" is not
-    // offered on a hop.
+    pop_tracert = AttachHandOffMenu(*this, m_host, QStringLiteral("pop_tracert"), edTarget);
     Pop_tracert_results =
-        makeHandOffMenu(QStringLiteral("Pop_tracert_results"), QStringLiteral("lvTrace"), true,
-                        {{QStringLiteral("Convert IP to Domain"), QStringLiteral("MenuItem53")},
-                         {QStringLiteral("Country Lookup"), QStringLiteral("MenuItem57")},
-                         {QStringLiteral("Ping"), QStringLiteral("MenuItem54")},
-                         {QStringLiteral("Website Scanner"), QStringLiteral("MenuItem55")}});
-    edTarget->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(edTarget, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { pop_tracert->popup(edTarget->mapToGlobal(at)); });
-    lvTrace->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lvTrace, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        Pop_tracert_results->popup(lvTrace->viewport()->mapToGlobal(at));
-    });
+        AttachHandOffMenu(*this, m_host, QStringLiteral("Pop_tracert_results"), lvTrace);
 
     connect(button1, &QToolButton::clicked, this, &TracePage::acGoExecute);
     connect(button2, &QToolButton::clicked, this, &TracePage::acStopExecute);
@@ -191,23 +172,6 @@ TracePage::TracePage(PageHost& host, QWidget* parent, std::chrono::milliseconds 
 TracePage::~TracePage() {
     // Closing the window ends the trace at once: the wait is woken and nothing more is shown.
     m_runner->shutdown();
-}
-
-QMenu* TracePage::makeHandOffMenu(const QString& name, const QString& source,
-                                  bool sourceHoldsAddress,
-                                  const QList<std::pair<QString, QString>>& items) {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(name);
-    for (const auto& [caption, actionName] : items) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(actionName);
-        const std::optional<HandOffTarget> target = HandOffTargetFor(caption, sourceHoldsAddress);
-        Q_ASSERT(target.has_value());
-        connect(action, &QAction::triggered, this, [this, source, target = *target] {
-            m_host.handOff().handOff(objectName(), source, target);
-        });
-    }
-    return menu;
 }
 
 void TracePage::fitColumns() {

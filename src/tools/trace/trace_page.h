@@ -74,8 +74,6 @@ class TracePage : public ToolPage {
     void apply(std::span<trace::TraceEvent> events);
     void writeHop(const trace::HopRow& row);
     void fitColumns();
-    QMenu* makeHandOffMenu(const QString& name, const QString& source, bool sourceHoldsAddress,
-                           const QList<std::pair<QString, QString>>& items);
 
     PageHost& m_host;
     const std::chrono::milliseconds m_wait;

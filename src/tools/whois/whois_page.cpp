@@ -7,6 +7,7 @@
 #include "core/prompts.h"
 #include "core/target.h"
 #include "core/widgets/browser_button.h"
+#include "core/widgets/hand_off_menu.h"
 #include "core/widgets/page_controls.h"
 #include "tools/whois/whois_export.h"
 #include "tools/whois/whois_query.h"
@@ -80,11 +81,23 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     body()->addWidget(meResults, 1);
 
     connect(CheckBox7, &QCheckBox::toggled, this, &WhoisPage::CheckBox7Click);
-    connect(whois_start_button, &QToolButton::clicked, this, &WhoisPage::whois_start_buttonClick);
-    connect(button3, &QToolButton::clicked, this, &WhoisPage::Button3Click);
+    // Starting or stopping by hand drops a hand-off still waiting for its look-up (its
+    // answer would replace the box and restart the query); the hand-off runs the handlers
+    // itself, not through these.
+    connect(whois_start_button, &QToolButton::clicked, this, [this] {
+        m_host.handOff().cancelPending();
+        whois_start_buttonClick();
+    });
+    connect(button3, &QToolButton::clicked, this, [this] {
+        m_host.handOff().cancelPending();
+        Button3Click();
+    });
     connect(SpeedButton19, &QToolButton::clicked, this, &WhoisPage::SpeedButton19Click);
     connect(SpeedButton23, &QToolButton::clicked, this, &WhoisPage::SpeedButton23Click);
-    connect(edDomain, &QLineEdit::returnPressed, this, &WhoisPage::edDomainKeyPress);
+    connect(edDomain, &QLineEdit::returnPressed, this, [this] {
+        m_host.handOff().cancelPending();
+        edDomainKeyPress();
+    });
     connect(m_runner, &JobRunnerBase::ended, this, [this](JobId id, const JobOutcome& outcome) {
         // A stopped query was already put back to idle by Stop.
         if (id != m_query || outcome.kind == JobOutcome::Kind::Stopped) {
@@ -109,6 +122,7 @@ WhoisPage::WhoisPage(PageHost& host, QWidget* parent, std::uint16_t port)
     points.addAction(QStringLiteral("Button3Click"), [this] { Button3Click(); });
     points.addAction(QStringLiteral("whois_start_buttonClick"),
                      [this] { whois_start_buttonClick(); });
+    AttachHandOffMenu(*this, m_host, QStringLiteral("pop_whois"), edDomain);
 }
 
 WhoisPage::~WhoisPage() {

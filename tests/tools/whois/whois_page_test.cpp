@@ -3,8 +3,10 @@
 // closes, the empty-server message, a failed query, and the server choice in settings.ini.
 #include "tools/whois/whois_page.h"
 
+#include "support/event_loop.h"
 #include "support/fake_host.h"
 #include "support/find_child.h"
+#include "support/held_resolver.h"
 #include "support/scripted_server.h"
 #include "support/test_files.h"
 #include "tools/whois/whois_reply_view.h"
@@ -310,6 +312,57 @@ TEST_F(WhoisPageTest, ServerChoiceFromAndToTheSettings) {
         EXPECT_EQ(settingsHost.settings.value("whois/customized"), "true");
         EXPECT_EQ(settingsHost.settings.value("whois/server"), "other.example");
     }
+}
+
+// A hand-off that waits for its name look-up ("Whois" from an address) is dropped when the
+// user starts or stops the query by hand meanwhile: the late answer neither replaces the box
+// nor starts a query.
+TEST_F(WhoisPageTest, StartingOrStoppingByHandDropsAHandOffWaitingForItsLookUp) {
+    page();
+    useServer("   ");  // a start by hand asks for a server and sends nothing
+    HandOffPoints converter;
+    converter.addBox(
+        "ip_edit", [] { return QString("10.0.0.1"); }, [](const QString&) {});
+    host.router.addPage("converter", &converter);
+    host.router.addPage("whois_tab", &page().handOffPoints());
+    const HandOffTarget whois = *HandOffTargetFor("Whois", true);
+
+    const struct {
+        const char* what;
+        std::function<void()> byHand;
+    } cases[] = {
+        {"Start", [&] { child<QToolButton>("whois_start_button")->click(); }},
+        {"Stop", [&] { child<QToolButton>("button3")->click(); }},
+        {"Enter", [&] { QTest::keyClick(child<QLineEdit>("edDomain"), Qt::Key_Return); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::HeldResolver held;
+        host.router.setAddressResolver(held.resolver());
+        child<QLineEdit>("edDomain")->setText("typed.example");
+        ASSERT_TRUE(
+            host.router.handOff("converter", "ip_edit", whois, HandOffConversion::ResolveAddress));
+        EXPECT_TRUE(host.router.hasPending());
+        c.byHand();
+        EXPECT_FALSE(host.router.hasPending());
+        host.recording.recorded.clear();
+
+        held.release();
+        ASSERT_TRUE(test::WaitUntil([&] { return !host.router.lookupsInProgress(); }, 20000));
+        test::ProcessEventsFor(20);
+        EXPECT_EQ(child<QLineEdit>("edDomain")->text(), "typed.example");
+        EXPECT_TRUE(host.recording.recorded.isEmpty()) << "no start from the late answer";
+    }
+
+    // Undisturbed, the answer goes into the box and the query is started for it.
+    test::HeldResolver held;
+    host.router.setAddressResolver(held.resolver());
+    ASSERT_TRUE(
+        host.router.handOff("converter", "ip_edit", whois, HandOffConversion::ResolveAddress));
+    held.release();
+    ASSERT_TRUE(test::WaitUntil([&] { return !host.router.hasPending(); }, 20000));
+    EXPECT_EQ(child<QLineEdit>("edDomain")->text(), "name-of-10.0.0.1");
+    EXPECT_EQ(host.recording.messages(), QStringList{"| Please input the whois server! "});
 }
 
 }  // namespace
