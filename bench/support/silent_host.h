@@ -26,7 +26,7 @@ class SilentHost : public PageHost {
     void setOpenDialogDirectory(const QString&) override {}
     QString setting(const QString&) const override { return {}; }
     void setSetting(const QString&, const QString&) override {}
-    const HandOffRouter& handOff() const override { return m_router; }
+    HandOffRouter& handOff() override { return m_router; }
     void endProgramWithoutSettings() override {}
     BrowserAddressSource& browserAddress() override { return *m_browser; }
 
