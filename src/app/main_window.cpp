@@ -313,8 +313,8 @@ void Tmain::Help2Click() {
         m_prompts->openWithShell(QFileInfo(document).absoluteFilePath());
         return;
     }
-    const QString shipped = m_options.helpDirectory.isEmpty() ? m_options.executableDirectory
-                                                              : m_options.helpDirectory;
+    const QString shipped =
+        m_options.helpDirectory.isEmpty() ? m_options.executableDirectory : m_options.helpDirectory;
     m_prompts->openWithShell(QDir(shipped).filePath(QStringLiteral("quendrix-help.html")));
 }
 

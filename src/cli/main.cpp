@@ -3,8 +3,8 @@
 // This front starts without Qt, so that a short command costs what the system's own tools
 // cost: it answers --help and --version and runs the trace itself, and hands every other
 // command, with the same words, to quendrix-cli-commands (the commands that run on Qt; beside
-// it in the build tree, in libexec/quendrix/ when installed). Both share the command table (cli/command_table.h), the grammar, the messages and the
-// exit statuses (cli/terminal.h).
+// it in the build tree, in libexec/quendrix/ when installed). Both share the command table
+// (cli/command_table.h), the grammar, the messages and the exit statuses (cli/terminal.h).
 #include "cli/command_table.h"
 #include "cli/terminal.h"
 #include "net/program_layout.h"
