@@ -8,6 +8,7 @@
 #include "tools/locator/locator_start.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QPainter>
@@ -108,7 +109,7 @@ int RunQuendrix(int argc, char** argv, const RunOptions& options) {
         const QString directory = QCoreApplication::applicationDirPath();
         const net::ProgramLayout layout =
             net::LayoutOfProgramIn(QFile::encodeName(directory + QLatin1Char('/')).toStdString());
-        const QString data = QFile::decodeName(layout.dataFolder.c_str());
+        const QString data = QDir::cleanPath(QFile::decodeName(layout.dataFolder.c_str()));
         windowOptions.executableDirectory = directory;
         windowOptions.helpDirectory = data;
         windowOptions.settingsFiles =
