@@ -351,14 +351,15 @@ void Tmain::endProgram() {
 
 void Tmain::Help2Click() {
     // The help document is looked for in the current directory first, as a relative name;
-    // the page shipped beside the program stands in when it is not there.
+    // the page shipped with the program stands in when it is not there.
     const QString document = QStringLiteral("Quendrix.chm");
     if (QFileInfo::exists(document)) {
         m_prompts->openWithShell(QFileInfo(document).absoluteFilePath());
         return;
     }
-    m_prompts->openWithShell(
-        QDir(m_options.executableDirectory).filePath(QStringLiteral("quendrix-help.html")));
+    const QString shipped =
+        m_options.helpDirectory.isEmpty() ? m_options.executableDirectory : m_options.helpDirectory;
+    m_prompts->openWithShell(QDir(shipped).filePath(QStringLiteral("quendrix-help.html")));
 }
 
 void Tmain::About1Click() {

@@ -31,6 +31,8 @@ class Prompts;
 
 struct MainWindowOptions {
     QString executableDirectory;
+    // Where the help page shipped with the program is; empty: executableDirectory.
+    QString helpDirectory;
     SettingsFiles settingsFiles;
     Prompts* prompts = nullptr;  // nullptr: real dialogs
     // The pages; empty: the program's own registry.

@@ -3,10 +3,13 @@
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "core/widgets/application.h"
+#include "net/program_layout.h"
 #include "net/resolver.h"
 #include "tools/locator/locator_start.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
@@ -96,12 +99,22 @@ int RunQuendrix(int argc, char** argv, const RunOptions& options) {
     splash.show();
     app.processEvents();
 
-    const QString directory = options.executableDirectory.isEmpty()
-                                  ? QCoreApplication::applicationDirPath()
-                                  : options.executableDirectory;
     MainWindowOptions windowOptions;
-    windowOptions.executableDirectory = directory;
-    windowOptions.settingsFiles = LocateSettingsFiles(directory);
+    if (!options.executableDirectory.isEmpty()) {
+        windowOptions.executableDirectory = options.executableDirectory;
+        windowOptions.settingsFiles = LocateSettingsFiles(options.executableDirectory);
+    } else {
+        // The build tree keeps settings.ini and the help page beside the program; an installed
+        // program keeps its settings in the XDG place and its help page in share/quendrix/.
+        const QString directory = QCoreApplication::applicationDirPath();
+        const net::ProgramLayout layout =
+            net::LayoutOfProgramIn(QFile::encodeName(directory + QLatin1Char('/')).toStdString());
+        const QString data = QDir::cleanPath(QFile::decodeName(layout.dataFolder.c_str()));
+        windowOptions.executableDirectory = directory;
+        windowOptions.helpDirectory = data;
+        windowOptions.settingsFiles =
+            layout.installed ? LocateInstalledSettingsFiles(data) : LocateSettingsFiles(directory);
+    }
     auto window = std::make_unique<Tmain>(windowOptions);
     app.setPrompts(&window->prompts());
     window->show();

@@ -11,7 +11,8 @@ namespace quendrix {
 class Tmain;
 
 struct RunOptions {
-    // Where settings.ini and the help page are looked for; empty: the program's own folder.
+    // Where settings.ini and the help page are looked for; empty: as the program's own layout
+    // says (net/program_layout.h).
     QString executableDirectory;
     // Called once the main window is shown.
     std::function<void(Tmain&)> started;

@@ -8,6 +8,28 @@
 
 namespace quendrix {
 
+namespace {
+
+// $XDG_CONFIG_HOME/quendrix/settings.ini, ~/.config when the variable is unset or empty.
+QString XdgSettingsFile() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty()) {
+        config = QDir::home().filePath(QStringLiteral(".config"));
+    }
+    return QDir(config).filePath(QStringLiteral("quendrix/settings.ini"));
+}
+
+// The XDG file for writing; for reading the shipped file while the XDG one does not exist.
+SettingsFiles XdgOrShipped(const QFileInfo& shipped) {
+    const QString xdg = XdgSettingsFile();
+    if (!QFileInfo::exists(xdg) && shipped.isFile() && shipped.isReadable()) {
+        return {shipped.filePath(), xdg};
+    }
+    return {xdg, xdg};
+}
+
+}  // namespace
+
 SettingsFiles LocateSettingsFiles(const QString& executableDirectory,
                                   const std::function<bool(const QString& path)>& writable) {
     const auto canWrite = [&writable](const QString& path) {
@@ -18,15 +40,11 @@ SettingsFiles LocateSettingsFiles(const QString& executableDirectory,
     if (besideInfo.exists() ? canWrite(beside) : canWrite(executableDirectory)) {
         return {beside, beside};
     }
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty()) {
-        config = QDir::home().filePath(QStringLiteral(".config"));
-    }
-    const QString xdg = QDir(config).filePath(QStringLiteral("quendrix/settings.ini"));
-    if (!QFileInfo::exists(xdg) && besideInfo.isFile() && besideInfo.isReadable()) {
-        return {beside, xdg};
-    }
-    return {xdg, xdg};
+    return XdgOrShipped(besideInfo);
+}
+
+SettingsFiles LocateInstalledSettingsFiles(const QString& dataDirectory) {
+    return XdgOrShipped(QFileInfo(QDir(dataDirectory).filePath(QStringLiteral("settings.ini"))));
 }
 
 SettingValues ReadSettings(const QString& path) {

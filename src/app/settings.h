@@ -25,6 +25,11 @@ struct SettingsFiles {
 SettingsFiles LocateSettingsFiles(const QString& executableDirectory,
                                   const std::function<bool(const QString& path)>& writable = {});
 
+// The settings of an installed program (its folders belong to the package, also when the user
+// may write to them, as root may): the XDG file for reading and writing; while that does not
+// exist yet, a readable settings.ini shipped in the program's data folder is read instead.
+SettingsFiles LocateInstalledSettingsFiles(const QString& dataDirectory);
+
 // Every value of the file; empty for a missing or unreadable file.
 SettingValues ReadSettings(const QString& path);
 // Writes the values, keeping other keys of the file. False when it could not write.

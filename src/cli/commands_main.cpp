@@ -5,6 +5,7 @@
 #include "cli/cli_io.h"
 #include "cli/command_table.h"
 #include "http/fetch_service.h"
+#include "net/secure_environment.h"
 
 #include <QCoreApplication>
 
@@ -31,6 +32,10 @@ int FrontCommand(const CommandEntry& command) {
 }  // namespace quendrix::cli
 
 int main(int argc, char** argv) {
+    // With cap_net_raw from its file, nothing the caller's environment names is loaded.
+    if (quendrix::net::StartedWithRaisedPrivileges()) {
+        quendrix::net::KeepOnlyTheDesktopEnvironment();
+    }
     // libcurl's global start comes before any thread of the program exists.
     quendrix::http::GlobalInit();
     // A reader that goes away shows up as a failed write (EPIPE), which ends the program

@@ -2,16 +2,17 @@
 //
 // This front starts without Qt, so that a short command costs what the system's own tools
 // cost: it answers --help and --version and runs the trace itself, and hands every other
-// command, with the same words, to quendrix-cli-commands beside it (the commands that run on
-// Qt). Both share the command table (cli/command_table.h), the grammar, the messages and the
-// exit statuses (cli/terminal.h).
+// command, with the same words, to quendrix-cli-commands (the commands that run on Qt; beside
+// it in the build tree, in libexec/quendrix/ when installed). Both share the command table
+// (cli/command_table.h), the grammar, the messages and the exit statuses (cli/terminal.h).
 #include "cli/command_table.h"
 #include "cli/terminal.h"
+#include "net/program_layout.h"
 #include "net/result.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,36 +29,34 @@ namespace {
 constexpr CommandHandlers kHandlers = {
     QUENDRIX_CLI_COMMAND_TABLE(QUENDRIX_CLI_HANDLER, QUENDRIX_CLI_NO_HANDLER)};
 
-// The folder this program was started from, "/"-terminated, as the system knows it; nothing
-// when the system cannot say (no /proc, as in some chroots and containers). Never the
-// current folder, nor a guess from how the program was called: whatever would be found
-// there would run in the user's name.
-std::optional<std::string> ProgramFolder() {
-    char path[PATH_MAX];
-    const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (size <= 0) {
+// Where quendrix-cli-commands is: QUENDRIX_CLI_COMMANDS when set (tests), else the layout
+// of this program's own file (beside it in the build tree, ../libexec/quendrix/ installed).
+// Never the current folder, nor a guess from how the program was called: whatever would be
+// found there would run in the user's name. Without /proc the folder is unknown: nothing.
+std::optional<std::string> CommandsProgram() {
+    // secure_getenv: a program started with raised privileges (cap_net_raw) ignores it.
+    if (const char* named = ::secure_getenv(net::kCommandsProgramVariable);
+        named != nullptr && *named != '\0') {
+        return std::string(named);
+    }
+    const auto folder = net::RunningProgramFolder();
+    if (!folder) {
         return std::nullopt;
     }
-    const std::string program(path, static_cast<std::size_t>(size));
-    const auto slash = program.rfind('/');
-    if (slash == std::string::npos) {
-        return std::nullopt;
-    }
-    return program.substr(0, slash + 1);
+    return net::LayoutOfProgramIn(*folder).commandsFolder + "quendrix-cli-commands";
 }
 
 // Runs quendrix-cli-commands in this process's place; returns only when it cannot start.
 int HandOver(char** argv) {
-    const auto folder = ProgramFolder();
-    if (!folder) {
+    const auto program = CommandsProgram();
+    if (!program) {
         Message(
             "cannot start quendrix-cli-commands: the folder of this program is unknown "
             "(/proc/self/exe cannot be read)");
         return kFailed;
     }
-    const std::string program = *folder + "quendrix-cli-commands";
-    ::execv(program.c_str(), argv);
-    Message("cannot start " + program + ": " + Error::errorText(errno));
+    ::execv(program->c_str(), argv);
+    Message("cannot start " + *program + ": " + Error::errorText(errno));
     return kFailed;
 }
 

@@ -89,5 +89,40 @@ TEST(Settings, OneRuleForReadingAndWriting) {
     }
 }
 
+// An installed program never writes into its own folders, though root may write there (this
+// test runs as root in CI): the XDG file, or the shipped file read until the XDG one exists.
+TEST(Settings, AnInstalledProgramKeepsItsSettingsInTheXdgPlace) {
+    QTemporaryDir dir;
+    const QString data = dir.filePath("usr/share/quendrix");
+    const QString shipped = data + "/settings.ini";
+    const QString xdg = dir.filePath("config/quendrix/settings.ini");
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
+    ASSERT_TRUE(QDir().mkpath(data));
+
+    const struct {
+        const char* name;
+        bool shippedExists;
+        bool xdgExists;
+        QString read;
+    } cases[] = {
+        {"first start, no shipped file", false, false, xdg},
+        {"first start, shipped file", true, false, shipped},
+        {"later starts", true, true, xdg},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(shipped);
+        QFile::remove(xdg);
+        if (c.shippedExists) {
+            write(shipped, "[tab]\ntab=1\n");
+        }
+        if (c.xdgExists) {
+            write(xdg, "[tab]\ntab=2\n");
+        }
+        const SettingsFiles files = LocateInstalledSettingsFiles(data);
+        EXPECT_EQ(files.read, c.read) << c.name;
+        EXPECT_EQ(files.write, xdg) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace quendrix

@@ -6,6 +6,7 @@
 #include "support/cli_runner.h"
 #include "support/test_files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -227,15 +228,17 @@ TEST_F(CliOutputTest, TheCommandsProgramAnswersAsTheFront) {
 }
 
 // quendrix-cli answers help, version and the trace itself and hands the other commands to
-// quendrix-cli-commands beside it: a copy without that program says why a command cannot run.
+// quendrix-cli-commands: a copy outside the build folder looks for it where an installed front
+// would (../libexec/quendrix/), and without it says why a command cannot run.
 TEST_F(CliOutputTest, AFrontWithoutItsCommandsProgramSaysWhyACommandCannotRun) {
-    const QString alone = dir.filePath("quendrix-cli");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("bin"));
+    const QString alone = dir.filePath("bin/quendrix-cli");
     ASSERT_TRUE(QFile::copy(QStringLiteral(QUENDRIX_CLI_PATH), alone));
     test::CliRun run = runCli({"resolve", "localhost"}, {}, alone);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_EQ(run.err, "quendrix-cli: cannot start " +
-                           dir.filePath("quendrix-cli-commands").toLocal8Bit() +
+    EXPECT_EQ(run.err, "quendrix-cli: cannot start " + dir.path().toLocal8Bit() +
+                           "/bin/../libexec/quendrix/quendrix-cli-commands"
                            ": No such file or directory\n");
 
     run = runCli({"trace", "--help"}, {}, alone);

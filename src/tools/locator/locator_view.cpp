@@ -2,6 +2,7 @@
 
 #include "core/job_runner.h"
 #include "core/prompts.h"
+#include "net/program_layout.h"
 #include "tools/locator/locator_start.h"
 
 #include <QGuiApplication>
@@ -10,8 +11,10 @@
 #include <QUrl>
 
 #include <map>
+#include <string>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QLibrary>
 
 namespace quendrix::locator {
@@ -125,7 +128,13 @@ MakeWebEngineViewFunction webEngineModule() {
     static const MakeWebEngineViewFunction make = [] {
         const QString name = QStringLiteral(QUENDRIX_LOCATOR_WEBENGINE_MODULE);
         // Never unloaded: WebEngine cannot be unloaded while the program runs.
-        QLibrary module(QCoreApplication::applicationDirPath() + QLatin1Char('/') + name);
+        // Beside the program in the build tree, in lib/.../quendrix/ when installed.
+        const std::string folder =
+            net::LayoutOfProgramIn(
+                QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/'))
+                    .toStdString())
+                .moduleFolder;
+        QLibrary module(QFile::decodeName(folder.c_str()) + name);
         auto symbol = module.resolve(kMakeWebEngineViewSymbol);
         if (symbol == nullptr) {
             qWarning("IP Locator: %s", qUtf8Printable(module.errorString()));
