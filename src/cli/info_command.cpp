@@ -34,9 +34,19 @@ int RunInfoCommand(const Words& args) {
     }
     const localinfo::LocalInformation information =
         localinfo::ReadLocalInformation(localinfo::SystemSources());
+    // Names and descriptions come from outside (a domain and search list given by a DHCP
+    // server, a driver's description): on a terminal, control bytes are shown, not acted on.
+    const bool terminal = StandardOutputIsTerminal();
+    const bool utf8 = LocaleIsUtf8();
     for (const localinfo::InfoLines* area : {&information.info, &information.info2}) {
         for (const localinfo::InfoLine& line : *area) {
-            out().line(localinfo::DisplayText(line, QLatin1Char('\n')));
+            const QByteArray bytes = localinfo::DisplayText(line, QLatin1Char('\n')).toLocal8Bit();
+            const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            if (terminal) {
+                out().line(VisibleBytes(text, utf8));
+            } else {
+                out().line(text);
+            }
         }
     }
     out().flush();
