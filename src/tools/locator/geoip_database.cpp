@@ -1,11 +1,9 @@
 #include "tools/locator/geoip_database.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <iterator>
+#include "net/whole_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <algorithm>
+#include <iterator>
 
 namespace quendrix::locator {
 namespace {
@@ -91,29 +89,12 @@ GeoIpDatabase GeoIpDatabase::Parse(std::string_view text) {
 }
 
 Result<GeoIpDatabase> GeoIpDatabase::Load(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return Error::fromErrno(errno);
+    // The shared reader: a folder fails (EISDIR), a FIFO reads as empty rather than hanging.
+    auto text = net::readWholeFile(path);
+    if (!text) {
+        return text.error();
     }
-    std::string text;
-    char buffer[1 << 16];
-    int failure = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            text.append(buffer, static_cast<std::size_t>(got));
-        } else if (got == 0) {
-            break;
-        } else if (errno != EINTR) {
-            failure = errno;  // a folder gives EISDIR here
-            break;
-        }
-    }
-    ::close(fd);
-    if (failure != 0) {
-        return Error::fromErrno(failure);
-    }
-    return Parse(text);
+    return Parse(*text);
 }
 
 std::optional<std::string> GeoIpDatabase::CountryCode(std::uint32_t address) const {

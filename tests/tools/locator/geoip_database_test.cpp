@@ -5,9 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quendrix::locator {
 namespace {
@@ -93,7 +99,7 @@ TEST(GeoIpDatabase, OverlapsKeepTheRangeThatStartsLower) {
     EXPECT_EQ(database.CountryCode(301), std::nullopt);
 }
 
-TEST(GeoIpDatabase, LoadReadsAFileAndFailsForAMissingOneOrAFolder) {
+TEST(GeoIpDatabase, LoadReadsAFileAndFailsForAMissingOneOrAFolderAndNeverWaitsOnAFifo) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("geoip")).toStdString();
     {
@@ -112,6 +118,22 @@ TEST(GeoIpDatabase, LoadReadsAFileAndFailsForAMissingOneOrAFolder) {
     const auto folder = GeoIpDatabase::Load(dir.path().toStdString());
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.error().systemError, EISDIR);
+
+    // A FIFO in the file's place, with no writer: read as an empty file, at once. Should the
+    // reading wait for a writer, the test becomes that writer so that it can end.
+    const std::string fifo = path + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto reading = std::async(std::launch::async, [&] { return GeoIpDatabase::Load(fifo); });
+    if (reading.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(writer, 0);
+        ::close(writer);
+        reading.wait();
+        FAIL() << "reading a FIFO waited for a writer";
+    }
+    const auto fromFifo = reading.get();
+    ASSERT_TRUE(fromFifo);
+    EXPECT_TRUE(fromFifo->empty());
 }
 
 }  // namespace

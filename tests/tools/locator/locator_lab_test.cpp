@@ -80,8 +80,9 @@ TEST_F(SlowDns, TheWindowIsNotHeldAndTheNewestQueryWins) {
     QElapsedTimer clock;
     clock.start();
     type("one.lab.test");
-    // The look-up waits for the slow name server on a worker; the handler is back at once.
-    EXPECT_LT(clock.elapsed(), 250);
+    // The look-up waits for the slow name server on a worker; the handler is back before the
+    // server's delay (1 s) is over, however loaded the machine, and the look-up still runs.
+    EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_TRUE(page.resolving());
     const int before = page.navigations();
     query("127.0.0.1");
