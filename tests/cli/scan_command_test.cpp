@@ -82,24 +82,8 @@ class ScanCommandTest : public ::testing::Test {
     QTemporaryDir dir;
 };
 
-struct Started {
-    std::unique_ptr<QProcess> process;
-    QStringList words;
-};
-
-Started Start(const QStringList& words) {
-    Started started{std::make_unique<QProcess>(), QStringList{"scan"} + words};
-    started.process->start(QStringLiteral(QUENDRIX_CLI_PATH), started.words);
-    return started;
-}
-
-test::CliRun Finish(Started& started) {
-    QProcess& process = *started.process;
-    const bool finished = process.waitForFinished(60000);
-    EXPECT_TRUE(finished) << started.words.join(' ').toStdString();
-    const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
+test::StartedCli Start(const QStringList& words) {
+    return test::StartCli(QStringLiteral("scan"), words);
 }
 
 // Each choice against the same site, the scans side by side (each ends about 2 s after its
@@ -169,13 +153,13 @@ TEST_F(ScanCommandTest, ListsWhatTheChoicesReportInTheOrderFound) {
          }(),
          true},
     };
-    std::vector<Started> runs;
+    std::vector<test::StartedCli> runs;
     for (const auto& scanCase : cases) {
         runs.push_back(Start(scanCase.options));
     }
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(runs[i].words.join(' ').toStdString());
-        const test::CliRun run = Finish(runs[i]);
+        const test::CliRun run = test::FinishCli(runs[i]);
         EXPECT_EQ(run.status, 0) << run.err.toStdString();
         QStringList lines = Lines(run.out);
         if (cases[i].sorted) {
@@ -209,32 +193,32 @@ TEST_F(ScanCommandTest, OutWritesThePagesExportAndAFailedOneIsStatusOne) {
                                      "<a href=\"mailto:desk@site.org\">desk</a>"
                                      "<img src=\"caf\xc3\xa9.gif\">"));
     const QString path = dir.filePath("links.txt");
-    Started written = Start({address(), "--depth", "1", "--out", path});
+    test::StartedCli written = Start({address(), "--depth", "1", "--out", path});
     // A folder cannot be replaced by the export.
-    Started failed = Start({address(), "--depth", "1", "--out", dir.path()});
+    test::StartedCli failed = Start({address(), "--depth", "1", "--out", dir.path()});
     // A standard output that fails ends the scan; the export still gets what was found.
     const QString kept = dir.filePath("kept.txt");
-    Started full{std::make_unique<QProcess>(), {"scan", address(), "--out", kept}};
-    full.process->setStandardOutputFile(QStringLiteral("/dev/full"));
-    full.process->start(QStringLiteral(QUENDRIX_CLI_PATH), full.words);
+    test::StartedCli full = test::StartCli(
+        "scan", {address(), "--out", kept},
+        [](QProcess& process) { process.setStandardOutputFile(QStringLiteral("/dev/full")); });
 
     const QByteArray latin1 = QByteArray::fromStdString(url("/caf\xe9.htm"));
     const QByteArray utf8 = QByteArray::fromStdString(url("/caf\xc3\xa9.gif"));
     const QByteArray printed =
         "\"htm\";\"" + latin1 + "\"\n\"mail\";\"desk@site.org\"\n\"gif\";\"" + utf8 + "\"\n";
-    const test::CliRun run = Finish(written);
+    const test::CliRun run = test::FinishCli(written);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, printed);
     EXPECT_EQ(test::ReadBytes(path), latin1 + "\r\ndesk@site.org\r\n" + utf8 + "\r\n");
 
-    const test::CliRun refused = Finish(failed);
+    const test::CliRun refused = test::FinishCli(failed);
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.out, printed) << "the links are printed all the same";
     EXPECT_TRUE(refused.err.endsWith(
         "Links found 3\nquendrix-cli scan: " + dir.path().toLocal8Bit() + ": Invalid filename\n"))
         << refused.err.toStdString();
 
-    const test::CliRun cut = Finish(full);
+    const test::CliRun cut = test::FinishCli(full);
     EXPECT_EQ(cut.status, 1);
     EXPECT_EQ(cut.err,
               "quendrix-cli scan: cannot write to standard output: No space left on "

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,16 +39,36 @@ struct CliRun {
     QByteArray err;
 };
 
-// quendrix-cli COMMAND ARGUMENTS...
-inline CliRun RunCli(const QString& command, const QStringList& arguments, int timeoutMs = 120000) {
-    const QStringList words = QStringList{command} + arguments;
-    QProcess process;
-    process.start(QStringLiteral(QUENDRIX_CLI_PATH), words);
+// quendrix-cli COMMAND ARGUMENTS... started and left running, so several run side by side;
+// FinishCli waits for it. `prepare` sets the process up before it starts (its outputs, say).
+struct StartedCli {
+    std::unique_ptr<QProcess> process;
+    QStringList words;
+};
+
+inline StartedCli StartCli(const QString& command, const QStringList& arguments,
+                           const std::function<void(QProcess&)>& prepare = {}) {
+    StartedCli started{std::make_unique<QProcess>(), QStringList{command} + arguments};
+    if (prepare) {
+        prepare(*started.process);
+    }
+    started.process->start(QStringLiteral(QUENDRIX_CLI_PATH), started.words);
+    return started;
+}
+
+inline CliRun FinishCli(StartedCli& started, int timeoutMs = 120000) {
+    QProcess& process = *started.process;
     const bool finished = process.waitForFinished(timeoutMs);
-    EXPECT_TRUE(finished) << words.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(finished) << started.words.join(QLatin1Char(' ')).toStdString();
     const bool ended = finished && process.exitStatus() == QProcess::NormalExit;
     return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
             process.readAllStandardError()};
+}
+
+// quendrix-cli COMMAND ARGUMENTS...
+inline CliRun RunCli(const QString& command, const QStringList& arguments, int timeoutMs = 120000) {
+    StartedCli started = StartCli(command, arguments);
+    return FinishCli(started, timeoutMs);
 }
 
 // quendrix-cli COMMAND ARGUMENTS... with its standard output on a terminal (a pty in raw mode,

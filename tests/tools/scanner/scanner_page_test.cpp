@@ -104,6 +104,14 @@ class ScannerPageTest : public ::testing::Test {
     void scanToEnd() {
         tickUntil([this] { return !scan().IsWorking(); });
     }
+    // Enter on a site whose start page links one page: ticks until that page is asked for,
+    // its link listed.
+    void startUntilItsLinkIsAskedFor(const HttpFixture& site) {
+        type(QString::fromStdString(site.hostPort()));
+        pressEnter();
+        tickUntil([&] { return site.requests().size() == 2; });
+        EXPECT_EQ(rows().size(), 1);
+    }
     int finishedMessages() {
         return static_cast<int>(
             host.recording.messages().count("Information|Scanning is finished."));
@@ -264,11 +272,7 @@ TEST_F(ScannerPageTest, EnterDuringAScanClearsTheListAndAddsTheNewSiteToTheCrawl
     first.script("/slow.html", HttpReply::Html(200, "<p>late</p>").after(1500ms));
     HttpFixture second;
     second.script("/", HttpReply::Html(200, "<a href=b.html>B</a>"));
-    page();
-    type(QString::fromStdString(first.hostPort()));
-    pressEnter();
-    tickUntil([&] { return first.requests().size() == 2; });
-    EXPECT_EQ(rows().size(), 1);
+    startUntilItsLinkIsAskedFor(first);
 
     type(QString::fromStdString(second.hostPort()));
     pressEnter();
@@ -288,11 +292,7 @@ TEST_F(ScannerPageTest, AHandOffWhileStoppingClearsTheListAndStartsNothing) {
     first.script("/never.html", HttpReply::Never());
     HttpFixture second;
     second.script("/", HttpReply::Html(200, "<a href=b.html>B</a>"));
-    page();
-    type(QString::fromStdString(first.hostPort()));
-    pressEnter();
-    tickUntil([&] { return first.requests().size() == 2; });
-    EXPECT_EQ(rows().size(), 1);
+    startUntilItsLinkIsAskedFor(first);
 
     const HandOffPoints& points = page().handOffPoints();
     ASSERT_TRUE(points.run("Button11Click"));
