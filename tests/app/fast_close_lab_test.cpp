@@ -71,7 +71,9 @@ TEST(FastClose, AHandOffWaitingForADeadNameServerLeavesTheWindowFree) {
     ASSERT_TRUE(out.contains("ticks while waiting: 20\nlook-up waiting\n")) << out.toStdString();
     ASSERT_TRUE(ended) << "the process still ran 15 s after the close";
     const QByteArray held = out.mid(out.indexOf("held the window ") + 16);
-    EXPECT_LT(held.left(held.indexOf(' ')).toInt(), 1000) << out.toStdString();
+    // A look-up on the window's thread would hold it for the name server's whole 30 s; the
+    // bound leaves a loaded machine room for showing the page.
+    EXPECT_LT(held.left(held.indexOf(' ')).toInt(), 10000) << out.toStdString();
     EXPECT_TRUE(out.contains(", showing whois_tab")) << out.toStdString();
     EXPECT_EQ(probe.exitCode(), 0);
 }

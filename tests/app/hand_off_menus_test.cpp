@@ -10,6 +10,7 @@
 #include "core/widgets/target_list_panel.h"
 #include "core/widgets/tool_page.h"
 #include "support/event_loop.h"
+#include "support/fake_host.h"
 #include "support/http_global_init.h"
 #include "support/recording_prompts.h"
 #include "tools/monitor/monitor_page.h"
@@ -48,6 +49,8 @@ class HandOffMenusTest : public ::testing::Test {
         options.executableDirectory = dir.path();
         options.settingsFiles = {dir.filePath("settings.ini"), dir.filePath("settings.ini")};
         options.prompts = &prompts;
+        // Not the user's own browser: its page would fill the target boxes at start-up.
+        options.browser = std::make_shared<test::FakeBrowser>();
         window = std::make_unique<Tmain>(options);
         // The monitor's own rows would come between the test's.
         qobject_cast<MonitorPage*>(page("connection_monitor_tab"))->engine().stop();
