@@ -1,9 +1,13 @@
 #include "app/settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quendrix {
@@ -28,6 +32,16 @@ SettingsFiles XdgOrShipped(const QFileInfo& shipped) {
     return {xdg, xdg};
 }
 
+// A FIFO or a device where settings.ini should be (itself or through a link) is neither read
+// (opening a FIFO waits for a writer for ever) nor replaced by a file.
+bool IsRegularOrMissing(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(status.st_mode);
+}
+
 }  // namespace
 
 SettingsFiles LocateSettingsFiles(const QString& executableDirectory,
@@ -49,7 +63,7 @@ SettingsFiles LocateInstalledSettingsFiles(const QString& dataDirectory) {
 
 SettingValues ReadSettings(const QString& path) {
     SettingValues values;
-    if (!QFileInfo::exists(path)) {
+    if (!IsRegularOrMissing(path) || !QFileInfo::exists(path)) {
         return values;
     }
     QSettings file(path, QSettings::IniFormat);
@@ -60,6 +74,9 @@ SettingValues ReadSettings(const QString& path) {
 }
 
 bool WriteSettings(const QString& path, const SettingValues& values) {
+    if (!IsRegularOrMissing(path)) {
+        return false;
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSettings file(path, QSettings::IniFormat);
     for (auto it = values.cbegin(); it != values.cend(); ++it) {

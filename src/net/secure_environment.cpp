@@ -38,11 +38,15 @@ constexpr std::string_view kKept[] = {
     "XDG_CURRENT_DESKTOP",
     "XDG_SESSION_TYPE",
     "XDG_SESSION_DESKTOP",
-    // The user's proxies, for the website scanner (libcurl reads the lower-case names).
+    // The user's proxies, for the website scanner (libcurl reads both spellings, except
+    // HTTP_PROXY).
     "http_proxy",
     "https_proxy",
+    "HTTPS_PROXY",
     "all_proxy",
+    "ALL_PROXY",
     "no_proxy",
+    "NO_PROXY",
     "QT_QPA_PLATFORM",
     "QT_SCALE_FACTOR",
     "QT_SCREEN_SCALE_FACTORS",

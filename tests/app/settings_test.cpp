@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace quendrix {
 namespace {
 
@@ -122,6 +124,24 @@ TEST(Settings, AnInstalledProgramKeepsItsSettingsInTheXdgPlace) {
         EXPECT_EQ(files.read, c.read) << c.name;
         EXPECT_EQ(files.write, xdg) << c.name;
     }
+}
+
+// A FIFO or a device at the settings path, itself or behind a link, is left alone: reading
+// does not wait for a writer, writing reports the failure and replaces nothing.
+TEST(Settings, ASpecialFileIsNeitherReadNorReplaced) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString device = dir.filePath("device.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", device));
+    for (const QString& path : {fifo, device}) {
+        EXPECT_TRUE(ReadSettings(path).isEmpty()) << path.toStdString();
+        EXPECT_FALSE(WriteSettings(path, {{"tab/tab", "3"}})) << path.toStdString();
+    }
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(QFileInfo(device).symLinkTarget(), "/dev/zero");
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ int WrongAfterKeeping() {
         {"LC_ALL", true},
         {"LC_TIME", true},
         {"http_proxy", true},
+        {"HTTPS_PROXY", true},
+        {"ALL_PROXY", true},
+        {"NO_PROXY", true},
         {"QT_QPA_PLATFORM", true},
     };
     for (const auto& c : cases) {
